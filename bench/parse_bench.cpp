@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// Throughput of the re-parse that every keystroke in the log box runs.
+
+#include "loggen.h"
+#include "numtext.h"
+#include "parser.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+std::string fullLog(bool variations)
+{
+    halcyra::loggen::Options o;
+    o.t1Frames = 1000;
+    o.t2Frames = 1000;
+    o.variations = variations;
+    return halcyra::loggen::generateLog(o);
+}
+
+void runCycle(benchmark::State &state, const std::string &log)
+{
+    auto t1 = std::make_unique<halcyra::RecordStore>();
+    auto t2 = std::make_unique<halcyra::RecordStore>();
+    halcyra::FrameTimeText time;
+    for (auto _ : state) {
+        auto result = halcyra::RunParseCycle(log, time, *t1, *t2);
+        benchmark::DoNotOptimize(result);
+        benchmark::DoNotOptimize(t1->slots[1000].Values[0]);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(log.size()));
+    state.counters["log_bytes"] = static_cast<double>(log.size());
+}
+
+// 1000 T1 and 1000 T2 frames with time stamps of all three styles and noise.
+void BM_ParseCycle(benchmark::State &state)
+{
+    runCycle(state, fullLog(false));
+}
+BENCHMARK(BM_ParseCycle);
+
+// The same with blanks between byte pairs and lower-case frames mixed in.
+void BM_ParseCycleMixed(benchmark::State &state)
+{
+    runCycle(state, fullLog(true));
+}
+BENCHMARK(BM_ParseCycleMixed);
+
+void BM_GeneralText(benchmark::State &state)
+{
+    double v = 91.57508999999999;
+    char buffer[halcyra::kNumberTextCapacity];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(halcyra::formatGeneral(v, '.', buffer));
+        v += 0.001;
+    }
+}
+BENCHMARK(BM_GeneralText);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace halcyra {
+
+// Longest text either formatter writes, e.g. "-1.23456789012346E-308".
+inline constexpr std::size_t kNumberTextCapacity = 32;
+
+// General number text, as the grid's counters, the chart and the CSV files
+// write values: at most 15 significant digits, no trailing zeros, no grouping,
+// plain form for exponents -4 to 14, otherwise mantissa, "E", sign and at least
+// two digits (1E+16, 1.5E-07). Zero is "0". Returns the number of characters
+// written to `out`, which must hold kNumberTextCapacity.
+std::size_t formatGeneral(double value, char decimalSeparator, char *out);
+std::string generalText(double value, char decimalSeparator = '.');
+
+// Fixed two decimals, pattern "0.00": 12.346 is "12.35"; no "-0.00".
+std::size_t formatTwoDecimals(double value, char decimalSeparator, char *out);
+std::string twoDecimalsText(double value, char decimalSeparator = '.');
+
+} // namespace halcyra

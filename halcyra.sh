@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2014-2026 Halcyra ground software contributors
+#
+# ./halcyra.sh run   installs what is missing, builds and starts the decoder
+# ./halcyra.sh test  installs what is missing, builds and runs every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(
+    cmake make g++ clang clang-format pkg-config
+    qt6-base-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
+    libgtest-dev libbenchmark-dev
+    xvfb xauth fonts-dejavu-core
+)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+case "${1:-}" in
+run)
+    install_missing
+    cmake --preset default >/dev/null
+    cmake --build --preset default -j"$jobs"
+    exec build/default/app/halcyra "${@:2}"
+    ;;
+test)
+    install_missing
+    echo "== format check"
+    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+    echo "== build and test"
+    cmake --preset testing >/dev/null
+    cmake --build --preset testing -j"$jobs"
+    ctest --preset testing -j"$jobs"
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

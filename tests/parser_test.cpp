@@ -1,0 +1,251 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "loggen.h"
+#include "parser.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+
+using namespace halcyra;
+
+namespace {
+
+const std::string kT1 = "T1" + std::string(4, '0') + "2C01" + std::string(120, '0'); // X Cells Curr 91.57...
+const std::string kT2 = "T2" + std::string(96, '1');
+
+std::string spaced(const std::string &frame)
+{
+    std::string out = frame.substr(0, 2);
+    for (std::size_t i = 2; i < frame.size(); i += 2)
+        out += " " + frame.substr(i, 2);
+    return out;
+}
+
+std::string lower(std::string s)
+{
+    for (char &c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+struct Cycle {
+    std::unique_ptr<RecordStore> t1 = std::make_unique<RecordStore>();
+    std::unique_ptr<RecordStore> t2 = std::make_unique<RecordStore>();
+    FrameTimeText time;
+    CycleResult result;
+
+    const CycleResult &run(const std::string &text)
+    {
+        result = RunParseCycle(text, time, *t1, *t2);
+        return result;
+    }
+    std::string t1Time(int pos) const { return t1->slots[static_cast<std::size_t>(pos)].FrameTime.str(); }
+    std::string t2Time(int pos) const { return t2->slots[static_cast<std::size_t>(pos)].FrameTime.str(); }
+};
+
+TEST(ParseCycle, EmptyTextHasNoLines)
+{
+    Cycle c;
+    c.run("");
+    EXPECT_EQ(c.result.t1Count, 0);
+    EXPECT_EQ(c.result.t2Count, 0);
+    EXPECT_FALSE(c.result.frameTimeLabel);
+    EXPECT_FALSE(c.result.frameLength);
+}
+
+TEST(ParseCycle, TimeStampRulesSetTheFrameTime)
+{
+    Cycle c;
+    c.run("2014-07-22 10:15:30.000 utc\r\n" + kT1 +
+          "\r\n" // UTC rule, any case
+          "[12:34:56R] " +
+          kT1 +
+          "\r\n" // receive marker on the frame's own line
+          "10:15 " +
+          spaced(kT1) +
+          "\r\n" // clock rule
+          "  10:16 " +
+          kT1 + "\r\n"); // a leading blank: no clock rule
+    ASSERT_EQ(c.result.t1Count, 4);
+    EXPECT_EQ(c.t1Time(1), "2014-07-22 10:15:30.000 UTC");
+    EXPECT_EQ(c.t1Time(2), "12:34");
+    EXPECT_EQ(c.t1Time(3), "10:15");
+    EXPECT_EQ(c.t1Time(4), "10:15");
+    EXPECT_EQ(c.result.frameTimeLabel->view(), "10:15");
+    EXPECT_EQ(c.time.view(), "10:15");
+    EXPECT_EQ(c.t1->slots[3].Values[1], 91.57508999999999);
+}
+
+TEST(ParseCycle, ReceiveMarkerNeedsColonsAndIsShownEitherWay)
+{
+    Cycle c;
+    c.time = FrameTimeText("09:00");
+    c.run("[12-34-56R] x");
+    EXPECT_EQ(c.time.view(), "09:00");
+    ASSERT_TRUE(c.result.frameTimeLabel);
+    EXPECT_EQ(c.result.frameTimeLabel->view(), "09:00");
+    c.run("first r] then [12:34:56R]"); // only the first R] counts
+    EXPECT_EQ(c.time.view(), "09:00");
+}
+
+TEST(ParseCycle, ShortPrefixesLeaveTheFrameTimeAlone)
+{
+    Cycle c;
+    c.time = FrameTimeText("09:00");
+    c.run("2014 UTC\n" // fewer than 24 characters before UTC
+          "1:2R]\n"    // fewer than 8 before R]
+          "R]\n" +
+          kT1);
+    EXPECT_EQ(c.time.view(), "09:00");
+    EXPECT_EQ(c.t1Time(1), "09:00");
+}
+
+TEST(ParseCycle, LaterRuleOnTheSameLineWins)
+{
+    Cycle c;
+    c.run("20:15 [12:34:56R] " + kT1); // clock rule after the marker
+    EXPECT_EQ(c.t1Time(1), "20:15");
+}
+
+TEST(ParseCycle, FramesBeforeTheFirstTimeStampKeepThePreviousTime)
+{
+    Cycle c;
+    const std::string log = kT2 + "\n10:15 AOS\n" + kT2;
+    c.run(log);
+    EXPECT_EQ(c.t2Time(1), "");
+    EXPECT_EQ(c.t2Time(2), "10:15");
+    c.run(log);
+    EXPECT_EQ(c.t2Time(1), "10:15"); // left by the previous cycle
+    EXPECT_EQ(c.result.t2Count, 2);  // and the store did not grow
+}
+
+TEST(ParseCycle, LineEndsOfEveryKindSplitLines)
+{
+    for (const char *end : {"\r\n", "\n", "\r"}) {
+        Cycle c;
+        c.run(kT1 + end + kT2 + end + kT1 + end);
+        EXPECT_EQ(c.result.t1Count, 2) << "line end " << int(end[0]);
+        EXPECT_EQ(c.result.t2Count, 1) << "line end " << int(end[0]);
+    }
+}
+
+TEST(ParseCycle, FrameShapes)
+{
+    struct Case {
+        std::string line;
+        int t1, t2;
+    } cases[] = {
+        {kT1, 1, 0},
+        {lower(kT1), 1, 0},
+        {spaced(kT2), 0, 1},
+        {lower(spaced(kT2)), 0, 1},
+        {"[12:00:00R] junk before " + kT1, 1, 0},    // text before the tag is dropped
+        {kT1 + " 73", 0, 0},                         // text after the digits: too long
+        {kT1.substr(0, 129), 0, 0},                  // 127 digits
+        {"T1\t" + kT1.substr(2), 0, 0},              // a tab changes the length
+        {kT1 + " T2" + kT2.substr(2), 0, 1},         // cut at the T2 behind the T1
+        {"T 1" + kT1.substr(2), 1, 0},               // blanks inside the tag vanish
+        {"T1" + std::string(126, '0') + "G0", 1, 0}, // bad digits still decode
+    };
+    for (const Case &k : cases) {
+        Cycle c;
+        c.run(k.line);
+        EXPECT_EQ(c.result.t1Count, k.t1) << k.line;
+        EXPECT_EQ(c.result.t2Count, k.t2) << k.line;
+    }
+}
+
+TEST(ParseCycle, WrongLengthFramesAreCounted)
+{
+    Cycle c;
+    c.run(kT1.substr(0, 129) + "\n" + kT1 + "0\n" + spaced(kT2.substr(0, 90)) + "\n" + "T1 status ok\nT1\n" + kT1 +
+          "\n");
+    EXPECT_EQ(c.result.t1Count, 1);
+    EXPECT_EQ(c.result.t1WrongLength, 2);
+    EXPECT_EQ(c.result.t2WrongLength, 1);
+}
+
+TEST(ParseCycle, DisplayWritesComeFromTheLastStoredFrames)
+{
+    Cycle c;
+    std::string second = kT2;
+    second.replace(30, 10, "abcdefabcd");
+    c.run(kT1 + "\n" + kT2 + "\n" + second);
+    EXPECT_EQ(c.result.frameLength, 130);
+    ASSERT_TRUE(c.result.rawHex);
+    EXPECT_EQ(c.result.rawHex->firstText(), "ABCDEFABCD");
+    EXPECT_EQ(c.result.rawHex->secondText(), "1111111111");
+}
+
+TEST(ParseCycle, StoresKeepTheFirstThousandFramesOfEachKind)
+{
+    std::string log;
+    for (int i = 0; i < 1005; ++i) {
+        std::string f = kT1;
+        std::snprintf(f.data() + 2, 5, "%04X", i & 0xFFFF); // uptime word: bytes swapped, still unique
+        f[6] = '0';
+        log += f + "\n" + kT2 + "\n";
+    }
+    Cycle c;
+    c.run(log);
+    EXPECT_EQ(c.result.t1Count, 1000);
+    EXPECT_EQ(c.result.t2Count, 1000);
+    EXPECT_EQ(c.result.t1Ignored, 5);
+    EXPECT_EQ(c.result.t2Ignored, 5);
+    EXPECT_EQ(c.t1->slots[0].Values[0], 0.0); // slot 0 never written
+    EXPECT_EQ(c.t1->at(1001), nullptr);
+}
+
+TEST(ParseCycle, ReparsingAShorterLogHidesTheOldRecords)
+{
+    Cycle c;
+    c.run(kT1 + "\n" + kT1 + "\n" + kT1);
+    c.run(kT1);
+    EXPECT_EQ(c.result.t1Count, 1);
+    EXPECT_NE(c.t1->at(1), nullptr);
+    EXPECT_EQ(c.t1->at(2), nullptr);
+}
+
+TEST(ParseCycle, GeneratedLogsDecodeEveryFrame)
+{
+    for (std::uint32_t seed = 1; seed <= 5; ++seed) {
+        loggen::Options o;
+        o.seed = seed;
+        o.t1Frames = 40;
+        o.t2Frames = 30;
+        o.lineEnd = seed % 2 ? "\r\n" : "\n";
+        Cycle c;
+        c.run(loggen::generateLog(o));
+        EXPECT_EQ(c.result.t1Count, 40) << "seed " << seed;
+        EXPECT_EQ(c.result.t2Count, 30) << "seed " << seed;
+        EXPECT_EQ(c.result.t1WrongLength + c.result.t2WrongLength, 0);
+        EXPECT_EQ(c.t2->slots[1].Values[32] > 1.4e9, true); // a 2014 timestamp
+    }
+}
+
+TEST(ParseCycle, HostileTextNeverEscapesTheStores)
+{
+    std::mt19937 rng(7);
+    std::string garbage(200000, '\0');
+    for (char &ch : garbage)
+        ch = static_cast<char>(rng());
+    std::string longLine(100000, 'T');
+    std::string nulFrame = kT1;
+    nulFrame[40] = '\0';
+    for (const std::string &text : {garbage, longLine, "T1" + std::string(100000, 'F'), nulFrame,
+                                    std::string("20UTC\r\rR]\n\n:: :R]T"), std::string(1, '\0')}) {
+        Cycle c;
+        c.run(text);
+        EXPECT_LE(c.result.t1Count, kStoreCapacity);
+        EXPECT_LE(c.time.size(), FrameTimeText::kCapacity);
+    }
+    Cycle c;
+    c.run(nulFrame); // a NUL is just a character that is not a hex digit
+    EXPECT_EQ(c.result.t1Count, 1);
+}
+
+} // namespace
