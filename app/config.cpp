@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "config.h"
+
+#include "parser.h"
+
+#include <algorithm>
+
+namespace halcyra {
+
+namespace {
+
+std::string_view trimSpaces(std::string_view s)
+{
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+bool equalsUpper(std::string_view text, std::string_view upper)
+{
+    return text.size() == upper.size() && std::equal(text.begin(), text.end(), upper.begin(), [](char a, char b) {
+               return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+           });
+}
+
+} // namespace
+
+StartupConfig parseConfig(std::string_view text)
+{
+    StartupConfig config;
+    forEachLine(text, [&](std::string_view line) {
+        if (line.empty() || line.front() == '#')
+            return;
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            return;
+        const std::string_view key = trimSpaces(line.substr(0, eq));
+        const std::string_view value = trimSpaces(line.substr(eq + 1));
+        if (equalsUpper(key, "IMAGE_PATH"))
+            config.imagePath = std::string(value);
+        else if (equalsUpper(key, "SCREENSHOT"))
+            config.screenshotButton = equalsUpper(value, "YES");
+    });
+    return config;
+}
+
+} // namespace halcyra

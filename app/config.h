@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace halcyra {
+
+// What conf.ini sets; an absent key leaves the program's default.
+struct StartupConfig {
+    std::optional<std::string> imagePath; // IMAGE_PATH, used exactly as written
+    std::optional<bool> screenshotButton; // SCREENSHOT: true only for "YES"
+};
+
+// "#" in the first column starts a comment; other lines are KEY = VALUE, split
+// at the first "=", key and value trimmed of spaces (not tabs), keys in any
+// case, the last occurrence of a key wins. Lines end at CR LF, LF or CR.
+StartupConfig parseConfig(std::string_view text);
+
+} // namespace halcyra
