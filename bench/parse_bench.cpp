@@ -30,7 +30,7 @@ void runCycle(benchmark::State &state, const std::string &log)
     for (auto _ : state) {
         auto result = halcyra::RunParseCycle(log, time, *t1, *t2);
         benchmark::DoNotOptimize(result);
-        benchmark::DoNotOptimize(t1->slots[1000].Values[0]);
+        benchmark::DoNotOptimize(t1->records[1000].Values[0]);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(log.size()));
     state.counters["log_bytes"] = static_cast<double>(log.size());

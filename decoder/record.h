@@ -59,7 +59,7 @@ struct TelemetryRecord {
 // read from the scroll bar (which starts at 1) indexes the store directly.
 // Emptying only resets the count; callers must treat slots above it as absent.
 struct RecordStore {
-    std::array<TelemetryRecord, kStoreCapacity + 1> slots{};
+    std::array<TelemetryRecord, kStoreCapacity + 1> records{};
     std::int32_t count = 0;
 
     void clear() { count = 0; }
@@ -70,7 +70,7 @@ struct RecordStore {
     {
         if (full())
             return nullptr;
-        TelemetryRecord &slot = slots[static_cast<std::size_t>(++count)];
+        TelemetryRecord &slot = records[static_cast<std::size_t>(++count)];
         slot.FrameTime = frameTime;
         return &slot;
     }
@@ -81,7 +81,7 @@ struct RecordStore {
     {
         if (position < 1 || position > count)
             return nullptr;
-        return &slots[static_cast<std::size_t>(position)];
+        return &records[static_cast<std::size_t>(position)];
     }
 };
 

@@ -43,8 +43,8 @@ struct Cycle {
         result = RunParseCycle(text, time, *t1, *t2);
         return result;
     }
-    std::string t1Time(int pos) const { return t1->slots[static_cast<std::size_t>(pos)].FrameTime.str(); }
-    std::string t2Time(int pos) const { return t2->slots[static_cast<std::size_t>(pos)].FrameTime.str(); }
+    std::string t1Time(int pos) const { return t1->records[static_cast<std::size_t>(pos)].FrameTime.str(); }
+    std::string t2Time(int pos) const { return t2->records[static_cast<std::size_t>(pos)].FrameTime.str(); }
 };
 
 TEST(ParseCycle, EmptyTextHasNoLines)
@@ -77,7 +77,7 @@ TEST(ParseCycle, TimeStampRulesSetTheFrameTime)
     EXPECT_EQ(c.t1Time(4), "10:15");
     EXPECT_EQ(c.result.frameTimeLabel->view(), "10:15");
     EXPECT_EQ(c.time.view(), "10:15");
-    EXPECT_EQ(c.t1->slots[3].Values[1], 91.57508999999999);
+    EXPECT_EQ(c.t1->records[3].Values[1], 91.57508999999999);
 }
 
 TEST(ParseCycle, ReceiveMarkerNeedsColonsAndIsShownEitherWay)
@@ -196,7 +196,7 @@ TEST(ParseCycle, StoresKeepTheFirstThousandFramesOfEachKind)
     EXPECT_EQ(c.result.t2Count, 1000);
     EXPECT_EQ(c.result.t1Ignored, 5);
     EXPECT_EQ(c.result.t2Ignored, 5);
-    EXPECT_EQ(c.t1->slots[0].Values[0], 0.0); // slot 0 never written
+    EXPECT_EQ(c.t1->records[0].Values[0], 0.0); // slot 0 never written
     EXPECT_EQ(c.t1->at(1001), nullptr);
 }
 
@@ -223,7 +223,7 @@ TEST(ParseCycle, GeneratedLogsDecodeEveryFrame)
         EXPECT_EQ(c.result.t1Count, 40) << "seed " << seed;
         EXPECT_EQ(c.result.t2Count, 30) << "seed " << seed;
         EXPECT_EQ(c.result.t1WrongLength + c.result.t2WrongLength, 0);
-        EXPECT_EQ(c.t2->slots[1].Values[32] > 1.4e9, true); // a 2014 timestamp
+        EXPECT_EQ(c.t2->records[1].Values[32] > 1.4e9, true); // a 2014 timestamp
     }
 }
 

@@ -149,7 +149,8 @@ private:
     std::string t2Frame()
     {
         std::array<std::uint8_t, 48> p{};
-        const std::uint32_t now = 1406040704u + static_cast<std::uint32_t>(seconds_);
+        // Seconds since 1970 of the same clock the time stamps show, from 2014-07-22 00:00 UTC.
+        const std::uint32_t now = 1405987200u + static_cast<std::uint32_t>(seconds_);
         const int drift = static_cast<int>(rng_() % 61) - 30;
         putLe(p, 0, now, 4);
         putLe(p, 4, now - 3600u * (1 + rng_() % 12), 4);

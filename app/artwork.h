@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include <QImage>
+
+namespace halcyra {
+
+// The program's pictures are drawn, not stored: a cubesat with its antennas
+// for the window icon, and the satellite over a ground track for the About
+// window.
+QImage drawWindowIcon(int size = 64);
+QImage drawAboutPicture(int width = 256, int height = 170);
+
+} // namespace halcyra

@@ -1,0 +1,350 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "mainwindow.h"
+
+#include "aboutwindow.h"
+#include "artwork.h"
+#include "config.h"
+#include "fields.h"
+#include "fonts.h"
+#include "layout.h"
+#include "recordview.h"
+#include "trendchart.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace halcyra {
+
+using layout::twips;
+
+namespace {
+
+constexpr QColor kHighlight(255, 255, 192);
+constexpr qint64 kConfigSizeLimit = 1 << 20;
+
+template <typename W> W *place(W *widget, const char *name, const QRect &geometry)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString accessibleFieldName(const FieldInfo &f)
+{
+    const QString caption = latin1(f.caption);
+    return f.unit.empty() ? caption : caption + QStringLiteral(" [") + latin1(f.unit) + QLatin1Char(']');
+}
+
+} // namespace
+
+Form1::Form1(const QString &programFolder, QWidget *parent)
+    : QMainWindow(parent),
+      programFolder_(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
+      t1Store_(std::make_unique<RecordStore>()), t2Store_(std::make_unique<RecordStore>())
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Halcyra Telemetry Decoder [QZ7ZQ]"));
+    setWindowIcon(QIcon(QPixmap::fromImage(drawWindowIcon(64))));
+    buildWidgets();
+    buildMenus();
+    Form_Load();
+    resize(layout::twips(0, 0, layout::kClientWidth, layout::kClientHeight).width(),
+           layout::twips(0, 0, layout::kClientWidth, layout::kClientHeight).height() + menuBar()->sizeHint().height());
+}
+
+Form1::~Form1()
+{
+    // An About window left open outlives us on purpose; it deletes itself when closed.
+}
+
+void Form1::buildWidgets()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setMinimumSize(twips(0, 0, layout::kClientWidth, layout::kClientHeight).size());
+    setCentralWidget(client);
+    const QFont windowFont = fonts::sans(8.25, false);
+    client->setFont(windowFont);
+
+    Text2 = place(new QPlainTextEdit(client), "Text2", twips(120, 0, 10455, 1935));
+    Text2->setFont(fonts::fixed(8.25));
+    Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text2->setAccessibleName(QStringLiteral("Packet log"));
+    Text2->setPlaceholderText(QStringLiteral("Paste the packet log of your receiver here"));
+    connect(Text2, &QPlainTextEdit::textChanged, this, &Form1::Text2_Change);
+
+    Command2 = place(new QPushButton(QStringLiteral("C"), client), "Command2", twips(10320, 1800, 255, 195));
+    Command2->setFont(fonts::fixed(6));
+    Command2->setAccessibleName(QStringLiteral("Clear log"));
+    Command2->setToolTip(QStringLiteral("Clear the log"));
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+    auto *group = new QButtonGroup(this);
+    for (const FieldInfo &f : FieldCatalogue) {
+        const auto i = static_cast<std::size_t>(f.index);
+        const layout::RowGeometry row = layout::rowGeometry(f.index);
+        Option1[i] = place(new QRadioButton(client), "Option1", row.option);
+        Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(f.index));
+        group->addButton(Option1[i], f.index);
+        Text1[i] = place(new QLineEdit(client), "Text1", row.value);
+        Text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(f.index));
+        Text1[i]->setReadOnly(true);
+        Text1[i]->setTextMargins(0, 0, 0, 0);
+        Text1[i]->setToolTip(QStringLiteral("invalid"));
+        Text1[i]->setAccessibleName(accessibleFieldName(f));
+        QPalette black = Text1[i]->palette();
+        black.setColor(QPalette::Text, Qt::black);
+        Text1[i]->setPalette(black);
+        Label1[i] = place(new QLabel(client), "Label1", row.unit);
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(f.index));
+    }
+    connect(group, &QButtonGroup::idClicked, this, &Form1::Option1_Click);
+
+    Label4 = place(new QLabel(client), "Label4", twips(6600, 6000, 3735, 255));
+    Label4->setFont(fonts::sans(8.25, true));
+    Label4->setAccessibleName(QStringLiteral("Frame time"));
+
+    Frame8 = place(new QGroupBox(QStringLiteral("Graph"), client), "Frame8", twips(120, 6480, 10455, 4935));
+    Frame8->setFont(fonts::sans(8.25, true));
+    QPalette grey = Frame8->palette();
+    grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    Frame8->setPalette(grey);
+    Frame8->setAccessibleName(QStringLiteral("Chart"));
+    MSChart1 = place(new TrendChart(Frame8), "MSChart1", twips(120, 240, 10215, 4575));
+    MSChart1->setFont(windowFont);
+    MSChart1->setAccessibleName(QStringLiteral("Trend chart"));
+
+    Command1 = place(new QPushButton(QStringLiteral("S"), client), "Command1", twips(120, 11520, 495, 255));
+    Command1->setAccessibleName(QStringLiteral("Save screenshot"));
+    Command1->setToolTip(QStringLiteral("Save a screenshot"));
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+
+    Label3 = place(new QLabel(client), "Label3", twips(720, 11520, 7335, 255));
+    Label3->setAccessibleName(QStringLiteral("Status"));
+    Label2 = place(new QLabel(client), "Label2", twips(8160, 11520, 975, 255));
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label2->setAccessibleName(QStringLiteral("Position"));
+
+    HScroll1 = place(new QScrollBar(Qt::Horizontal, client), "HScroll1", twips(9240, 11520, 1335, 255));
+    HScroll1->setRange(1, 1);
+    HScroll1->setValue(1);
+    // Pages on release of the thumb and on clicks, not while dragging.
+    HScroll1->setTracking(false);
+    HScroll1->setAccessibleName(QStringLiteral("Record"));
+    connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
+
+    Picture2 = place(new QLabel(client), "Picture2", twips(11640, 120, 615, 495));
+
+    Text3 = place(new QLineEdit(QStringLiteral("Text3"), client), "Text3", twips(12600, 6480, 3135, 375));
+    Text3->setAccessibleName(QStringLiteral("Frame length"));
+    Text4 = place(new QLineEdit(QStringLiteral("Text4"), client), "Text4", twips(12600, 6960, 2175, 285));
+    Text5 = place(new QLineEdit(QStringLiteral("Text5"), client), "Text5", twips(12600, 7200, 2175, 285));
+    Text6 = place(new QLineEdit(QStringLiteral("Text6"), client), "Text6", twips(12600, 7440, 2175, 285));
+    Text4->setAccessibleName(QStringLiteral("Raw bytes 15 to 19"));
+    Text5->setAccessibleName(QStringLiteral("Raw bytes 20 to 24"));
+    Text6->setAccessibleName(QStringLiteral("Raw bytes 25 to 30"));
+}
+
+void Form1::buildMenus()
+{
+    MnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    MnuFile->setObjectName(QStringLiteral("MnuFile"));
+    MnuExit = MnuFile->addAction(QStringLiteral("Exit"), this, &Form1::MnuExit_Click);
+    MnuExit->setObjectName(QStringLiteral("MnuExit"));
+
+    MnuTLMFile = menuBar()->addMenu(QStringLiteral("TLM File"));
+    MnuTLMFile->setObjectName(QStringLiteral("MnuTLMFile"));
+    WriteCSVFile = MnuTLMFile->addAction(QStringLiteral("Write CSV File"), this, &Form1::WriteCSVFile_Click);
+    WriteCSVFile->setObjectName(QStringLiteral("WriteCSVFile"));
+
+    MnuInfo = menuBar()->addAction(QStringLiteral("Info"), this, &Form1::MnuInfo_Click);
+    MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
+}
+
+void Form1::Form_Load()
+{
+    const QString folder = QDir::toNativeSeparators(programFolder_) + QDir::separator();
+    ImagePath = folder;
+
+    // A missing, unreadable or oversized conf.ini leaves the defaults.
+    QFile file(folder + QStringLiteral("conf.ini"));
+    if (file.open(QIODevice::ReadOnly) && file.size() <= kConfigSizeLimit) {
+        const QByteArray text = file.read(kConfigSizeLimit);
+        const StartupConfig config =
+            parseConfig(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+        if (config.imagePath)
+            ImagePath =
+                QString::fromLocal8Bit(config.imagePath->data(), static_cast<qsizetype>(config.imagePath->size()));
+        if (config.screenshotButton)
+            Command1->setVisible(*config.screenshotButton);
+    }
+
+    Picture2->setVisible(false);
+
+    LastFieldIndex = kLastFieldIndex;
+    for (const FieldInfo &f : FieldCatalogue)
+        Option1[static_cast<std::size_t>(f.index)]->setText(latin1(f.caption));
+    for (const FieldInfo &f : FieldCatalogue)
+        Label1[static_cast<std::size_t>(f.index)]->setText(latin1(f.unit));
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::Form_Resize()
+{
+    // The capture surface always covers the whole client area.
+    if (QWidget *client = centralWidget())
+        Picture2->setGeometry(client->rect());
+}
+
+void Form1::Text2_Change()
+{
+    const QByteArray text = Text2->toPlainText().toLatin1();
+    const CycleResult r = RunParseCycle(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                                        CurrentFrameTime, *t1Store_, *t2Store_);
+    if (r.frameTimeLabel)
+        Label4->setText(latin1(r.frameTimeLabel->view()));
+    if (r.frameLength)
+        Text3->setText(QString::number(*r.frameLength));
+    if (r.rawHex) {
+        Text4->setText(latin1(r.rawHex->firstText()));
+        Text5->setText(latin1(r.rawHex->secondText()));
+        Text6->setText(latin1(r.rawHex->thirdText()));
+    }
+    showCapacityNotice(r);
+
+    // Both stores can be paged, so the bar runs to the larger count.
+    const int records = std::max(r.t1Count, r.t2Count);
+    HScroll1->setEnabled(true);
+    Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(records));
+    HScroll1->setMaximum(std::max(records, 1));
+    highlightField(1);
+    Show_Data(HScroll1->value());
+    Draw_Chart(1);
+}
+
+void Form1::showCapacityNotice(const CycleResult &r)
+{
+    QStringList parts;
+    if (r.t1Ignored > 0)
+        parts << QStringLiteral("Only the first %1 T1 frames are kept; %2 more were ignored")
+                     .arg(kStoreCapacity)
+                     .arg(r.t1Ignored);
+    if (r.t2Ignored > 0)
+        parts << QStringLiteral("Only the first %1 T2 frames are kept; %2 more were ignored")
+                     .arg(kStoreCapacity)
+                     .arg(r.t2Ignored);
+    const QString notice = parts.join(QStringLiteral(". "));
+    // Withdraw our own notice once it no longer holds, but never an export's message.
+    if (!notice.isEmpty())
+        Label3->setText(notice);
+    else if (!capacityNotice_.isEmpty() && Label3->text() == capacityNotice_)
+        Label3->clear();
+    capacityNotice_ = notice;
+}
+
+void Form1::HScroll1_Change()
+{
+    const int v = HScroll1->value();
+    Label2->setText(QStringLiteral("%1/%2").arg(v).arg(HScroll1->maximum()));
+    Show_Data(v);
+}
+
+void Form1::Show_Data(int Rec)
+{
+    const RecordTexts texts = recordTexts(*t1Store_, *t2Store_, Rec, QLocale::system());
+    for (int i = 0; i <= LastFieldIndex; ++i) {
+        QLineEdit *box = Text1[static_cast<std::size_t>(i)];
+        box->setText(texts.values[static_cast<std::size_t>(i)]);
+        box->setCursorPosition(0); // a text wider than its box shows its beginning
+    }
+    Label4->setText(texts.frameTime);
+}
+
+void Form1::highlightField(int index)
+{
+    if (!Option1[static_cast<std::size_t>(index)]->isChecked())
+        Option1[static_cast<std::size_t>(index)]->setChecked(true);
+    if (highlighted_ == index)
+        return;
+    if (highlighted_ >= 0)
+        Text1[static_cast<std::size_t>(highlighted_)]->setPalette(QPalette());
+    QPalette pal = Text1[static_cast<std::size_t>(index)]->palette();
+    pal.setColor(QPalette::Base, kHighlight);
+    Text1[static_cast<std::size_t>(index)]->setPalette(pal);
+    highlighted_ = index;
+}
+
+void Form1::Option1_Click(int Index)
+{
+    highlightField(Index);
+    Draw_Chart(Index);
+}
+
+void Form1::Draw_Chart(int Index)
+{
+    const auto i = static_cast<std::size_t>(Index);
+    Frame8->setTitle(Option1[i]->text() + QStringLiteral("  [ ") + Label1[i]->text() + QStringLiteral(" ]"));
+    const RecordStore &store = storeOf(Index) == FrameKind::T1 ? *t1Store_ : *t2Store_;
+    // An empty store empties the chart: it must never show another field or a vanished log.
+    if (store.count < 1)
+        MSChart1->clearData();
+    else
+        MSChart1->showData(chartData(store, Index));
+}
+
+Form2 *Form1::aboutWindow() const
+{
+    return about_;
+}
+
+void Form1::Command2_Click()
+{
+    Text2->clear();
+}
+
+void Form1::Command1_Click() {}
+
+void Form1::WriteCSVFile_Click() {}
+
+void Form1::MnuExit_Click()
+{
+    close();
+}
+
+void Form1::MnuInfo_Click()
+{
+    if (!about_)
+        about_ = new Form2(); // no owner: it stays when the main window closes
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+} // namespace halcyra

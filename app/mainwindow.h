@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include "parser.h"
+#include "record.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+namespace halcyra {
+
+class Form2;
+class TrendChart;
+
+// The main window. Its handlers keep the names the program has always used;
+// the decoding, the texts and the chart data come from the libraries.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // `programFolder` holds conf.ini and receives the CSV file; empty means
+    // the folder of the executable.
+    explicit Form1(const QString &programFolder = QString(), QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Widgets, named as in the window's design.
+    QPlainTextEdit *Text2; // packet log
+    QPushButton *Command2; // "C": clear the log
+    std::array<QRadioButton *, kFieldCount> Option1{};
+    std::array<QLineEdit *, kFieldCount> Text1{};
+    std::array<QLabel *, kFieldCount> Label1{};
+    QLabel *Label4;    // frame time of the records on show
+    QGroupBox *Frame8; // chart frame
+    TrendChart *MSChart1;
+    QPushButton *Command1; // "S": screenshot
+    QLabel *Label3;        // status line
+    QLabel *Label2;        // position label
+    QScrollBar *HScroll1;  // record position
+    QLabel *Picture2;      // hidden capture surface
+    QLineEdit *Text3;      // length of the last T1 frame
+    QLineEdit *Text4;      // raw bytes of the last T2 frame
+    QLineEdit *Text5;
+    QLineEdit *Text6;
+
+    QMenu *MnuFile;
+    QAction *MnuExit;
+    QMenu *MnuTLMFile;
+    QAction *WriteCSVFile;
+    QAction *MnuInfo;
+
+    // State of the run.
+    const RecordStore &t1Store() const { return *t1Store_; }
+    const RecordStore &t2Store() const { return *t2Store_; }
+    const FrameTimeText &currentFrameTime() const { return CurrentFrameTime; }
+    const QString &imagePath() const { return ImagePath; }
+    const QString &programFolder() const { return programFolder_; }
+    int LastFieldIndex = 0;
+    Form2 *aboutWindow() const;
+    QImage &captureImage() { return capture_; }
+
+    // Handlers.
+    void Text2_Change();
+    void HScroll1_Change();
+    void Show_Data(int Rec);
+    void Option1_Click(int Index);
+    void Draw_Chart(int Index);
+    void Command2_Click();
+    void Command1_Click();
+    void WriteCSVFile_Click();
+    void MnuExit_Click();
+    void MnuInfo_Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildWidgets();
+    void buildMenus();
+    void Form_Load();
+    void Form_Resize();
+    void highlightField(int index);
+    void showCapacityNotice(const CycleResult &result);
+
+    QString programFolder_;
+    QString ImagePath;
+    std::unique_ptr<RecordStore> t1Store_;
+    std::unique_ptr<RecordStore> t2Store_;
+    FrameTimeText CurrentFrameTime;
+    int highlighted_ = -1;
+    QString capacityNotice_;
+    QImage capture_;
+    QPointer<Form2> about_;
+};
+
+} // namespace halcyra

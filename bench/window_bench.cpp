@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// Times what a user feels in the window with a full log of 1000 T1 and 1000
+// T2 frames: the paste, each keystroke (re-parse, grid, chart, repaint), a
+// chart rebuild, and the memory the window holds. Run offscreen:
+//   QT_QPA_PLATFORM=offscreen build/testing/bench/window_bench
+
+#include "loggen.h"
+#include "mainwindow.h"
+#include "trendchart.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Stats {
+    double median, p95;
+};
+
+Stats stats(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)]};
+}
+
+template <typename Fn> std::vector<double> timeRuns(int runs, Fn &&fn)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        fn(i);
+        QApplication::processEvents();
+        ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    return ms;
+}
+
+long peakRssKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    halcyra::loggen::Options o;
+    o.t1Frames = 1000;
+    o.t2Frames = 1000;
+    o.lineEnd = "\n";
+    const QString log = QString::fromLatin1(halcyra::loggen::generateLog(o));
+
+    halcyra::Form1 window;
+    window.show();
+    QApplication::processEvents();
+
+    std::vector<double> pasteMs;
+    for (int i = 0; i < 15; ++i) {
+        window.Text2->clear(); // each paste starts from an empty box, as a user's would
+        QApplication::processEvents();
+        const std::vector<double> one = timeRuns(1, [&](int) { window.Text2->setPlainText(log); });
+        pasteMs.push_back(one.front());
+    }
+    const Stats paste = stats(pasteMs);
+    window.Text2->setPlainText(log);
+    QApplication::processEvents();
+
+    QTextCursor cursor(window.Text2->document());
+    cursor.movePosition(QTextCursor::End);
+    const Stats key = stats(timeRuns(60, [&](int i) {
+        if (i % 2)
+            cursor.deletePreviousChar();
+        else
+            cursor.insertText(QStringLiteral("7"));
+    }));
+
+    const Stats chart = stats(timeRuns(40, [&](int i) { window.Option1_Click(1 + i % 30); }));
+
+    std::printf("log: %lld characters, %d T1 and %d T2 frames\n", static_cast<long long>(log.size()),
+                window.t1Store().count, window.t2Store().count);
+    std::printf("paste of the whole log:      median %6.2f ms  p95 %6.2f ms\n", paste.median, paste.p95);
+    std::printf("keystroke (parse..repaint):  median %6.2f ms  p95 %6.2f ms\n", key.median, key.p95);
+    std::printf("chart of 1000 bars (click):  median %6.2f ms  p95 %6.2f ms\n", chart.median, chart.p95);
+    std::printf("peak memory (RSS):           %.1f MB\n", static_cast<double>(peakRssKiB()) / 1024.0);
+    return 0;
+}

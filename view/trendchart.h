@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include "record.h"
+
+#include <qcustomplot.h>
+
+#include <QString>
+#include <QVector>
+
+namespace halcyra {
+
+// A row's label: its record's own frame time, hours and minutes of a UTC
+// time stamp (characters 12-16), or the row number when it has none.
+QString rowLabel(const FrameTimeText &frameTime, int row);
+
+// Records between a tick and a label: chosen to fit up to 100 records, above
+// that n / 20 rounded half to even (101 -> 5, 110 -> 6, 130 -> 6, 1000 -> 50).
+int labelStep(int records);
+
+struct ChartData {
+    QVector<double> keys;   // 1..n
+    QVector<double> values; // the field's stored values, unchanged
+    QVector<double> tickKeys;
+    QVector<QString> tickLabels;
+};
+
+// One bar per record of the store that holds the field.
+ChartData chartData(const RecordStore &store, int fieldIndex);
+
+// The bar chart inside the chart frame.
+class TrendChart : public QCustomPlot {
+    Q_OBJECT
+public:
+    explicit TrendChart(QWidget *parent = nullptr);
+
+    void showData(const ChartData &data);
+    void clearData();
+
+    QCPBars *bars() const { return bars_; }
+    const QSharedPointer<QCPAxisTickerText> &ticker() const { return ticker_; }
+
+private:
+    QCPBars *bars_;
+    QSharedPointer<QCPAxisTickerText> ticker_;
+};
+
+} // namespace halcyra
