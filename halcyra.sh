@@ -11,7 +11,7 @@ packages=(
     cmake make g++ clang clang-format pkg-config
     qt6-base-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
     libgtest-dev libbenchmark-dev
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth fonts-dejavu-core fonts-liberation2
 )
 
 install_missing() {

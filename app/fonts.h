@@ -6,25 +6,35 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QStringList>
 
 namespace halcyra::fonts {
 
-// "Courier New" where the machine has it, else the platform's fixed-pitch font.
-inline QFont fixed(double points)
+// The layout was drawn for narrow 8-point fonts: the first of `families`
+// the machine has, else `fallback`.
+inline QFont firstAvailable(const QStringList &families, QFont fallback, double points)
 {
-    QFont f = QFontDatabase::hasFamily(QStringLiteral("Courier New"))
-                  ? QFont(QStringLiteral("Courier New"))
-                  : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    f.setPointSizeF(points);
-    return f;
+    for (const QString &family : families) {
+        if (QFontDatabase::hasFamily(family)) {
+            fallback = QFont(family);
+            break;
+        }
+    }
+    fallback.setPointSizeF(points);
+    return fallback;
 }
 
-// "MS Sans Serif" where the machine has it, else the default sans font.
+inline QFont fixed(double points)
+{
+    return firstAvailable({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")},
+                          QFontDatabase::systemFont(QFontDatabase::FixedFont), points);
+}
+
 inline QFont sans(double points, bool bold)
 {
-    QFont f = QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif")) ? QFont(QStringLiteral("MS Sans Serif"))
-                                                                        : QGuiApplication::font();
-    f.setPointSizeF(points);
+    QFont f =
+        firstAvailable({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
+                       QGuiApplication::font(), points);
     f.setBold(bold);
     return f;
 }

@@ -81,6 +81,10 @@ void TrendChart::showData(const ChartData &data)
     ticker_->setTicks(data.tickKeys, data.tickLabels);
     xAxis->setRange(0.5, data.keys.size() + 0.5);
     bars_->rescaleValueAxis(false, true);
+    // A little room above and below, so the longest bar is not cut by the frame.
+    const QCPRange r = yAxis->range();
+    const double margin = r.size() > 0 ? r.size() * 0.05 : 1.0;
+    yAxis->setRange(r.lower < 0 ? r.lower - margin : r.lower, r.upper > 0 ? r.upper + margin : r.upper + 0.0);
     replot(rpQueuedReplot);
 }
 
