@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 packages=(
     cmake make g++ clang clang-format pkg-config
     qt6-base-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
-    libgtest-dev libbenchmark-dev
+    libgtest-dev libbenchmark-dev time
     xvfb xauth fonts-dejavu-core fonts-liberation2
 )
 

@@ -3,6 +3,7 @@
 
 // Throughput of the re-parse that every keystroke in the log box runs.
 
+#include "csv.h"
 #include "loggen.h"
 #include "numtext.h"
 #include "parser.h"
@@ -60,6 +61,24 @@ void BM_GeneralText(benchmark::State &state)
     }
 }
 BENCHMARK(BM_GeneralText);
+
+// One CSV line of a T1 record: the work per frame of batch decoding.
+void BM_CsvRecordT1(benchmark::State &state)
+{
+    auto t1 = std::make_unique<halcyra::RecordStore>();
+    auto t2 = std::make_unique<halcyra::RecordStore>();
+    halcyra::FrameTimeText time;
+    halcyra::RunParseCycle(fullLog(false), time, *t1, *t2);
+    std::string line;
+    int k = 0;
+    for (auto _ : state) {
+        line.clear();
+        halcyra::appendCsvRecord(line, t1->records[static_cast<std::size_t>(1 + k++ % t1->count)], '.', false);
+        benchmark::DoNotOptimize(line.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(line.size()));
+}
+BENCHMARK(BM_CsvRecordT1);
 
 } // namespace
 

@@ -1,0 +1,308 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// halcyra-decode: decodes packet logs of any length into the CSV files the
+// window writes, streaming.
+
+#include "batch.h"
+#include "outputfile.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#ifndef HALCYRA_VERSION
+#define HALCYRA_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char *kProgram = "halcyra-decode";
+constexpr std::size_t kReadSize = 64 * 1024;
+
+enum ExitStatus { kSuccess = 0, kFileFailure = 1, kUsageError = 2 };
+
+constexpr const char *kUsage = R"(usage: halcyra-decode [options] [LOG ...]
+
+Decodes the T1 and T2 frames of Halcyra packet logs into CSV files, with the
+window's rules and number texts and without its limit of 1000 frames. The
+logs are read in the order given as one continuous text: the frame time and
+a line end split between two files carry over. With no LOG, or for "-",
+standard input is read.
+
+  --t1 FILE   write the T1 records to FILE
+  --t2 FILE   write the T2 records to FILE
+              ("-" is standard output; with neither option the T1
+              records go to standard output)
+  --time      add a first column "Frame time" with each frame's time text
+  --locale    use the decimal separator of the user's locale, not "."
+  --summary   print the counts of T1 and T2 frames and of lines with a
+              frame tag but the wrong length to standard error
+  --help      show this text
+  --version   show the version
+
+Output files are replaced only once every output has been written in full;
+a failed or interrupted run leaves the previous files as they were.
+
+Exit status: 0 success; 1 a log could not be read (the others are still
+decoded) or an output could not be written; 2 a usage error.
+)";
+
+struct Options {
+    std::string t1Path;
+    std::string t2Path;
+    bool withTime = false;
+    bool useLocale = false;
+    bool summary = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> logs;
+};
+
+void message(const std::string &text)
+{
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+}
+
+// Returns the usage error, or an empty text.
+std::string parseArguments(int argc, char **argv, Options &o)
+{
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+            o.logs.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string_view name = arg;
+        std::string_view value;
+        bool hasValue = false;
+        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        if (name == "--t1" || name == "--t2") {
+            if (!hasValue) {
+                if (i + 1 >= argc)
+                    return "option " + std::string(name) + " needs a file name";
+                value = argv[++i];
+            }
+            std::string &path = name == "--t1" ? o.t1Path : o.t2Path;
+            if (!path.empty())
+                return "option " + std::string(name) + " given twice";
+            if (value.empty())
+                return "option " + std::string(name) + " needs a file name";
+            path = value;
+            continue;
+        }
+        if (hasValue)
+            return "option " + std::string(name) + " takes no value";
+        if (name == "--time")
+            o.withTime = true;
+        else if (name == "--locale")
+            o.useLocale = true;
+        else if (name == "--summary")
+            o.summary = true;
+        else if (name == "--help" || name == "-h")
+            o.help = true;
+        else if (name == "--version")
+            o.version = true;
+        else
+            return "unknown option " + std::string(arg);
+    }
+    if (!o.t1Path.empty() && !o.t2Path.empty() && halcyra::sameOutput(o.t1Path, o.t2Path))
+        return "--t1 and --t2 name the same file";
+    return {};
+}
+
+// The decimal separator of the locale the environment names (LC_ALL,
+// LC_NUMERIC, LANG). A separator these files cannot hold falls back to ".".
+char localeDecimalSeparator()
+{
+    if (!std::setlocale(LC_NUMERIC, "")) {
+        message("the locale of the environment is not available; numbers keep the decimal point");
+        return '.';
+    }
+    const char *point = std::localeconv()->decimal_point;
+    if (!point || std::strlen(point) != 1 || *point == ';' || *point == '"') {
+        message(std::string("the locale's decimal separator \"") + (point ? point : "") +
+                "\" cannot be written in a field; numbers keep the decimal point");
+        return '.';
+    }
+    return *point;
+}
+
+class FileSink : public halcyra::CsvSink {
+public:
+    explicit FileSink(halcyra::OutputFile &file) : file_(file) {}
+    void write(std::string_view text) override { file_.write(text); }
+
+private:
+    halcyra::OutputFile &file_;
+};
+
+bool anyFailed(const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs)
+{
+    for (const auto &out : outputs) {
+        if (out->failed())
+            return true;
+    }
+    return false;
+}
+
+// Feeds one log to the decoder; false with the reason when it could not be
+// read to its end (what was read is decoded all the same).
+bool decodeLog(const std::string &name, halcyra::BatchDecoder &decoder, std::vector<char> &buffer,
+               const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, std::string &error)
+{
+    const bool standardInput = name == "-";
+    const int fd = standardInput ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = std::strerror(errno);
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        decoder.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        if (anyFailed(outputs)) // no use reading on
+            break;
+    }
+    if (!standardInput)
+        ::close(fd);
+    return ok;
+}
+
+std::string displayName(const std::string &log)
+{
+    return log == "-" ? "standard input" : log;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (const std::string error = parseArguments(argc, argv, options); !error.empty()) {
+        message(error);
+        std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+        return kUsageError;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
+    }
+    if (options.version) {
+        std::printf("%s %s\n", kProgram, HALCYRA_VERSION);
+        return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
+    }
+    if (options.t1Path.empty() && options.t2Path.empty())
+        options.t1Path = "-";
+    if (options.logs.empty())
+        options.logs.emplace_back("-");
+
+    halcyra::BatchSettings settings;
+    settings.withTime = options.withTime;
+    if (options.useLocale)
+        settings.decimalSeparator = localeDecimalSeparator();
+
+    halcyra::installCleanupOnSignals();
+
+    // Outputs are opened before anything is read: a name that cannot be
+    // written is reported at once, not after a long log.
+    std::vector<std::unique_ptr<halcyra::OutputFile>> outputs;
+    std::unique_ptr<FileSink> t1Sink;
+    std::unique_ptr<FileSink> t2Sink;
+    for (const std::string *path : {&options.t1Path, &options.t2Path}) {
+        if (path->empty())
+            continue;
+        auto file = std::make_unique<halcyra::OutputFile>(*path);
+        if (!file->open()) {
+            message(file->error());
+            return kFileFailure; // the destructors remove the temporaries
+        }
+        (path == &options.t1Path ? t1Sink : t2Sink) = std::make_unique<FileSink>(*file);
+        outputs.push_back(std::move(file));
+    }
+
+    int status = kSuccess;
+    halcyra::BatchDecoder decoder(settings, t1Sink.get(), t2Sink.get());
+    std::vector<char> buffer(kReadSize);
+    std::uint64_t overlongBefore = 0;
+    for (const std::string &log : options.logs) {
+        if (anyFailed(outputs))
+            break;
+        std::string error;
+        if (!decodeLog(log, decoder, buffer, outputs, error)) {
+            message(displayName(log) + ": " + error);
+            status = kFileFailure;
+        }
+        const std::uint64_t overlong = decoder.counts().overlongLines;
+        if (overlong != overlongBefore) {
+            message(displayName(log) + ": " + std::to_string(overlong - overlongBefore) +
+                    " line(s) longer than 1 MiB skipped");
+            status = kFileFailure;
+            overlongBefore = overlong;
+        }
+    }
+    decoder.finish();
+    if (decoder.counts().overlongLines != overlongBefore) { // the text's last line
+        message(displayName(options.logs.back()) + ": a line longer than 1 MiB skipped");
+        status = kFileFailure;
+    }
+
+    // Replace the files only when every output is complete, so that a failure
+    // leaves all previous files as they were, not some of them.
+    bool complete = true;
+    for (const auto &out : outputs) {
+        if (!out->flush()) {
+            message(out->error());
+            complete = false;
+        }
+    }
+    for (const auto &out : outputs) {
+        if (!complete) {
+            out->discard();
+        } else if (!out->commit()) {
+            message(out->error());
+            status = kFileFailure;
+        }
+    }
+    if (!complete)
+        status = kFileFailure;
+
+    if (options.summary) {
+        const halcyra::BatchCounts c = decoder.counts();
+        std::fprintf(stderr,
+                     "T1 frames: %llu\n"
+                     "T2 frames: %llu\n"
+                     "lines with a frame tag but the wrong length: %llu (T1 %llu, T2 %llu)\n",
+                     static_cast<unsigned long long>(c.t1Frames), static_cast<unsigned long long>(c.t2Frames),
+                     static_cast<unsigned long long>(c.t1WrongLength + c.t2WrongLength),
+                     static_cast<unsigned long long>(c.t1WrongLength),
+                     static_cast<unsigned long long>(c.t2WrongLength));
+    }
+    return status;
+}

@@ -1,0 +1,269 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "outputfile.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace halcyra {
+
+namespace {
+
+// Temporary files a fatal signal must not leave behind. The handler may only
+// read plain memory, so the names are kept in fixed arrays.
+struct CleanupSlot {
+    std::array<char, 4096> path{};
+    volatile std::sig_atomic_t used = 0;
+};
+std::array<CleanupSlot, 4> cleanupSlots;
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+int rememberTemp(const std::string &path)
+{
+    if (path.size() >= CleanupSlot{}.path.size())
+        return -1;
+    for (std::size_t i = 0; i < cleanupSlots.size(); ++i) {
+        CleanupSlot &slot = cleanupSlots[i];
+        if (slot.used)
+            continue;
+        std::memcpy(slot.path.data(), path.c_str(), path.size() + 1);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        slot.used = 1;
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void forgetTemp(int slot)
+{
+    if (slot >= 0)
+        cleanupSlots[static_cast<std::size_t>(slot)].used = 0;
+}
+
+extern "C" void removeTempsAndDie(int sig)
+{
+    for (CleanupSlot &slot : cleanupSlots) {
+        if (slot.used)
+            ::unlink(slot.path.data());
+    }
+    // The handler was reset to the default action on entry: the signal ends
+    // the program as soon as the handler returns.
+    std::raise(sig);
+}
+
+// While a temporary file is created and remembered, a signal would leave it behind.
+class SignalsBlocked {
+public:
+    SignalsBlocked()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : kCleanupSignals)
+            sigaddset(&set, sig);
+        sigprocmask(SIG_BLOCK, &set, &old_);
+    }
+    ~SignalsBlocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    SignalsBlocked(const SignalsBlocked &) = delete;
+    SignalsBlocked &operator=(const SignalsBlocked &) = delete;
+
+private:
+    sigset_t old_;
+};
+
+std::string reason(int err)
+{
+    return std::strerror(err);
+}
+
+mode_t defaultMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool statOutput(const std::string &name, struct stat &st)
+{
+    return name == "-" ? ::fstat(STDOUT_FILENO, &st) == 0 : ::stat(name.c_str(), &st) == 0;
+}
+
+} // namespace
+
+void installCleanupOnSignals()
+{
+    for (int sig : kCleanupSignals) {
+        struct sigaction old {};
+        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = removeTempsAndDie;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(sig, &action, nullptr);
+    }
+}
+
+bool sameOutput(const std::string &a, const std::string &b)
+{
+    if (a == "-" && b == "-")
+        return true;
+    struct stat sa {};
+    struct stat sb {};
+    const bool aExists = statOutput(a, sa);
+    const bool bExists = statOutput(b, sb);
+    if (aExists && bExists) // two names of one device (/dev/null twice) do no harm
+        return S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (aExists != bExists)
+        return false;
+    // Neither file exists yet: "x.csv" and "./x.csv" are still one file.
+    std::error_code ea, eb;
+    const auto ca = std::filesystem::weakly_canonical(a, ea);
+    const auto cb = std::filesystem::weakly_canonical(b, eb);
+    return ea || eb ? a == b : ca == cb;
+}
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)), target_(path_) {}
+
+OutputFile::~OutputFile()
+{
+    discard();
+}
+
+bool OutputFile::fail(const std::string &what)
+{
+    if (error_.empty())
+        error_ = what;
+    return false;
+}
+
+bool OutputFile::open()
+{
+    if (isStandardOutput()) {
+        fd_ = STDOUT_FILENO;
+        return true;
+    }
+
+    // Replace the file a symbolic link points to, not the link.
+    struct stat st {};
+    if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char *resolved = ::realpath(path_.c_str(), nullptr)) {
+            target_ = resolved;
+            std::free(resolved);
+        }
+    }
+
+    mode_t mode = defaultMode();
+    if (::stat(target_.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return fail(path_ + ": " + reason(EISDIR));
+        if (!S_ISREG(st.st_mode)) {
+            fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+            return fd_ >= 0 || fail(path_ + ": " + reason(errno));
+        }
+        mode = st.st_mode & 07777;
+    }
+
+    std::string name = target_ + ".tmp-XXXXXX";
+    SignalsBlocked blocked;
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0)
+        return fail(path_ + ": cannot create a temporary file beside it: " + reason(errno));
+    temp_ = std::move(name);
+    cleanupSlot_ = rememberTemp(temp_);
+    // mkostemp creates the file for its owner only; the output gets the mode
+    // of the file it replaces, or the one a new file would get.
+    if (::fchmod(fd_, mode) != 0)
+        return fail(path_ + ": " + reason(errno));
+    return true;
+}
+
+bool OutputFile::write(std::string_view text)
+{
+    if (failed() || fd_ < 0)
+        return false;
+    const char *p = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd_, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(path_ == "-" ? "standard output: " + reason(errno) : path_ + ": " + reason(errno));
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool OutputFile::flush()
+{
+    if (failed())
+        return false;
+    if (isStandardOutput() || fd_ < 0)
+        return true;
+    const int fd = fd_;
+    fd_ = -1;
+    if (!temp_.empty() && ::fsync(fd) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail(path_ + ": " + reason(err));
+    }
+    if (::close(fd) != 0)
+        return fail(path_ + ": " + reason(errno));
+    return true;
+}
+
+bool OutputFile::commit()
+{
+    if (failed())
+        return false;
+    if (temp_.empty())
+        return true;
+    if (::rename(temp_.c_str(), target_.c_str()) != 0)
+        return fail(path_ + ": cannot replace it: " + reason(errno));
+    forgetTemp(cleanupSlot_);
+    cleanupSlot_ = -1;
+    temp_.clear();
+    // The new name must survive a crash as well as the data.
+    const int dir = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+void OutputFile::discard()
+{
+    if (fd_ >= 0 && !isStandardOutput())
+        ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        forgetTemp(cleanupSlot_);
+        cleanupSlot_ = -1;
+        temp_.clear();
+    }
+}
+
+} // namespace halcyra

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "batch.h"
+#include "csv.h"
+#include "loggen.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+using namespace halcyra;
+
+namespace {
+
+struct StringSink : CsvSink {
+    std::string text;
+    std::size_t largestPiece = 0;
+    void write(std::string_view piece) override
+    {
+        text += piece;
+        largestPiece = std::max(largestPiece, piece.size());
+    }
+};
+
+// What the window's export writes for a store after one re-parse of `log`.
+std::string windowCsv(const RecordStore &store, char separator, bool withTime)
+{
+    std::string csv;
+    appendCsvHeader(csv, withTime);
+    for (int k = 1; k <= store.count; ++k)
+        appendCsvRecord(csv, *store.at(k), separator, withTime);
+    return csv;
+}
+
+TEST(BatchDecoder, WritesTheWindowsBytesForAnyChunking)
+{
+    struct Case {
+        std::uint32_t seed;
+        const char *lineEnd;
+        char separator;
+        bool withTime;
+    } cases[] = {{1, "\r\n", '.', false}, {2, "\n", ',', false}, {3, "\r", '.', true}, {4, "\r\n", ',', true}};
+    for (const Case &c : cases) {
+        loggen::Options o;
+        o.seed = c.seed;
+        o.t1Frames = 1000;
+        o.t2Frames = 700;
+        o.lineEnd = c.lineEnd;
+        const std::string log =
+            loggen::generateLog(o) + "T1 0102\nt2 " + std::string(97, 'a') + "\n[10:00:00R] " + std::string(20, 'T');
+        auto t1 = std::make_unique<RecordStore>();
+        auto t2 = std::make_unique<RecordStore>();
+        FrameTimeText time;
+        const CycleResult window = RunParseCycle(log, time, *t1, *t2);
+        ASSERT_EQ(window.t1Ignored + window.t2Ignored, 0);
+
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{129}, std::size_t{65536}, log.size()}) {
+            StringSink t1Sink, t2Sink;
+            BatchDecoder decoder({c.withTime, c.separator}, &t1Sink, &t2Sink);
+            for (std::size_t i = 0; i < log.size(); i += chunk)
+                decoder.feed(std::string_view(log).substr(i, chunk));
+            decoder.finish();
+            const std::string where = "seed " + std::to_string(c.seed) + ", chunk " + std::to_string(chunk);
+            EXPECT_EQ(t1Sink.text, windowCsv(*t1, c.separator, c.withTime)) << where;
+            EXPECT_EQ(t2Sink.text, windowCsv(*t2, c.separator, c.withTime)) << where;
+            const BatchCounts n = decoder.counts();
+            EXPECT_EQ(n.t1Frames, 1000u);
+            EXPECT_EQ(n.t2Frames, 700u);
+            EXPECT_EQ(n.t1WrongLength, std::uint64_t(window.t1WrongLength)) << where;
+            EXPECT_EQ(n.t2WrongLength, std::uint64_t(window.t2WrongLength)) << where;
+        }
+    }
+}
+
+TEST(BatchDecoder, HandsOutTextAsItGoesAndCountsUnwantedKinds)
+{
+    loggen::Options o;
+    o.t1Frames = 3000;
+    o.t2Frames = 3000;
+    const std::string log = loggen::generateLog(o);
+    StringSink t1Sink;
+    BatchDecoder decoder({}, &t1Sink, nullptr);
+    decoder.feed(log);
+    EXPECT_GT(t1Sink.text.size(), 0u); // before finish(): nothing waits for the end
+    decoder.finish();
+    EXPECT_LT(t1Sink.largestPiece, BatchDecoder::kFlushSize + 2048);
+    EXPECT_EQ(std::count(t1Sink.text.begin(), t1Sink.text.end(), '\n'), 3001);
+    EXPECT_EQ(decoder.counts().t2Frames, 3000u);
+}
+
+} // namespace
