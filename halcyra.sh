@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(
-    cmake make g++ clang clang-format pkg-config
+    cmake make g++ clang clang-format pkg-config locales
     qt6-base-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
     libgtest-dev libbenchmark-dev time
     xvfb xauth fonts-dejavu-core fonts-liberation2
