@@ -6,10 +6,12 @@
 #include "aboutwindow.h"
 #include "artwork.h"
 #include "config.h"
+#include "csvexport.h"
 #include "fields.h"
 #include "fonts.h"
 #include "layout.h"
 #include "recordview.h"
+#include "screenshot.h"
 #include "trendchart.h"
 
 #include <QAction>
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -263,10 +266,16 @@ void Form1::showCapacityNotice(const CycleResult &r)
     const QString notice = parts.join(QStringLiteral(". "));
     // Withdraw our own notice once it no longer holds, but never an export's message.
     if (!notice.isEmpty())
-        Label3->setText(notice);
+        setStatus(notice);
     else if (!capacityNotice_.isEmpty() && Label3->text() == capacityNotice_)
-        Label3->clear();
+        setStatus(QString());
     capacityNotice_ = notice;
+}
+
+void Form1::setStatus(const QString &text)
+{
+    Label3->setText(text);
+    Label3->setToolTip(text); // long paths do not fit the status line
 }
 
 void Form1::HScroll1_Change()
@@ -329,9 +338,36 @@ void Form1::Command2_Click()
     Text2->clear();
 }
 
-void Form1::Command1_Click() {}
+void Form1::Command1_Click()
+{
+    // The client area as it shows now, at its pixel size, into the capture surface.
+    capture_ = centralWidget()->grab(QRect(QPoint(0, 0), Picture2->size())).toImage();
+    const QString path = ImagePath + QLatin1String(kScreenshotPrefix);
+    if (const QString error = saveBitmap(capture_, path); !error.isEmpty()) {
+        setStatus(path + QStringLiteral(" could not be saved: ") + error);
+        return;
+    }
+    setStatus(path + QStringLiteral(" saved"));
+    if (!startConverter(path)) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Error"), QStringLiteral("nconvert.exe not found"),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    setStatus(path + QStringLiteral(" converted and saved"));
+}
 
-void Form1::WriteCSVFile_Click() {}
+void Form1::WriteCSVFile_Click()
+{
+    const QString path = QDir::toNativeSeparators(programFolder_) + QDir::separator() + QLatin1String(kCsvFileName);
+    QStringList captions;
+    for (int i = 0; i <= LastFieldIndex; ++i)
+        captions << Option1[static_cast<std::size_t>(i)]->text();
+    const ExportResult r =
+        writeCsvFile(path, captions, *t1Store_, decimalSeparatorOf(QLocale::system().decimalPoint()));
+    setStatus(r.written ? path + QStringLiteral(" has been written")
+                        : path + QStringLiteral(" could not be written: ") + r.error);
+}
 
 void Form1::MnuExit_Click()
 {

@@ -95,6 +95,7 @@ private:
     void Form_Resize();
     void highlightField(int index);
     void showCapacityNotice(const CycleResult &result);
+    void setStatus(const QString &text);
 
     QString programFolder_;
     QString ImagePath;
