@@ -38,7 +38,7 @@ using layout::twips;
 namespace {
 
 constexpr QColor kHighlight(255, 255, 192);
-constexpr qint64 kConfigSizeLimit = 1 << 20;
+constexpr qint64 kConfigSizeLimit = 4 << 20; // far beyond any real conf.ini
 
 template <typename W> W *place(W *widget, const char *name, const QRect &geometry)
 {

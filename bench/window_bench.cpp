@@ -94,11 +94,33 @@ int main(int argc, char *argv[])
 
     const Stats chart = stats(timeRuns(40, [&](int i) { window.Option1_Click(1 + i % 30); }));
 
+    const long rssFull = peakRssKiB(); // both stores full, the ordinary worst case
+
+    // Input nobody should paste must still not freeze the window for long.
+    const auto once = [&](const QString &text) {
+        return timeRuns(1, [&](int) { window.Text2->setPlainText(text); }).front();
+    };
+    halcyra::loggen::Options many = o;
+    many.t1Frames = many.t2Frames = 5000;
+    const double pasteMany = once(QString::fromLatin1(halcyra::loggen::generateLog(many)));
+    many.t1Frames = many.t2Frames = 20000;
+    const QString tenMB = QString::fromLatin1(halcyra::loggen::generateLog(many)).repeated(2);
+    const double pasteTenMB = once(tenMB);
+    const double keyTenMB = timeRuns(1, [&](int) { cursor.insertText(QStringLiteral("7")); }).front();
+    const double pasteLongLine = once(QString(1 << 20, QLatin1Char('F')));
+    window.Text2->setPlainText(log);
+    QApplication::processEvents();
+
     std::printf("log: %lld characters, %d T1 and %d T2 frames\n", static_cast<long long>(log.size()),
                 window.t1Store().count, window.t2Store().count);
     std::printf("paste of the whole log:      median %6.2f ms  p95 %6.2f ms\n", paste.median, paste.p95);
     std::printf("keystroke (parse..repaint):  median %6.2f ms  p95 %6.2f ms\n", key.median, key.p95);
     std::printf("chart of 1000 bars (click):  median %6.2f ms  p95 %6.2f ms\n", chart.median, chart.p95);
-    std::printf("peak memory (RSS):           %.1f MB\n", static_cast<double>(peakRssKiB()) / 1024.0);
+    std::printf("paste of 5000 + 5000 frames: %6.2f ms\n", pasteMany);
+    std::printf("paste of %.1f MB of log:     %6.2f ms, a keystroke after it %.2f ms\n",
+                static_cast<double>(tenMB.size()) / 1e6, pasteTenMB, keyTenMB);
+    std::printf("paste of one 1 MB line:      %6.2f ms\n", pasteLongLine);
+    std::printf("peak memory (RSS), full log: %.1f MB (after the hostile pastes %.1f MB)\n",
+                static_cast<double>(rssFull) / 1024.0, static_cast<double>(peakRssKiB()) / 1024.0);
     return 0;
 }
