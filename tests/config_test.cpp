@@ -14,6 +14,11 @@ struct ScreenshotCase {
     std::optional<bool> shown;
 };
 
+void PrintTo(const ScreenshotCase &c, std::ostream *os)
+{
+    *os << ::testing::PrintToString(std::string(c.text));
+}
+
 class ScreenshotKey : public ::testing::TestWithParam<ScreenshotCase> {};
 
 TEST_P(ScreenshotKey, ShowsTheButtonOnlyForYes)

@@ -14,6 +14,12 @@ struct HexCase {
     std::int32_t expected;
 };
 
+// Test names show the text, not the bytes of the case.
+void PrintTo(const HexCase &c, std::ostream *os)
+{
+    *os << '"' << c.text << '"';
+}
+
 class HexToDecTest : public ::testing::TestWithParam<HexCase> {};
 
 TEST_P(HexToDecTest, Converts)

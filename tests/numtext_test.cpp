@@ -18,6 +18,11 @@ struct NumberCase {
     const char *twoDecimals;
 };
 
+void PrintTo(const NumberCase &c, std::ostream *os)
+{
+    *os << c.general;
+}
+
 class NumberTextTest : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(NumberTextTest, PointAndComma)
