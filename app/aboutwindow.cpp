@@ -43,6 +43,7 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(224, 224, 224));
     setPalette(pal);
+    setFont(fonts::sans(8.25, false));
 
     Label1 = label(this, "Label1", twips(120, 120, 7215, 375), QStringLiteral("Halcyra Telemetry Decoder"), false);
     Label1->setFont(fonts::sans(13.5, true));
@@ -56,7 +57,7 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
     Label2 = label(this, "Label2", twips(120, 1320, 2295, 375), QString());
     Label2->setAlignment(Qt::AlignCenter);
     Label6 = label(this, "Label6", twips(120, 1920, 855, 255), QStringLiteral("Homepage:"));
-    Label4 = label(this, "Label4", twips(1080, 1920, 1815, 255), QStringLiteral("https://halcyra.example.org"));
+    Label4 = label(this, "Label4", twips(1080, 1920, 1815, 255), QStringLiteral("halcyra.example.org"));
     Label7 = label(this, "Label7", twips(120, 2160, 615, 255), QStringLiteral("e-mail:"));
     Label5 = label(this, "Label5", twips(1080, 2160, 1815, 255), QStringLiteral("qz7zq@example.org"));
     for (QLabel *link : {Label4, Label5}) {

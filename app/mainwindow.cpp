@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -302,8 +303,12 @@ void Form1::highlightField(int index)
         Option1[static_cast<std::size_t>(index)]->setChecked(true);
     if (highlighted_ == index)
         return;
-    if (highlighted_ >= 0)
-        Text1[static_cast<std::size_t>(highlighted_)]->setPalette(QPalette());
+    if (highlighted_ >= 0) {
+        QLineEdit *previous = Text1[static_cast<std::size_t>(highlighted_)];
+        QPalette normal = previous->palette();
+        normal.setColor(QPalette::Base, QGuiApplication::palette().color(QPalette::Base));
+        previous->setPalette(normal);
+    }
     QPalette pal = Text1[static_cast<std::size_t>(index)]->palette();
     pal.setColor(QPalette::Base, kHighlight);
     Text1[static_cast<std::size_t>(index)]->setPalette(pal);
