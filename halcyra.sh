@@ -3,12 +3,14 @@
 # Copyright (C) 2014-2026 Halcyra ground software contributors
 #
 # ./halcyra.sh run   installs what is missing, builds and starts the decoder
-# ./halcyra.sh test  installs what is missing, builds and runs every test
+# ./halcyra.sh test  installs what is missing, builds and runs every test: the
+#                    plain build, the sanitizer build, and a short run of each
+#                    fuzz target
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(
-    cmake make g++ clang clang-format pkg-config locales
+    cmake make g++ clang clang-14 libclang-rt-14-dev clang-format pkg-config locales
     qt6-base-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
     libgtest-dev libbenchmark-dev time
     xvfb xauth fonts-dejavu-core fonts-liberation2
@@ -40,10 +42,18 @@ test)
     install_missing
     echo "== format check"
     git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-    echo "== build and test"
+    echo "== plain build and tests"
     cmake --preset testing >/dev/null
     cmake --build --preset testing -j"$jobs"
     ctest --preset testing -j"$jobs"
+    echo "== sanitizer build (ASan, UBSan) and tests"
+    cmake --preset sanitize >/dev/null
+    cmake --build --preset sanitize -j"$jobs"
+    ctest --preset sanitize -j"$jobs"
+    echo "== fuzz targets, a short run each"
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz -j"$jobs"
+    ctest --preset fuzz -j"$jobs"
     ;;
 *)
     echo "usage: $0 run|test" >&2

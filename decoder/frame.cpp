@@ -33,15 +33,17 @@ inline std::uint32_t byteValue(const char *p)
 }
 
 // The digits of a little-endian reading of `bytes` bytes, most significant
-// byte first, read up to the first non-hex digit.
-inline HexPrefix rearranged(const char *p, int bytes)
+// byte first, converted as one text. Going through HexToDec keeps a word with
+// stray characters on the same rules as everywhere else: a "0x" or "&H" in
+// front is a prefix, and a text cut short after four digits is a 16-bit word.
+inline std::int32_t rearranged(const char *p, int bytes)
 {
     char text[8];
     for (int i = 0; i < bytes; ++i) {
         text[2 * i] = p[2 * (bytes - 1 - i)];
         text[2 * i + 1] = p[2 * (bytes - 1 - i) + 1];
     }
-    return readHexPrefix(std::string_view(text, static_cast<std::size_t>(2 * bytes)));
+    return HexToDec(std::string_view(text, static_cast<std::size_t>(2 * bytes)));
 }
 
 inline std::int64_t readRaw(const char *p, Reading reading)
@@ -49,16 +51,13 @@ inline std::int64_t readRaw(const char *p, Reading reading)
     switch (reading) {
     case Reading::Word:
         return static_cast<std::int64_t>(byteValue(p + 2) * 256u + byteValue(p));
-    case Reading::Signed16: {
-        const auto v = rearranged(p, 2).value;
-        return v >= 0x8000 ? static_cast<std::int64_t>(v) - 0x10000 : static_cast<std::int64_t>(v);
-    }
-    case Reading::Counter16:
-        return static_cast<std::int64_t>(rearranged(p, 2).value);
+    case Reading::Signed16:
     case Reading::Signed32:
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(rearranged(p, 4).value));
+        return rearranged(p, reading == Reading::Signed16 ? 2 : 4);
+    case Reading::Counter16:
+        return static_cast<std::uint16_t>(rearranged(p, 2));
     case Reading::Low31:
-        return static_cast<std::int64_t>(rearranged(p, 4).value & 0x7FFFFFFFu);
+        return static_cast<std::uint32_t>(rearranged(p, 4)) & 0x7FFFFFFFu;
     }
     return 0;
 }

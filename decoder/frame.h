@@ -23,9 +23,11 @@ struct T2RawTexts {
 };
 
 // `frame` is a cleaned frame text: the tag followed by the payload digits
-// (130 characters for T1, 98 for T2). Hex digits may be in either case; a
-// character that is not a hex digit ends the reading of its byte or word.
-// Only the values of the frame's own kind are written.
+// (130 characters for T1, 98 for T2). Hex digits may be in either case.
+// Every byte, and every multi-byte word with its bytes put high byte first,
+// reads as HexToDec reads that text, so a character that is not a hex digit
+// ends the reading of its byte or word. Only the values of the frame's own
+// kind are written.
 void DecodeT1Frame(std::string_view frame, TelemetryRecord &Rec);
 T2RawTexts DecodeT2Frame(std::string_view frame, TelemetryRecord &Rec);
 

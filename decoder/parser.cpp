@@ -19,10 +19,6 @@ inline char upper(char c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
-inline bool isT(char c)
-{
-    return c == 'T' || c == 't';
-}
 
 FrameTimeText upperText(std::string_view text)
 {

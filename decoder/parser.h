@@ -41,7 +41,10 @@ public:
     FrameTimeText CurrentFrameTime;
 
 private:
-    std::array<char, kT1FrameLength> cleaned_{};
+    // One spare byte: the branch-free copy in parse() stores every blank too,
+    // at the place of the next character, so blanks after the last frame
+    // character land one past the frame.
+    std::array<char, kT1FrameLength + 1> cleaned_{};
 };
 
 // Calls fn(line) for every line of `text`. Lines end at CR LF, at a lone LF

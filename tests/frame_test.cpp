@@ -119,6 +119,17 @@ TEST(DecodeT2Frame, SixteenBitReadingsAndCounters)
     EXPECT_EQ(decodeT2(frame(FrameKind::T2, 75, "0G12")).Values[39], 0x120);
 }
 
+TEST(DecodeT2Frame, StrayCharactersReadAsTheHexTextOfTheWord)
+{
+    // A multi-byte reading is HexToDec of its rearranged digits, also when a
+    // stray character cuts it short: four digits are a signed 16-bit word...
+    EXPECT_EQ(decodeT2(frame(FrameKind::T2, 11, "G0G0DFEE")).Values[33], -4385.0);     // "EEDFG0G0"
+    EXPECT_EQ(decodeT2(frame(FrameKind::T2, 3, "G0G0FFFF")).Values[32], 2147483647.0); // -1 without its sign bit
+    // ...and a leading "0x" or "&H" is a prefix, not the end of the text.
+    EXPECT_EQ(readRawField(frame(FrameKind::T2, 67, "340X"), 37), 0x34);
+    EXPECT_EQ(decodeT2(frame(FrameKind::T2, 75, "FF&h")).Values[39], 255.0);
+}
+
 TEST(DecodeT2Frame, RawTextsAndUntouchedT1Fields)
 {
     std::string f = frame(FrameKind::T2);
@@ -167,15 +178,12 @@ TEST(DecodeFrames, AgreeWithTheHexConversionOfEachReading)
                     expected = static_cast<std::uint16_t>(HexToDec(piece(1) + piece(0)));
                     break;
                 case Reading::Signed32:
-                case Reading::Low31: {
-                    const std::string text = piece(3) + piece(2) + piece(1) + piece(0);
-                    const auto v = static_cast<std::uint32_t>(readHexPrefix(text).value);
-                    if (field.reading == Reading::Low31)
-                        expected = v & 0x7FFFFFFF;
-                    else
-                        expected = static_cast<std::int32_t>(v);
+                    expected = HexToDec(piece(3) + piece(2) + piece(1) + piece(0));
                     break;
-                }
+                case Reading::Low31:
+                    expected =
+                        static_cast<std::uint32_t>(HexToDec(piece(3) + piece(2) + piece(1) + piece(0))) & 0x7FFFFFFFu;
+                    break;
                 }
                 ASSERT_EQ(rec.Values[static_cast<std::size_t>(field.index)],
                           field.formula.apply(static_cast<double>(expected)))

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// Writes the seed corpus of every fuzz target from the sample log generator:
+// halcyra-fuzz-seeds fuzz/corpus
+
+#include "loggen.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using halcyra::loggen::generateLog;
+using halcyra::loggen::Options;
+
+void write(const fs::path &dir, const char *name, const std::string &bytes)
+{
+    fs::create_directories(dir);
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+}
+
+Options logOptions(int t1, int t2, std::uint32_t seed)
+{
+    Options o;
+    o.t1Frames = t1;
+    o.t2Frames = t2;
+    o.seed = seed;
+    return o;
+}
+
+// The payload digits of the first frame with the given tag in a generated log.
+std::string payloadOf(const std::string &log, const char *tag)
+{
+    const std::size_t at = log.find(tag);
+    const std::size_t end = log.find_first_of("\r\n", at);
+    std::string payload;
+    for (char c : log.substr(at + 2, end - at - 2))
+        if (c != ' ')
+            payload += c;
+    return payload;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fputs("usage: halcyra-fuzz-seeds CORPUS_FOLDER\n", stderr);
+        return 2;
+    }
+    const fs::path root = argv[1];
+
+    const fs::path parse = root / "parse_cycle";
+    write(parse, "log-crlf", generateLog(logOptions(6, 6, 1)));
+    Options lf = logOptions(4, 4, 2);
+    lf.lineEnd = "\n";
+    write(parse, "log-lf", generateLog(lf));
+    Options plain = logOptions(3, 3, 3);
+    plain.timeStamps = plain.variations = plain.noise = false;
+    write(parse, "log-plain", generateLog(plain));
+    write(parse, "log-mixed", generateLog(logOptions(8, 4, 4)));
+
+    // Plain frames carry upper-case digits without blanks.
+    const std::string frames = generateLog(plain);
+    const std::string t1 = payloadOf(frames, "T1");
+    const std::string t2 = payloadOf(frames, "T2");
+
+    const fs::path hex = root / "hex";
+    write(hex, "byte", t2.substr(0, 2));
+    write(hex, "word", t2.substr(60, 4));
+    write(hex, "long", t2.substr(0, 8));
+    write(hex, "prefix-0x", "0x" + t2.substr(64, 4));
+    write(hex, "prefix-amp-h", "&h" + t2.substr(8, 8));
+    write(hex, "too-long", t2.substr(0, 12));
+
+    const fs::path config = root / "config";
+    write(config, "full", "# Halcyra decoder settings\r\nIMAGE_PATH = /home/ham/shots/\r\nSCREENSHOT = yes\r\n");
+    write(config, "lower-lf", "screenshot=NO\nimage_path=/srv/a=b/\n #not a comment\n");
+
+    // Mode byte: bit 0 picks T2, bit 1 lets the payload hold any byte.
+    const fs::path frame = root / "frame";
+    write(frame, "t1-hex", std::string(1, '\0') + t1);
+    write(frame, "t2-hex", std::string(1, '\1') + t2);
+    std::string lowerT1 = t1;
+    for (char &c : lowerT1)
+        c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+    write(frame, "t1-lower", std::string(1, '\2') + lowerT1);
+    std::string badT2 = t2;
+    badT2[9] = 'G';
+    badT2[60] = '\0';
+    write(frame, "t2-bad-digits", std::string(1, '\3') + badT2);
+    return 0;
+}
