@@ -63,7 +63,7 @@ void checkStore(const RecordStore &store, int count, int ignored, FrameKind kind
     FUZZ_CHECK(ignored >= 0);
     FUZZ_CHECK(ignored == 0 || count == kStoreCapacity);
     for (int pos = 1; pos <= count; ++pos) {
-        const TelemetryRecord &rec = store.slots[static_cast<std::size_t>(pos)];
+        const TelemetryRecord &rec = store.records[static_cast<std::size_t>(pos)];
         FUZZ_CHECK(rec.FrameTime.size() <= FrameTimeText::kCapacity);
         for (int i = 0; i < kFieldCount; ++i) {
             const double v = rec.Values[static_cast<std::size_t>(i)];
@@ -80,8 +80,8 @@ bool sameRecords(const RecordStore &a, const RecordStore &b)
     if (a.count != b.count)
         return false;
     for (int pos = 1; pos <= a.count; ++pos) {
-        const TelemetryRecord &x = a.slots[static_cast<std::size_t>(pos)];
-        const TelemetryRecord &y = b.slots[static_cast<std::size_t>(pos)];
+        const TelemetryRecord &x = a.records[static_cast<std::size_t>(pos)];
+        const TelemetryRecord &y = b.records[static_cast<std::size_t>(pos)];
         if (std::memcmp(x.Values.data(), y.Values.data(), sizeof x.Values) != 0 || x.FrameTime != y.FrameTime)
             return false;
     }
@@ -188,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const int position = isT1 ? ++t1Frames : ++t2Frames;
         if (position > kStoreCapacity)
             continue;
-        const TelemetryRecord &stored = (isT1 ? first.t1 : first.t2).slots[static_cast<std::size_t>(position)];
+        const TelemetryRecord &stored = (isT1 ? first.t1 : first.t2).records[static_cast<std::size_t>(position)];
         FUZZ_CHECK(stored.FrameTime == parser.CurrentFrameTime);
         TelemetryRecord decoded;
         if (isT1)
@@ -208,11 +208,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // kind's values must give the same stores: every record is written in full.
     constexpr double kGarbage = std::numeric_limits<double>::quiet_NaN();
     for (int pos = 1; pos <= r.t1Count; ++pos) {
-        auto &values = second.t1.slots[static_cast<std::size_t>(pos)].Values;
+        auto &values = second.t1.records[static_cast<std::size_t>(pos)].Values;
         std::fill(values.begin(), values.begin() + kFirstT2Field, kGarbage);
     }
     for (int pos = 1; pos <= r.t2Count; ++pos) {
-        auto &values = second.t2.slots[static_cast<std::size_t>(pos)].Values;
+        auto &values = second.t2.records[static_cast<std::size_t>(pos)].Values;
         std::fill(values.begin() + kFirstT2Field, values.end(), kGarbage);
     }
     second.run(text);

@@ -168,9 +168,9 @@ TEST(ParseCycle, BlanksAfterTheLastDigitDoNotCount)
     padded.run(spaced(kT1) + "   \n" + kT2 + " \n" + "  " + spaced(kT2) + "  ");
     ASSERT_EQ(padded.result.t1Count, 1);
     ASSERT_EQ(padded.result.t2Count, 2);
-    EXPECT_EQ(padded.t1->slots[1].Values, plain.t1->slots[1].Values);
-    EXPECT_EQ(padded.t2->slots[1].Values, plain.t2->slots[1].Values);
-    EXPECT_EQ(padded.t2->slots[2].Values, plain.t2->slots[1].Values);
+    EXPECT_EQ(padded.t1->records[1].Values, plain.t1->records[1].Values);
+    EXPECT_EQ(padded.t2->records[1].Values, plain.t2->records[1].Values);
+    EXPECT_EQ(padded.t2->records[2].Values, plain.t2->records[1].Values);
 
     LineParser parser;
     EXPECT_EQ(parser.parse(spaced(kT1) + " ").frameText, kT1);
