@@ -104,8 +104,7 @@ private slots:
         open();
         window->Text2->setPlainText(kT2 + QLatin1Char('\n') + kT1 + QStringLiteral("\r\n") + kZeroT1);
         window->WriteCSVFile->trigger();
-        const QByteArray expected =
-            expectedHeader() + expectedLine("1;91.57509;") + expectedLine(QByteArray());
+        const QByteArray expected = expectedHeader() + expectedLine("1;91.57509;") + expectedLine(QByteArray());
         QCOMPARE(readAll(csvPath()), expected);
         QCOMPARE(window->Label3->text(), QDir::toNativeSeparators(csvPath()) + QStringLiteral(" has been written"));
         QVERIFY(expected.startsWith("Uptime;X Cells Curr;Y Cells Curr;"));
