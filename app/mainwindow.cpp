@@ -10,6 +10,7 @@
 #include "fields.h"
 #include "fonts.h"
 #include "layout.h"
+#include "parsenotice.h"
 #include "recordview.h"
 #include "screenshot.h"
 #include "trendchart.h"
@@ -240,7 +241,7 @@ void Form1::Text2_Change()
         Text5->setText(latin1(r.rawHex->secondText()));
         Text6->setText(latin1(r.rawHex->thirdText()));
     }
-    showCapacityNotice(r);
+    showParseNotice(parseNotice(r, std::string_view(text.constData(), static_cast<std::size_t>(text.size())), false));
 
     // Both stores can be paged, so the bar runs to the larger count.
     const int records = std::max(r.t1Count, r.t2Count);
@@ -252,24 +253,18 @@ void Form1::Text2_Change()
     Draw_Chart(1);
 }
 
-void Form1::showCapacityNotice(const CycleResult &r)
+void Form1::showParseNotice(const QString &notice)
 {
-    QStringList parts;
-    if (r.t1Ignored > 0)
-        parts << QStringLiteral("Only the first %1 T1 frames are kept; %2 more were ignored")
-                     .arg(kStoreCapacity)
-                     .arg(r.t1Ignored);
-    if (r.t2Ignored > 0)
-        parts << QStringLiteral("Only the first %1 T2 frames are kept; %2 more were ignored")
-                     .arg(kStoreCapacity)
-                     .arg(r.t2Ignored);
-    const QString notice = parts.join(QStringLiteral(". "));
+    // A notice shows when it changes, so that re-parsing the same log does
+    // not wipe an export's message with the same notice again.
     // Withdraw our own notice once it no longer holds, but never an export's message.
+    if (notice == parseNotice_)
+        return;
     if (!notice.isEmpty())
         setStatus(notice);
-    else if (!capacityNotice_.isEmpty() && Label3->text() == capacityNotice_)
+    else if (Label3->text() == parseNotice_)
         setStatus(QString());
-    capacityNotice_ = notice;
+    parseNotice_ = notice;
 }
 
 void Form1::setStatus(const QString &text)

@@ -94,7 +94,7 @@ private:
     void Form_Load();
     void Form_Resize();
     void highlightField(int index);
-    void showCapacityNotice(const CycleResult &result);
+    void showParseNotice(const QString &notice);
     void setStatus(const QString &text);
 
     QString programFolder_;
@@ -103,7 +103,7 @@ private:
     std::unique_ptr<RecordStore> t2Store_;
     FrameTimeText CurrentFrameTime;
     int highlighted_ = -1;
-    QString capacityNotice_;
+    QString parseNotice_;
     QImage capture_;
     QPointer<Form2> about_;
 };
