@@ -10,6 +10,8 @@
 #include "fields.h"
 #include "fonts.h"
 #include "layout.h"
+#include "logfile.h"
+#include "parsenotice.h"
 #include "recordview.h"
 #include "screenshot.h"
 #include "trendchart.h"
@@ -18,7 +20,10 @@
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -29,6 +34,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTextCursor>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -64,13 +71,18 @@ QString accessibleFieldName(const FieldInfo &f)
 Form1::Form1(const QString &programFolder, QWidget *parent)
     : QMainWindow(parent),
       programFolder_(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
-      t1Store_(std::make_unique<RecordStore>()), t2Store_(std::make_unique<RecordStore>())
+      t1Store_(std::make_unique<RecordStore>()), t2Store_(std::make_unique<RecordStore>()),
+      follower_(new LogFollower(this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Halcyra Telemetry Decoder [QZ7ZQ]"));
     setWindowIcon(QIcon(QPixmap::fromImage(drawWindowIcon(64))));
     buildWidgets();
     buildMenus();
+    connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
+    connect(follower_, &LogFollower::reloaded, this, &Form1::Reload_Log);
+    connect(follower_, &LogFollower::stopped, this, &Form1::Follow_Stopped);
+    setAcceptDrops(true);
     Form_Load();
     resize(layout::twips(0, 0, layout::kClientWidth, layout::kClientHeight).width(),
            layout::twips(0, 0, layout::kClientWidth, layout::kClientHeight).height() + menuBar()->sizeHint().height());
@@ -98,6 +110,9 @@ void Form1::buildWidgets()
     Text2->setAccessibleName(QStringLiteral("Packet log"));
     Text2->setPlaceholderText(QStringLiteral("Paste the packet log of your receiver here"));
     connect(Text2, &QPlainTextEdit::textChanged, this, &Form1::Text2_Change);
+    // A log file dropped on the box opens like one dropped on the window;
+    // dropped text is still inserted as text.
+    Text2->viewport()->installEventFilter(this);
 
     Command2 = place(new QPushButton(QStringLiteral("C"), client), "Command2", twips(10320, 1800, 255, 195));
     Command2->setFont(fonts::fixed(6));
@@ -175,6 +190,14 @@ void Form1::buildMenus()
 {
     MnuFile = menuBar()->addMenu(QStringLiteral("File"));
     MnuFile->setObjectName(QStringLiteral("MnuFile"));
+    MnuOpenLog = MnuFile->addAction(QStringLiteral("Open Log..."), this, &Form1::MnuOpenLog_Click);
+    MnuOpenLog->setObjectName(QStringLiteral("MnuOpenLog"));
+    MnuOpenLog->setShortcut(QKeySequence::Open);
+    MnuFollowLog = MnuFile->addAction(QStringLiteral("Follow Log"), this, &Form1::MnuFollowLog_Click);
+    MnuFollowLog->setObjectName(QStringLiteral("MnuFollowLog"));
+    MnuFollowLog->setCheckable(true);
+    MnuFollowLog->setEnabled(false); // until a log was opened
+    MnuFile->addSeparator();
     MnuExit = MnuFile->addAction(QStringLiteral("Exit"), this, &Form1::MnuExit_Click);
     MnuExit->setObjectName(QStringLiteral("MnuExit"));
 
@@ -241,7 +264,8 @@ void Form1::Text2_Change()
         Text5->setText(latin1(r.rawHex->secondText()));
         Text6->setText(latin1(r.rawHex->thirdText()));
     }
-    showCapacityNotice(r);
+    showParseNotice(parseNotice(r, std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                                follower_->isFollowing()));
 
     // Both stores can be paged, so the bar runs to the larger count.
     const int records = std::max(r.t1Count, r.t2Count);
@@ -253,24 +277,18 @@ void Form1::Text2_Change()
     Draw_Chart(1);
 }
 
-void Form1::showCapacityNotice(const CycleResult &r)
+void Form1::showParseNotice(const QString &notice)
 {
-    QStringList parts;
-    if (r.t1Ignored > 0)
-        parts << QStringLiteral("Only the first %1 T1 frames are kept; %2 more were ignored")
-                     .arg(kStoreCapacity)
-                     .arg(r.t1Ignored);
-    if (r.t2Ignored > 0)
-        parts << QStringLiteral("Only the first %1 T2 frames are kept; %2 more were ignored")
-                     .arg(kStoreCapacity)
-                     .arg(r.t2Ignored);
-    const QString notice = parts.join(QStringLiteral(". "));
+    // A notice shows when it changes, so a followed log that re-parses every
+    // second does not wipe an export's message with the same notice again.
     // Withdraw our own notice once it no longer holds, but never an export's message.
+    if (notice == parseNotice_)
+        return;
     if (!notice.isEmpty())
         setStatus(notice);
-    else if (!capacityNotice_.isEmpty() && Label3->text() == capacityNotice_)
+    else if (Label3->text() == parseNotice_)
         setStatus(QString());
-    capacityNotice_ = notice;
+    parseNotice_ = notice;
 }
 
 void Form1::setStatus(const QString &text)
@@ -372,6 +390,132 @@ void Form1::WriteCSVFile_Click()
         writeCsvFile(path, captions, *t1Store_, decimalSeparatorOf(QLocale::system().decimalPoint()));
     setStatus(r.written ? path + QStringLiteral(" has been written")
                         : path + QStringLiteral(" could not be written: ") + r.error);
+}
+
+void Form1::MnuOpenLog_Click()
+{
+    const QString folder = follower_->path().isEmpty() ? QDir::homePath() : QFileInfo(follower_->path()).path();
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Log"), folder,
+                                                      QStringLiteral("All files (*);;Logs (*.log *.txt)"));
+    if (!path.isEmpty())
+        Open_Log(path);
+}
+
+bool Form1::Open_Log(const QString &path)
+{
+    const LogRead r = readLogFile(path);
+    if (!r.reason.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Open Log"),
+                        QStringLiteral("Cannot open %1: %2.").arg(QDir::toNativeSeparators(path), r.reason),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return false;
+    }
+    follower_->setFile(path, r);
+    MnuFollowLog->setEnabled(true);
+    Text2->setPlainText(r.text);
+    return true;
+}
+
+void Form1::MnuFollowLog_Click()
+{
+    if (!MnuFollowLog->isChecked()) {
+        follower_->stop();
+        return;
+    }
+    if (!followNotice_.isEmpty() && Label3->text() == followNotice_)
+        setStatus(QString());
+    followNotice_.clear();
+    // Following shows the end of the log, where the new lines arrive.
+    Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
+    follower_->start();
+}
+
+bool Form1::onLastRecord() const
+{
+    return HScroll1->value() == HScroll1->maximum() && !HScroll1->isSliderDown();
+}
+
+void Form1::followPosition(bool wasOnLast)
+{
+    if (wasOnLast && HScroll1->value() != HScroll1->maximum())
+        HScroll1->setValue(HScroll1->maximum());
+}
+
+void Form1::Append_Log(const QString &text)
+{
+    const bool wasOnLast = onLastRecord();
+    QScrollBar *lines = Text2->verticalScrollBar();
+    const bool logAtEnd = lines->value() == lines->maximum();
+    // One insert at the end, one re-parse; the user's own cursor stays where it is.
+    QTextCursor end(Text2->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    followPosition(wasOnLast);
+    if (logAtEnd)
+        lines->setValue(lines->maximum());
+}
+
+void Form1::Reload_Log(const QString &text)
+{
+    const bool wasOnLast = onLastRecord();
+    Text2->setPlainText(text);
+    followPosition(wasOnLast);
+    Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
+}
+
+void Form1::Follow_Stopped(const QString &reason)
+{
+    MnuFollowLog->setChecked(false);
+    followNotice_ = QStringLiteral("Following stopped: ") + reason;
+    setStatus(followNotice_);
+}
+
+bool Form1::takeLogDrop(QDropEvent *event)
+{
+    const QString path = droppedLogFile(event->mimeData());
+    if (path.isEmpty())
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Opened after the drop has returned: a message box about a refused file
+    // must not hold up the program the file was dragged from.
+    if (event->type() == QEvent::Drop)
+        QTimer::singleShot(0, this, [this, path] { Open_Log(path); });
+    return true;
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!takeLogDrop(event))
+        QMainWindow::dragEnterEvent(event);
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!takeLogDrop(event))
+        QMainWindow::dragMoveEvent(event);
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    if (!takeLogDrop(event))
+        QMainWindow::dropEvent(event);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != Text2->viewport() ||
+        (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove && event->type() != QEvent::Drop))
+        return QMainWindow::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    // Dropped text goes into the log; dropped links and file names do not,
+    // as they would only be lines without a frame.
+    if (!drop->mimeData()->hasUrls())
+        return false;
+    if (!takeLogDrop(drop))
+        drop->ignore();
+    return true;
 }
 
 void Form1::MnuExit_Click()

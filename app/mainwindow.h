@@ -14,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -26,6 +27,7 @@ class QScrollBar;
 namespace halcyra {
 
 class Form2;
+class LogFollower;
 class TrendChart;
 
 // The main window. Its handlers keep the names the program has always used;
@@ -58,6 +60,8 @@ public:
     QLineEdit *Text6;
 
     QMenu *MnuFile;
+    QAction *MnuOpenLog;
+    QAction *MnuFollowLog;
     QAction *MnuExit;
     QMenu *MnuTLMFile;
     QAction *WriteCSVFile;
@@ -72,6 +76,7 @@ public:
     int LastFieldIndex = 0;
     Form2 *aboutWindow() const;
     QImage &captureImage() { return capture_; }
+    LogFollower *logFollower() const { return follower_; }
 
     // Handlers.
     void Text2_Change();
@@ -82,11 +87,25 @@ public:
     void Command2_Click();
     void Command1_Click();
     void WriteCSVFile_Click();
+    void MnuOpenLog_Click();
+    void MnuFollowLog_Click();
     void MnuExit_Click();
     void MnuInfo_Click();
 
+    // Puts a log file into the log box; a refused file leaves the box as it
+    // was and is reported in a message box. True when the file was taken.
+    bool Open_Log(const QString &path);
+    // What the followed file brings: appended text, or the whole file again.
+    void Append_Log(const QString &text);
+    void Reload_Log(const QString &text);
+    void Follow_Stopped(const QString &reason);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWidgets();
@@ -94,8 +113,11 @@ private:
     void Form_Load();
     void Form_Resize();
     void highlightField(int index);
-    void showCapacityNotice(const CycleResult &result);
+    void showParseNotice(const QString &notice);
     void setStatus(const QString &text);
+    bool takeLogDrop(QDropEvent *event);
+    bool onLastRecord() const;
+    void followPosition(bool wasOnLast);
 
     QString programFolder_;
     QString ImagePath;
@@ -103,7 +125,9 @@ private:
     std::unique_ptr<RecordStore> t2Store_;
     FrameTimeText CurrentFrameTime;
     int highlighted_ = -1;
-    QString capacityNotice_;
+    QString parseNotice_;
+    QString followNotice_;
+    LogFollower *follower_;
     QImage capture_;
     QPointer<Form2> about_;
 };

@@ -3,16 +3,22 @@
 
 // Times what a user feels in the window with a full log of 1000 T1 and 1000
 // T2 frames: the paste, each keystroke (re-parse, grid, chart, repaint), a
-// chart rebuild, and the memory the window holds. Run offscreen:
+// chart rebuild, one frame arriving in a followed log file (read, append,
+// re-parse, repaint), and the memory the window holds. Run offscreen:
 //   QT_QPA_PLATFORM=offscreen build/testing/bench/window_bench
 
+#include "logfile.h"
 #include "loggen.h"
 #include "mainwindow.h"
 #include "trendchart.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTextCursor>
 
 #include <algorithm>
@@ -94,6 +100,44 @@ int main(int argc, char *argv[])
 
     const Stats chart = stats(timeRuns(40, [&](int i) { window.Option1_Click(1 + i % 30); }));
 
+    // The same log as a file that the receiving software writes to, followed
+    // from its last record. Only the poll's look at the file is timed here,
+    // run by hand: the writing is the receiver's, not ours.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pass.log"));
+    QFile logFile(path);
+    if (!logFile.open(QIODevice::WriteOnly) || logFile.write(log.toLatin1()) != log.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    logFile.close();
+    if (!window.Open_Log(path))
+        return 1;
+    window.HScroll1->setValue(window.HScroll1->maximum());
+    window.logFollower()->setNotifications(false);
+    window.MnuFollowLog->trigger();
+    QApplication::processEvents();
+    const std::string t1Line = "[10:20:30R] " + halcyra::loggen::makeT1Frame({}) + "\n";
+    const std::string t2Line = "10:21 " + halcyra::loggen::makeT2Frame({}) + "\n";
+    const int before = window.Text2->document()->characterCount();
+    int appended = 0;
+    std::vector<double> followMs;
+    for (int i = 0; i < 60; ++i) {
+        const std::string &line = i % 2 ? t2Line : t1Line;
+        if (!logFile.open(QIODevice::Append) ||
+            logFile.write(line.data(), static_cast<qint64>(line.size())) != static_cast<qint64>(line.size()))
+            return 1;
+        logFile.close();
+        appended += static_cast<int>(line.size());
+        followMs.push_back(timeRuns(1, [&](int) { window.logFollower()->check(); }).front());
+    }
+    const Stats follow = stats(followMs);
+    if (window.Text2->document()->characterCount() != before + appended) {
+        std::fprintf(stderr, "the followed frames did not all arrive\n");
+        return 1;
+    }
+    window.MnuFollowLog->trigger(); // off again for the pastes below
+
     const long rssFull = peakRssKiB(); // both stores full, the ordinary worst case
 
     // Input nobody should paste must still not freeze the window for long.
@@ -116,6 +160,7 @@ int main(int argc, char *argv[])
     std::printf("paste of the whole log:      median %6.2f ms  p95 %6.2f ms\n", paste.median, paste.p95);
     std::printf("keystroke (parse..repaint):  median %6.2f ms  p95 %6.2f ms\n", key.median, key.p95);
     std::printf("chart of 1000 bars (click):  median %6.2f ms  p95 %6.2f ms\n", chart.median, chart.p95);
+    std::printf("followed frame (read..draw): median %6.2f ms  p95 %6.2f ms\n", follow.median, follow.p95);
     std::printf("paste of 5000 + 5000 frames: %6.2f ms\n", pasteMany);
     std::printf("paste of %.1f MB of log:     %6.2f ms, a keystroke after it %.2f ms\n",
                 static_cast<double>(tenMB.size()) / 1e6, pasteTenMB, keyTenMB);

@@ -5,7 +5,9 @@
 #include "recordview.h"
 #include "trendchart.h"
 
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -110,6 +112,72 @@ private slots:
         QCOMPARE(d.tickKeys.size(), 22);  // every 6th of 130
         QCOMPARE(d.tickLabels[0], QStringLiteral("1"));
         QCOMPARE(d.tickLabels[1], QStringLiteral("10:15"));
+    }
+
+    void barReadouts_data()
+    {
+        QTest::addColumn<int>("record");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("localeName");
+        QTest::addColumn<QString>("readout");
+        QTest::newRow("no time") << 7 << "" << 12.5 << "en_US"
+                                 << "Record 7: 12.5";
+        QTest::newRow("clock, with its sign") << 3 << "10:15" << -12.0 << "en_US"
+                                              << "Record 3 (10:15): -12";
+        QTest::newRow("UTC, decimal comma") << 12 << "2014-07-22 10:15:30.000 UTC" << 91.57509 << "de_DE"
+                                            << "Record 12 (10:15): 91,57509";
+        QTest::newRow("15 digits") << 1000 << "" << 1.0 / 3 << "en_US"
+                                   << "Record 1000: 0.333333333333333";
+    }
+    void barReadouts()
+    {
+        QFETCH(int, record);
+        QFETCH(QString, time);
+        QFETCH(double, value);
+        QFETCH(QString, localeName);
+        QFETCH(QString, readout);
+        QCOMPARE(barReadout(record, FrameTimeText(time.toStdString()), value, QLocale(localeName)), readout);
+    }
+
+    void hoveringABarNamesIt_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::newRow("3 wide bars") << 3;
+        QTest::newRow("1000 bars narrower than a pixel") << 1000;
+    }
+    void hoveringABarNamesIt()
+    {
+        QFETCH(int, records);
+        auto store = std::make_unique<RecordStore>();
+        for (int i = 1; i <= records; ++i)
+            store->append(FrameTimeText(i % 2 ? "10:15" : ""))->Values[1] = i * 0.25 - 100;
+        TrendChart chart;
+        chart.resize(680, 300);
+        chart.show();
+        chart.showData(chartData(*store, 1));
+        chart.replot();
+        const QCPRange valueRange = chart.yAxis->range();
+        const int middle = chart.axisRect()->rect().center().y();
+        const auto at = [&](double key, int y) { return QPointF(chart.xAxis->coordToPixel(key), y); };
+
+        for (int r : {1, 2, records / 2 + 1, records}) {
+            QCOMPARE(chart.barAt(at(r, middle)), r);
+            QCOMPARE(chart.readout(r), barReadout(r, store->records[r].FrameTime, r * 0.25 - 100, QLocale::system()));
+        }
+        QCOMPARE(chart.barAt(at(0.5, middle) - QPointF(3, 0)), 0);           // left of the first bar
+        QCOMPARE(chart.barAt(at(records + 0.5, middle) + QPointF(3, 0)), 0); // right of the last
+        QCOMPARE(chart.barAt(at(1, chart.axisRect()->rect().top() - 5)), 0); // above the plot
+        if (records == 3)
+            QCOMPARE(chart.barAt(at(1.5, middle)), 0); // between two bars
+
+        const QPoint pos = at(2, middle).toPoint();
+        QHelpEvent help(QEvent::ToolTip, pos, chart.mapToGlobal(pos));
+        QApplication::sendEvent(&chart, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), chart.readout(2));
+        QCOMPARE(chart.yAxis->range(), valueRange); // hovering leaves the scaling alone
+        QToolTip::hideText();
     }
 
     void recordTextsShowOnlyRecordsOfTheCurrentLog()

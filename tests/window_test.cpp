@@ -5,6 +5,7 @@
 #include "fields.h"
 #include "loggen.h"
 #include "mainwindow.h"
+#include "parsenotice.h"
 #include "trendchart.h"
 
 #include <QAction>
@@ -27,6 +28,8 @@ using namespace halcyra;
 namespace {
 
 const QString kT1 = QStringLiteral("T1") + QString(128, QLatin1Char('0'));
+const QByteArray kT1Line = "T1" + QByteArray(128, '0');
+const QByteArray kT2Line = "T2" + QByteArray(96, '0');
 
 // A T2 frame whose clock drift reads `drift` seconds.
 QString t2WithDrift(qint32 drift)
@@ -223,6 +226,65 @@ private slots:
         QCOMPARE(window->t1Store().count, 1000);
         QCOMPARE(window->Label3->text(),
                  QStringLiteral("Only the first 1000 T1 frames are kept; 37 more were ignored"));
+        paste(kT1);
+        QVERIFY(window->Label3->text().isEmpty());
+    }
+
+    void wrongLengthNotices_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<bool>("arriving");
+        QTest::addColumn<QString>("notice");
+        const QByteArray shortT1 = kT1Line.left(129);
+        const QByteArray longT2 = kT2Line + "0";
+        QTest::newRow("clean") << kT1Line + "\r\n" + kT1Line << false << QString();
+        QTest::newRow("one") << shortT1 + "\n" + kT1Line << false
+                             << "1 T1 line has the wrong length and was not decoded";
+        QTest::newRow("both kinds") << shortT1 + "\n" + shortT1 + " \n" + longT2 + "\n" + kT2Line << false
+                                    << "2 T1 lines have the wrong length and were not decoded. "
+                                       "1 T2 line has the wrong length and was not decoded";
+        QTest::newRow("unfinished last line of a pasted log")
+            << kT1Line + "\n" + shortT1 << false << "1 T1 line has the wrong length and was not decoded";
+        // A followed file whose last line is still being written.
+        QTest::newRow("last line still arriving") << kT1Line + "\n" + shortT1 << true << QString();
+        QTest::newRow("only the last line is arriving")
+            << longT2 + "\r\n" + kT2Line.left(40) << true << "1 T2 line has the wrong length and was not decoded";
+        QTest::newRow("finished last line")
+            << kT1Line + "\n" + shortT1 + "\r" << true << "1 T1 line has the wrong length and was not decoded";
+        QTest::newRow("with the capacity notice") << (kT2Line + "\r\n").repeated(1002) + shortT1 << false
+                                                  << "Only the first 1000 T2 frames are kept; 2 more were ignored. "
+                                                     "1 T1 line has the wrong length and was not decoded";
+    }
+    void wrongLengthNotices()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(bool, arriving);
+        QFETCH(QString, notice);
+        auto t1 = std::make_unique<RecordStore>();
+        auto t2 = std::make_unique<RecordStore>();
+        FrameTimeText time;
+        const std::string_view text(log.constData(), static_cast<std::size_t>(log.size()));
+        const CycleResult r = RunParseCycle(text, time, *t1, *t2);
+        QCOMPARE(parseNotice(r, text, arriving), notice);
+    }
+
+    void theNoticeLeavesExportMessagesAlone()
+    {
+        open();
+        const QString wrong = kT1.left(100);
+        paste(kT1 + QLatin1Char('\n') + wrong);
+        QCOMPARE(window->Label3->text(), QStringLiteral("1 T1 line has the wrong length and was not decoded"));
+        window->WriteCSVFile->trigger();
+        const QString written = window->Label3->text();
+        QVERIFY(written.endsWith(QStringLiteral(" has been written")));
+        // The same notice again, then none: the export's message stays.
+        window->Text2->appendPlainText(QStringLiteral("# comment"));
+        QCOMPARE(window->Label3->text(), written);
+        paste(kT1);
+        QCOMPARE(window->Label3->text(), written);
+        // A new notice shows, and is withdrawn once the log is mended.
+        paste(wrong + QLatin1Char('\n') + wrong);
+        QCOMPARE(window->Label3->text(), QStringLiteral("2 T1 lines have the wrong length and were not decoded"));
         paste(kT1);
         QVERIFY(window->Label3->text().isEmpty());
     }

@@ -3,9 +3,14 @@
 
 #include "trendchart.h"
 
+#include "recordview.h"
+
 #include <QApplication>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 namespace halcyra {
 
@@ -20,6 +25,16 @@ QString rowLabel(const FrameTimeText &frameTime, int row)
         return {};
     const std::string_view hhmm = t.substr(11, 5);
     return QString::fromLatin1(hhmm.data(), static_cast<qsizetype>(hhmm.size()));
+}
+
+QString barReadout(int record, const FrameTimeText &frameTime, double value, const QLocale &locale)
+{
+    const QString number = QString::number(record);
+    const QString label = rowLabel(frameTime, record);
+    // A record without a time is labelled with its number already.
+    const QString head = label.isEmpty() || label == number ? QStringLiteral("Record %1").arg(number)
+                                                            : QStringLiteral("Record %1 (%2)").arg(number, label);
+    return head + QStringLiteral(": ") + generalText(value, locale);
 }
 
 int labelStep(int records)
@@ -38,12 +53,14 @@ ChartData chartData(const RecordStore &store, int fieldIndex)
     const int step = labelStep(n);
     data.keys.reserve(n);
     data.values.reserve(n);
+    data.frameTimes.reserve(n);
     data.tickKeys.reserve(n / step + 1);
     data.tickLabels.reserve(n / step + 1);
     for (int i = 1; i <= n; ++i) {
         const TelemetryRecord &rec = store.records[static_cast<std::size_t>(i)];
         data.keys.push_back(i);
         data.values.push_back(rec.Values[static_cast<std::size_t>(fieldIndex)]);
+        data.frameTimes.push_back(rec.FrameTime);
         if ((i - 1) % step == 0) {
             data.tickKeys.push_back(i);
             data.tickLabels.push_back(rowLabel(rec.FrameTime, i));
@@ -78,6 +95,7 @@ TrendChart::TrendChart(QWidget *parent)
 void TrendChart::showData(const ChartData &data)
 {
     bars_->setData(data.keys, data.values, true);
+    frameTimes_ = data.frameTimes;
     ticker_->setTicks(data.tickKeys, data.tickLabels);
     xAxis->setRange(0.5, data.keys.size() + 0.5);
     bars_->rescaleValueAxis(false, true);
@@ -91,10 +109,63 @@ void TrendChart::showData(const ChartData &data)
 void TrendChart::clearData()
 {
     bars_->data()->clear();
+    frameTimes_.clear();
     ticker_->clear();
     xAxis->setRange(0.5, 1.5);
     yAxis->setRange(0, 1);
     replot(rpQueuedReplot);
+}
+
+int TrendChart::barAt(const QPointF &pos) const
+{
+    const int n = bars_->data()->size();
+    const QRect plot = axisRect()->rect();
+    if (n < 1 || pos.y() < plot.top() || pos.y() > plot.bottom())
+        return 0;
+    // The keys are 1..n and the axis runs from 0.5 to n + 0.5: the nearest
+    // key is the only candidate.
+    const double key = xAxis->pixelToCoord(pos.x());
+    if (!(key >= 0.5 && key < n + 0.5))
+        return 0;
+    const int record = static_cast<int>(std::lround(key));
+    return std::abs(pos.x() - xAxis->coordToPixel(record)) <= hitHalfWidth(record) ? record : 0;
+}
+
+double TrendChart::hitHalfWidth(int record) const
+{
+    const double centre = xAxis->coordToPixel(record);
+    return std::max(std::abs(xAxis->coordToPixel(record + bars_->width() / 2) - centre), 1.5);
+}
+
+QString TrendChart::readout(int record) const
+{
+    if (record < 1 || record > bars_->data()->size())
+        return {};
+    const double value = bars_->data()->at(record - 1)->value;
+    const FrameTimeText time = record <= frameTimes_.size() ? frameTimes_[record - 1] : FrameTimeText();
+    return barReadout(record, time, value, QLocale::system());
+}
+
+bool TrendChart::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QCustomPlot::event(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const int record = barAt(help->pos());
+    if (record == 0) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    // The tip stays while the pointer stays on the bar's column; the next bar
+    // gets a tip of its own.
+    const double centre = xAxis->coordToPixel(record);
+    const double halfWidth = hitHalfWidth(record);
+    const QRect plot = axisRect()->rect();
+    const QRect column(static_cast<int>(std::floor(centre - halfWidth)), plot.top(),
+                       static_cast<int>(std::ceil(2 * halfWidth)) + 1, plot.height());
+    QToolTip::showText(help->globalPos(), readout(record), this, column);
+    return true;
 }
 
 } // namespace halcyra

@@ -7,6 +7,7 @@
 
 #include <qcustomplot.h>
 
+#include <QLocale>
 #include <QString>
 #include <QVector>
 
@@ -20,9 +21,14 @@ QString rowLabel(const FrameTimeText &frameTime, int row);
 // that n / 20 rounded half to even (101 -> 5, 110 -> 6, 130 -> 6, 1000 -> 50).
 int labelStep(int records);
 
+// The tool tip of a bar: its record number, row label and value, the value as
+// general number text of the locale.
+QString barReadout(int record, const FrameTimeText &frameTime, double value, const QLocale &locale);
+
 struct ChartData {
     QVector<double> keys;   // 1..n
     QVector<double> values; // the field's stored values, unchanged
+    QVector<FrameTimeText> frameTimes;
     QVector<double> tickKeys;
     QVector<QString> tickLabels;
 };
@@ -42,8 +48,20 @@ public:
     QCPBars *bars() const { return bars_; }
     const QSharedPointer<QCPAxisTickerText> &ticker() const { return ticker_; }
 
+    // The record whose bar stands at `pos` (widget pixels) inside the plot
+    // area, or 0. A bar narrower than a few pixels is hit within 1.5 pixels
+    // of its centre, so that each of 1000 bars can be pointed at.
+    int barAt(const QPointF &pos) const;
+    QString readout(int record) const;
+
+protected:
+    bool event(QEvent *event) override;
+
 private:
+    double hitHalfWidth(int record) const;
+
     QCPBars *bars_;
+    QVector<FrameTimeText> frameTimes_;
     QSharedPointer<QCPAxisTickerText> ticker_;
 };
 

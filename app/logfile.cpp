@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "logfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+namespace halcyra {
+
+namespace {
+
+// Every change of the file runs at most one check per this interval, however
+// often the receiving software writes.
+constexpr int kCoalesceMs = 50;
+constexpr int kPollMs = 1000;
+// Log rotation by renaming leaves the path empty for a moment; only a file
+// that stays away this long has gone.
+constexpr qint64 kMissingGraceMs = 500;
+// A file truncated and written again between two looks has the same inode
+// and may have grown: its bytes before the old end tell it apart.
+constexpr qsizetype kTailBytes = 64;
+
+QByteArray tailOf(const QString &text)
+{
+    return text.right(kTailBytes).toLatin1();
+}
+
+FileStamp stampOf(const struct stat &st)
+{
+    FileStamp s;
+    s.exists = true;
+    s.regular = S_ISREG(st.st_mode);
+    s.device = static_cast<quint64>(st.st_dev);
+    s.inode = static_cast<quint64>(st.st_ino);
+    s.size = static_cast<qint64>(st.st_size);
+    return s;
+}
+
+FileStamp stampOf(const QFile &file)
+{
+    struct stat st {};
+    return ::fstat(file.handle(), &st) == 0 ? stampOf(st) : FileStamp{};
+}
+
+QString sizeText(qint64 bytes)
+{
+    constexpr qint64 mb = 1024 * 1024;
+    return bytes % mb == 0 ? QStringLiteral("%1 MB").arg(bytes / mb) : QStringLiteral("%1 bytes").arg(bytes);
+}
+
+bool holdsNul(const QByteArray &bytes)
+{
+    return bytes.contains('\0');
+}
+
+} // namespace
+
+FileStamp fileStampOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? stampOf(st) : FileStamp{};
+}
+
+LogRead readLogFile(const QString &path, qint64 limit)
+{
+    LogRead r;
+    // Opening a FIFO would block the window until a writer comes; a folder or
+    // a device is no log either.
+    if (const FileStamp s = fileStampOf(path); s.exists && !s.regular) {
+        r.reason = QStringLiteral("it is not a regular file");
+        return r;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        r.reason = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+        return r;
+    }
+    r.stamp = stampOf(file);
+    if (r.stamp.size > limit) {
+        r.reason = QStringLiteral("it is larger than %1").arg(sizeText(limit));
+        return r;
+    }
+    // One byte more than the size seen tells a file that grew past the limit
+    // while being read.
+    const QByteArray bytes = file.read(r.stamp.size + 1);
+    if (file.error() != QFileDevice::NoError) {
+        r.reason = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+        return r;
+    }
+    if (bytes.size() > limit) {
+        r.reason = QStringLiteral("it is larger than %1").arg(sizeText(limit));
+        return r;
+    }
+    if (holdsNul(bytes)) {
+        r.reason = QStringLiteral("it holds NUL bytes, so it is not a text log");
+        return r;
+    }
+    // What follows is read from the end of what was read, not from the size
+    // seen before reading.
+    r.stamp.size = bytes.size();
+    r.text = QString::fromLatin1(bytes);
+    return r;
+}
+
+QString droppedLogFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return {};
+    return urls.front().toLocalFile();
+}
+
+LogFollower::LogFollower(QObject *parent) : QObject(parent)
+{
+    poll_.setInterval(kPollMs);
+    soon_.setSingleShot(true);
+    soon_.setInterval(kCoalesceMs);
+    connect(&poll_, &QTimer::timeout, this, &LogFollower::check);
+    connect(&soon_, &QTimer::timeout, this, &LogFollower::check);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
+        if (!soon_.isActive())
+            soon_.start();
+    });
+}
+
+void LogFollower::setFile(const QString &path, const LogRead &read)
+{
+    if (!watcher_.files().isEmpty())
+        watcher_.removePaths(watcher_.files());
+    path_ = path;
+    stamp_ = read.stamp;
+    endsWithCr_ = read.text.endsWith(QLatin1Char('\r'));
+    tail_ = tailOf(read.text);
+    missingFor_.invalidate();
+    if (following_)
+        watchPath();
+}
+
+void LogFollower::start()
+{
+    if (following_ || path_.isEmpty())
+        return;
+    following_ = true;
+    missingFor_.invalidate();
+    poll_.start();
+    // Whatever arrived since the file was opened shows at once.
+    check();
+}
+
+void LogFollower::stop()
+{
+    following_ = false;
+    poll_.stop();
+    soon_.stop();
+    if (!watcher_.files().isEmpty())
+        watcher_.removePaths(watcher_.files());
+}
+
+void LogFollower::setNotifications(bool on)
+{
+    notifications_ = on;
+    if (!on && !watcher_.files().isEmpty())
+        watcher_.removePaths(watcher_.files());
+    else if (on && following_)
+        watchPath();
+}
+
+void LogFollower::watchPath()
+{
+    // A replaced file is a new inode: the watch on the old one is gone.
+    if (notifications_ && !watcher_.files().contains(path_) && QFile::exists(path_))
+        watcher_.addPath(path_);
+}
+
+QString LogFollower::native() const
+{
+    return QDir::toNativeSeparators(path_);
+}
+
+void LogFollower::finish(const QString &reason)
+{
+    stop();
+    emit stopped(reason);
+}
+
+void LogFollower::missing()
+{
+    if (!missingFor_.isValid())
+        missingFor_.start();
+    else if (missingFor_.elapsed() >= kMissingGraceMs)
+        finish(native() + QStringLiteral(" has disappeared"));
+}
+
+void LogFollower::check()
+{
+    if (!following_)
+        return;
+    const FileStamp now = fileStampOf(path_);
+    if (!now.exists) {
+        missing();
+        return;
+    }
+    missingFor_.invalidate();
+    watchPath();
+    if (!now.regular) {
+        finish(native() + QStringLiteral(" is no longer a regular file"));
+        return;
+    }
+    if (!now.sameFile(stamp_) || now.size < stamp_.size) {
+        reload();
+        return;
+    }
+    if (now.size == stamp_.size)
+        return;
+
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
+        return;
+    }
+    const FileStamp opened = stampOf(file);
+    if (!opened.sameFile(stamp_) || opened.size < stamp_.size) {
+        reload(); // replaced between the look and the opening
+        return;
+    }
+    if (opened.size > kLogSizeLimit) {
+        finish(native() + QStringLiteral(" has grown beyond %1").arg(sizeText(kLogSizeLimit)));
+        return;
+    }
+    const qint64 from = stamp_.size - tail_.size();
+    if (!file.seek(from)) {
+        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
+        return;
+    }
+    const QByteArray read = file.read(opened.size - from);
+    if (file.error() != QFileDevice::NoError) {
+        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
+        return;
+    }
+    if (!read.startsWith(tail_)) {
+        reload();
+        return;
+    }
+    const QByteArray bytes = read.sliced(tail_.size());
+    if (bytes.isEmpty())
+        return;
+    if (holdsNul(bytes)) {
+        finish(native() + QStringLiteral(" now holds NUL bytes, so it is no longer a text log"));
+        return;
+    }
+    stamp_.size += bytes.size();
+    tail_ = read.right(kTailBytes);
+    // A CR LF split between two writes: the CR has ended the line already.
+    const qsizetype skip = endsWithCr_ && bytes.front() == '\n' ? 1 : 0;
+    endsWithCr_ = bytes.back() == '\r';
+    if (bytes.size() > skip)
+        emit appended(QString::fromLatin1(bytes.constData() + skip, bytes.size() - skip));
+}
+
+void LogFollower::reload()
+{
+    const LogRead r = readLogFile(path_);
+    if (!r.reason.isEmpty() && !fileStampOf(path_).exists) {
+        missing(); // renamed away in the moment between the look and the reading
+        return;
+    }
+    if (!r.reason.isEmpty()) {
+        finish(native() + QStringLiteral(": ") + r.reason);
+        return;
+    }
+    stamp_ = r.stamp;
+    endsWithCr_ = r.text.endsWith(QLatin1Char('\r'));
+    tail_ = tailOf(r.text);
+    emit reloaded(r.text);
+}
+
+} // namespace halcyra

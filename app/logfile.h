@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QMimeData;
+
+namespace halcyra {
+
+// The largest log the window takes: far beyond any pass (a full day of
+// frames is a few MB), small enough that each re-parse stays quick.
+inline constexpr qint64 kLogSizeLimit = 50LL * 1024 * 1024;
+
+// Which file, and how much of it, the log box holds. Device and inode tell a
+// file that was replaced (log rotation) from one that only grew.
+struct FileStamp {
+    bool exists = false;
+    bool regular = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+
+    bool sameFile(const FileStamp &o) const { return device == o.device && inode == o.inode; }
+};
+
+FileStamp fileStampOf(const QString &path);
+
+struct LogRead {
+    QString text;   // one character per byte, as the parser counts them
+    QString reason; // why the file was refused, for "Cannot open FILE: reason"; empty when read
+    FileStamp stamp;
+};
+
+// Reads a whole log for the log box. Refuses what is not a regular file, what
+// cannot be read, what is larger than `limit` and what holds NUL bytes (not a
+// text log: a binary file, a UTF-16 text).
+LogRead readLogFile(const QString &path, qint64 limit = kLogSizeLimit);
+
+// The local file a drag carries, when it carries exactly one; otherwise empty.
+QString droppedLogFile(const QMimeData *data);
+
+// Watches the opened log and hands over what the receiving software appends.
+// Notification comes from the file system where it offers it; a poll every
+// second covers the file systems that do not (network shares).
+class LogFollower : public QObject {
+    Q_OBJECT
+public:
+    explicit LogFollower(QObject *parent = nullptr);
+
+    // The file just read into the log box; following goes on from its end.
+    // While following, switches to the new file.
+    void setFile(const QString &path, const LogRead &read);
+    const QString &path() const { return path_; }
+
+    void start();
+    void stop();
+    bool isFollowing() const { return following_; }
+
+    // Looks at the file now; the watcher and the poll call this.
+    void check();
+
+    // Without notification only the poll reads the file, as on a network share.
+    void setNotifications(bool on);
+
+signals:
+    void appended(const QString &text); // bytes added at the end of the file
+    void reloaded(const QString &text); // the whole file, after truncation or replacement
+    void stopped(const QString &reason);
+
+private:
+    void finish(const QString &reason);
+    void missing();
+    void reload();
+    void watchPath();
+    QString native() const;
+
+    QString path_;
+    FileStamp stamp_;
+    bool following_ = false;
+    bool notifications_ = true;
+    bool endsWithCr_ = false; // the last text handed over ended with CR: an LF next ends no second line
+    QByteArray tail_;         // the file's last bytes handed over, to tell a file rewritten in place
+    QElapsedTimer missingFor_;
+    QFileSystemWatcher watcher_;
+    QTimer poll_;
+    QTimer soon_;
+};
+
+} // namespace halcyra

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "parsenotice.h"
+
+#include <QStringList>
+
+namespace halcyra {
+
+namespace {
+
+QString wrongLength(int lines, const char *kind)
+{
+    return lines == 1 ? QStringLiteral("1 %1 line has the wrong length and was not decoded").arg(QLatin1String(kind))
+                      : QStringLiteral("%1 %2 lines have the wrong length and were not decoded")
+                            .arg(lines)
+                            .arg(QLatin1String(kind));
+}
+
+// The frame kind of an unfinished last line, which the counts include.
+LineFrame unfinishedLastLine(std::string_view text)
+{
+    if (text.empty() || text.back() == '\n' || text.back() == '\r')
+        return LineFrame::None;
+    const std::size_t end = text.find_last_of("\r\n");
+    const std::string_view last = end == std::string_view::npos ? text : text.substr(end + 1);
+    return LineParser().parse(last).frame;
+}
+
+} // namespace
+
+QString parseNotice(const CycleResult &result, std::string_view text, bool lastLineArriving)
+{
+    int t1WrongLength = result.t1WrongLength;
+    int t2WrongLength = result.t2WrongLength;
+    if (lastLineArriving) {
+        const LineFrame last = unfinishedLastLine(text);
+        t1WrongLength -= last == LineFrame::T1WrongLength ? 1 : 0;
+        t2WrongLength -= last == LineFrame::T2WrongLength ? 1 : 0;
+    }
+
+    QStringList parts;
+    if (result.t1Ignored > 0)
+        parts << QStringLiteral("Only the first %1 T1 frames are kept; %2 more were ignored")
+                     .arg(kStoreCapacity)
+                     .arg(result.t1Ignored);
+    if (result.t2Ignored > 0)
+        parts << QStringLiteral("Only the first %1 T2 frames are kept; %2 more were ignored")
+                     .arg(kStoreCapacity)
+                     .arg(result.t2Ignored);
+    if (t1WrongLength > 0)
+        parts << wrongLength(t1WrongLength, "T1");
+    if (t2WrongLength > 0)
+        parts << wrongLength(t2WrongLength, "T2");
+    return parts.join(QStringLiteral(". "));
+}
+
+} // namespace halcyra
