@@ -17,6 +17,15 @@ QString wrongLength(int lines, const char *kind)
                             .arg(QLatin1String(kind));
 }
 
+QString ignored(int frames, const char *kind)
+{
+    return QStringLiteral("Only the first %1 %2 frames are kept; %3 more %4 ignored")
+        .arg(kStoreCapacity)
+        .arg(QLatin1String(kind))
+        .arg(frames)
+        .arg(frames == 1 ? QLatin1String("was") : QLatin1String("were"));
+}
+
 // The frame kind of an unfinished last line, which the counts include.
 LineFrame unfinishedLastLine(std::string_view text)
 {
@@ -41,13 +50,9 @@ QString parseNotice(const CycleResult &result, std::string_view text, bool lastL
 
     QStringList parts;
     if (result.t1Ignored > 0)
-        parts << QStringLiteral("Only the first %1 T1 frames are kept; %2 more were ignored")
-                     .arg(kStoreCapacity)
-                     .arg(result.t1Ignored);
+        parts << ignored(result.t1Ignored, "T1");
     if (result.t2Ignored > 0)
-        parts << QStringLiteral("Only the first %1 T2 frames are kept; %2 more were ignored")
-                     .arg(kStoreCapacity)
-                     .arg(result.t2Ignored);
+        parts << ignored(result.t2Ignored, "T2");
     if (t1WrongLength > 0)
         parts << wrongLength(t1WrongLength, "T1");
     if (t2WrongLength > 0)

@@ -254,6 +254,8 @@ private slots:
         QTest::newRow("with the capacity notice") << (kT2Line + "\r\n").repeated(1002) + shortT1 << false
                                                   << "Only the first 1000 T2 frames are kept; 2 more were ignored. "
                                                      "1 T1 line has the wrong length and was not decoded";
+        QTest::newRow("one frame too many")
+            << (kT1Line + "\n").repeated(1001) << false << "Only the first 1000 T1 frames are kept; 1 more was ignored";
     }
     void wrongLengthNotices()
     {
