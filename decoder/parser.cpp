@@ -20,15 +20,6 @@ inline char upper(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-FrameTimeText upperText(std::string_view text)
-{
-    char buffer[FrameTimeText::kCapacity];
-    const std::size_t n = std::min(text.size(), FrameTimeText::kCapacity);
-    for (std::size_t i = 0; i < n; ++i)
-        buffer[i] = upper(text[i]);
-    return FrameTimeText(std::string_view(buffer, n));
-}
-
 // First "UTC" in any letter case.
 std::size_t findUtc(std::string_view line)
 {
@@ -94,18 +85,18 @@ LineOutcome LineParser::parse(std::string_view line)
         // A shorter prefix is not a time stamp of this form.
         const std::size_t p = findUtc(line);
         if (p != npos && p >= 24) {
-            CurrentFrameTime = upperText(line.substr(p - 24, 27));
+            CurrentFrameTime.assignUpper(line.substr(p - 24, 27));
             out.frameTimeShown = true;
         }
     }
     if (const std::size_t q = findReceiveMarker(line); q != npos) {
         // "[12:34:56R]": hours and minutes of the 8 characters before R].
         if (q >= 8 && s[q - 6] == ':' && s[q - 3] == ':')
-            CurrentFrameTime = upperText(line.substr(q - 8, 5));
+            CurrentFrameTime.assignUpper(line.substr(q - 8, 5));
         out.frameTimeShown = true;
     }
     if (n >= 6 && s[2] == ':' && s[5] == ' ') {
-        CurrentFrameTime = upperText(line.substr(0, 5));
+        CurrentFrameTime.assignUpper(line.substr(0, 5));
         out.frameTimeShown = true;
     }
 
@@ -158,11 +149,11 @@ CycleResult RunParseCycle(std::string_view text, FrameTimeText &currentFrameTime
     t1Store.clear();
     t2Store.clear();
     LineParser parser(currentFrameTime);
+    bool frameTimeShown = false;
 
     forEachLine(text, [&](std::string_view line) {
         const LineOutcome out = parser.parse(line);
-        if (out.frameTimeShown)
-            result.frameTimeLabel = parser.CurrentFrameTime;
+        frameTimeShown |= out.frameTimeShown;
         switch (out.frame) {
         case LineFrame::None:
             break;
@@ -190,6 +181,10 @@ CycleResult RunParseCycle(std::string_view text, FrameTimeText &currentFrameTime
     });
 
     currentFrameTime = parser.CurrentFrameTime;
+    // Only the time-stamp rules change the frame time, so the last value they
+    // showed is the one the cycle ends with.
+    if (frameTimeShown)
+        result.frameTimeLabel = currentFrameTime;
     result.t1Count = t1Store.count;
     result.t2Count = t2Store.count;
     return result;

@@ -37,6 +37,16 @@ public:
     }
     void clear() { length_ = 0; }
 
+    // ASCII letters upper-cased, as the log's markers are matched.
+    void assignUpper(std::string_view text)
+    {
+        length_ = static_cast<std::uint8_t>(text.size() < kCapacity ? text.size() : kCapacity);
+        for (std::size_t i = 0; i < length_; ++i) {
+            const char c = text[i];
+            chars_[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+    }
+
     std::string_view view() const { return {chars_.data(), length_}; }
     std::string str() const { return std::string(view()); }
     std::size_t size() const { return length_; }
