@@ -1,47 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
+#include "csv.h"
 #include "csvexport.h"
-#include "fields.h"
-#include "mainwindow.h"
-#include "screenshot.h"
+#include "windowfixture.h"
 
-#include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QImageReader>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPlainTextEdit>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
-#include <memory>
 
 using namespace halcyra;
+using namespace halcyra::test;
 
 namespace {
 
-const QString kZeroT1 = QStringLiteral("T1") + QString(128, QLatin1Char('0'));
 // X Cells Curr from 2C01 (91.57509) and Uptime from A005 (1 day).
-const QString kT1 = QStringLiteral("T1A0052C01") + QString(120, QLatin1Char('0'));
-const QString kT2 = QStringLiteral("T2") + QString(96, QLatin1Char('F'));
+const QByteArray kCountingT1 = "T1A0052C01" + QByteArray(120, '0');
+// A T2 frame of all ones, which must not reach the T1 file.
+const QByteArray kOnesT2 = "T2" + QByteArray(96, 'F');
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
+// The batch decoder's header, which the window's file shares.
 QByteArray expectedHeader()
 {
-    QByteArray h;
-    for (const FieldInfo &f : FieldCatalogue)
-        h += QByteArray(f.caption.data(), static_cast<qsizetype>(f.caption.size())) + ';';
-    return h + "\r\n";
+    std::string h;
+    appendCsvHeader(h, false);
+    return QByteArray::fromStdString(h);
 }
 
 // A data line of a T1 record: the given first fields, zeros up to field 26,
@@ -49,44 +35,27 @@ QByteArray expectedHeader()
 QByteArray expectedLine(const QByteArray &first)
 {
     QByteArray line = first;
-    const int given = static_cast<int>(first.count(';'));
-    for (int i = given; i < kFieldCount; ++i)
+    for (int i = static_cast<int>(first.count(';')); i < kFieldCount; ++i)
         line += i == 27 ? "159.18872;" : "0;";
     return line + "\r\n";
 }
 
 } // namespace
 
-class ExportTest : public QObject {
+class ExportTest : public QObject, WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> folder;
-    std::unique_ptr<Form1> window;
     QByteArray savedPath;
 
-    void open(const QByteArray &confIni = QByteArray())
-    {
-        folder = std::make_unique<QTemporaryDir>();
-        if (!confIni.isNull()) {
-            QFile f(folder->filePath(QStringLiteral("conf.ini")));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(confIni);
-        }
-        window = std::make_unique<Form1>(folder->path());
-        window->show();
-    }
-    QString csvPath() const { return folder->filePath(QLatin1String(kCsvFileName)); }
+    QString csvPath() const { return file("tovrik_Telemetry_T1.csv"); }
 
     // Puts a fake converter first on PATH that records its arguments, one a line.
     QString fakeConverter()
     {
-        const QString bin = folder->filePath(QStringLiteral("bin"));
+        const QString bin = file("bin");
         QDir().mkpath(bin);
-        QFile script(bin + QStringLiteral("/nconvert"));
-        if (!script.open(QIODevice::WriteOnly))
-            return {};
-        script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        writeFile(bin + QStringLiteral("/nconvert"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+        QFile::setPermissions(bin + QStringLiteral("/nconvert"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         qputenv("PATH", (bin + QLatin1Char(':')).toLocal8Bit() + savedPath);
         return bin + QStringLiteral("/nconvert.args");
     }
@@ -102,106 +71,80 @@ private slots:
     void csvHoldsTheT1StoreByteForByte()
     {
         open();
-        window->Text2->setPlainText(kT2 + QLatin1Char('\n') + kT1 + QStringLiteral("\r\n") + kZeroT1);
+        paste(kOnesT2 + '\n' + kCountingT1 + "\r\n" + kT1);
         window->WriteCSVFile->trigger();
-        const QByteArray expected = expectedHeader() + expectedLine("1;91.57509;") + expectedLine(QByteArray());
-        QCOMPARE(readAll(csvPath()), expected);
+        QCOMPARE(readFile(csvPath()), expectedHeader() + expectedLine("1;91.57509;") + expectedLine(QByteArray()));
         QCOMPARE(window->Label3->text(), QDir::toNativeSeparators(csvPath()) + QStringLiteral(" has been written"));
-        QVERIFY(expected.startsWith("Uptime;X Cells Curr;Y Cells Curr;"));
-        QVERIFY(expected.contains("COMM2 RX cnt;COMM2 TX cnt;\r\n"));
+        // The decimal comma of a German locale.
+        QCOMPARE(decimalSeparatorOf(QLocale(QLocale::German).decimalPoint()), ',');
+        QVERIFY(writeCsvFile(csvPath(), {}, window->t1Store(), ',').written);
+        QCOMPARE(readFile(csvPath()),
+                 "\r\n" + QByteArray(expectedLine("1;91.57509;") + expectedLine({})).replace('.', ','));
 
         // A second export of a shorter log replaces the first one whole.
-        window->Text2->setPlainText(kT2);
+        paste(kOnesT2);
         window->WriteCSVFile->trigger();
-        QCOMPARE(readAll(csvPath()), expectedHeader());
-    }
-
-    void csvUsesTheLocalesDecimalSeparator()
-    {
-        QCOMPARE(decimalSeparatorOf(QLocale(QLocale::German).decimalPoint()), ',');
-        QCOMPARE(decimalSeparatorOf(QLocale(QLocale::English).decimalPoint()), '.');
-        QTemporaryDir dir;
-        auto store = std::make_unique<RecordStore>();
-        store->append(FrameTimeText())->Values[1] = 12.5;
-        store->records[1].Values[2] = -1.0 / 3;
-        const QString path = dir.filePath(QStringLiteral("x.csv"));
-        QVERIFY(writeCsvFile(path, {QStringLiteral("A"), QStringLiteral("B")}, *store, ',').written);
-        QVERIFY(readAll(path).startsWith("A;B;\r\n0;12,5;-0,333333333333333;0;"));
+        QCOMPARE(readFile(csvPath()), expectedHeader());
     }
 
     void aFailedExportIsReportedAndLosesNothing()
     {
         open();
-        window->Text2->setPlainText(kT1);
-        QDir(folder->path()).mkdir(QLatin1String(kCsvFileName)); // a folder where the file should go
+        paste(kT1);
+        QVERIFY(QDir().mkdir(csvPath())); // a folder where the file should go
         window->WriteCSVFile->trigger();
         const QString status = window->Label3->text();
         QVERIFY2(status.startsWith(QDir::toNativeSeparators(csvPath()) + QStringLiteral(" could not be written: ")),
                  qPrintable(status));
-        QVERIFY(!status.contains(QStringLiteral("has been written")));
-        QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList());
-
-        const ExportResult r =
-            writeCsvFile(folder->filePath(QStringLiteral("missing/x.csv")), {}, window->t1Store(), '.');
-        QVERIFY(!r.written);
-        QVERIFY(!r.error.isEmpty());
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList()); // no half-written file
+        // The store and the view stay as they were.
+        QCOMPARE(window->t1Store().count, 1);
+        QVERIFY(!window->Text1[1]->text().isEmpty());
     }
 
+    void screenshotSavesTheClientAreaAndStartsTheConverter_data()
+    {
+        QTest::addColumn<QString>("shots"); // IMAGE_PATH below the program folder; empty: none
+        QTest::newRow("program folder") << QString();
+        QTest::newRow("a folder with a blank") << QStringLiteral("my shots/");
+    }
     void screenshotSavesTheClientAreaAndStartsTheConverter()
     {
+        QFETCH(QString, shots);
         open();
+        const QString folderPath = folder->path() + QLatin1Char('/') + shots;
+        if (!shots.isEmpty()) {
+            QVERIFY(QDir().mkpath(folderPath));
+            QVERIFY(writeFile(file("conf.ini"), "IMAGE_PATH=" + folderPath.toLocal8Bit() + "\r\n"));
+            window = std::make_unique<Form1>(folder->path());
+            window->show();
+        }
         const QString argsFile = fakeConverter();
-        window->Text2->setPlainText(kT1);
+        paste(kT1);
         QTest::mouseClick(window->Command1, Qt::LeftButton);
-        const QString bitmap = window->imagePath() + QStringLiteral("halcyra_");
+        const QString bitmap = folderPath + QStringLiteral("halcyra_");
         QCOMPARE(window->Label3->text(), bitmap + QStringLiteral(" converted and saved"));
         QImageReader reader(bitmap);
         QCOMPARE(reader.format(), QByteArray("bmp"));
         QCOMPARE(reader.size(), window->centralWidget()->size());
-        QTRY_VERIFY(QFile::exists(argsFile));
-        QTRY_COMPARE(readAll(argsFile).split('\n'),
+        // One argument a line: the bitmap's path is one argument, blanks and all.
+        QTRY_COMPARE(readFile(argsFile).split('\n'),
                      QByteArray("-out\npng\n-transpcolor\n240\n240\n240\n-colors\n256\n-crop\n1\n137\n709\n625\n"
                                 "-quiet\n-D\n" +
                                 bitmap.toLocal8Bit() + "\n")
                          .split('\n'));
     }
 
-    void aPathWithBlanksReachesTheConverterAsOneArgument()
-    {
-        folder = std::make_unique<QTemporaryDir>();
-        const QString shots = folder->filePath(QStringLiteral("my shots")) + QLatin1Char('/');
-        QDir().mkpath(shots);
-        QFile conf(folder->filePath(QStringLiteral("conf.ini")));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("IMAGE_PATH=" + shots.toLocal8Bit() + "\r\n");
-        conf.close();
-        window = std::make_unique<Form1>(folder->path());
-        const QString argsFile = fakeConverter();
-        window->Command1_Click();
-        QTRY_VERIFY(QFile::exists(argsFile));
-        QTRY_VERIFY(readAll(argsFile).endsWith("\n-D\n" + shots.toLocal8Bit() + "halcyra_\n"));
-        QVERIFY(QFile::exists(shots + QStringLiteral("halcyra_")));
-    }
-
     void withoutTheConverterAMessageBoxAppearsAndTheBitmapStays()
     {
         open();
         qputenv("PATH", folder->path().toLocal8Bit()); // nothing to start there
-        QString text, title;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QTimer::singleShot(0, this, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            text = box->text();
-            title = box->windowTitle();
-            icon = box->icon();
-            QCOMPARE(box->buttons().size(), 1);
-            box->buttons().front()->click();
-        });
+        MessageBoxAnswer answer;
         window->Command1_Click();
-        QCOMPARE(text, QStringLiteral("nconvert.exe not found"));
-        QCOMPARE(title, QStringLiteral("Error"));
-        QCOMPARE(icon, QMessageBox::Information);
+        QCOMPARE(answer.text, QStringLiteral("nconvert.exe not found"));
+        QCOMPARE(answer.title, QStringLiteral("Error"));
+        QCOMPARE(answer.icon, QMessageBox::Information);
+        QCOMPARE(answer.buttons, 1);
         const QString bitmap = window->imagePath() + QStringLiteral("halcyra_");
         QCOMPARE(window->Label3->text(), bitmap + QStringLiteral(" saved"));
         QVERIFY(QFile::exists(bitmap));

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// What the window suites share: a main window on a program folder of its own,
+// frames to paste, files to write and message boxes to answer.
+
+#pragma once
+
+#include "mainwindow.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace halcyra::test {
+
+// Frames of the right length whose every byte reads zero.
+inline const QByteArray kT1 = "T1" + QByteArray(128, '0');
+inline const QByteArray kT2 = "T2" + QByteArray(96, '0');
+
+inline bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile f(path);
+    return f.open(mode) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Answers every message box, also one that opens later from a queued call, and
+// keeps what the last one said.
+class MessageBoxAnswer {
+public:
+    MessageBoxAnswer()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            text = box->text();
+            title = box->windowTitle();
+            icon = box->icon();
+            buttons = box->buttons().size();
+            box->buttons().front()->click();
+        });
+        timer_.start(10);
+    }
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    qsizetype buttons = 0;
+
+private:
+    QTimer timer_;
+};
+
+// Mixed into a test class after QObject; the class's cleanup() resets `window`.
+class WindowFixture {
+protected:
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<Form1> window;
+
+    QString file(const char *name) const { return folder->filePath(QLatin1String(name)); }
+
+    // A shown window on a new program folder that holds `confIni` as conf.ini
+    // when it is given.
+    void open(const QByteArray &confIni = QByteArray())
+    {
+        folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(folder->isValid());
+        if (!confIni.isNull())
+            QVERIFY(writeFile(file("conf.ini"), confIni));
+        window = std::make_unique<Form1>(folder->path());
+        window->show();
+    }
+
+    void paste(const QString &log)
+    {
+        window->Text2->setPlainText(log);
+        QApplication::processEvents();
+    }
+    void paste(const QByteArray &log) { paste(QString::fromLatin1(log)); }
+};
+
+} // namespace halcyra::test
