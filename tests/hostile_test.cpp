@@ -28,7 +28,7 @@ class HostileTest : public QObject, WindowFixture {
 private slots:
     void cleanup() { window.reset(); }
 
-    void fiveThousandFramesOfEachKind()
+    void tenMegabytesOfFrames()
     {
         open();
         // Each frame's uptime word counts up, so the kept ones can be told apart.
@@ -38,12 +38,14 @@ private slots:
             t1.replace(2, 4, QByteArray::number((i & 0xFF) << 8 | i >> 8, 16).rightJustified(4, '0'));
             log += t1 + '\n' + kT2 + '\n';
         }
+        log = log.repeated(9); // 45000 frames of each kind, 10 MB
+        QVERIFY(log.size() > 10'000'000);
         paste(log);
         checkStoresWithinCapacity();
         QCOMPARE(window->t1Store().records[1000].Values[0], 1000.0 / 1440);
         QCOMPARE(window->Label3->text(),
-                 QStringLiteral("Only the first 1000 T1 frames are kept; 4000 more were ignored. "
-                                "Only the first 1000 T2 frames are kept; 4000 more were ignored"));
+                 QStringLiteral("Only the first 1000 T1 frames are kept; 44000 more were ignored. "
+                                "Only the first 1000 T2 frames are kept; 44000 more were ignored"));
         window->HScroll1->setValue(1000);
         QCOMPARE(window->Label2->text(), QStringLiteral("1000/1000"));
     }
@@ -72,6 +74,16 @@ private slots:
         window->Text2->textCursor().insertText(QStringLiteral("x")); // and a keystroke after it
         QApplication::processEvents();
         checkStoresWithinCapacity();
+    }
+    void damagedFramesThroughTheWindow()
+    {
+        open();
+        const QByteArray payload = kT1.mid(2);
+        // Tabs change the length; a G ends its byte's reading; case does not matter.
+        paste("T1\t" + payload + "\nT10000G1" + kT1.mid(8) + "\nt10000ab00" + kT1.mid(10));
+        QCOMPARE(window->t1Store().count, 2);
+        QCOMPARE(window->t1Store().records[1].Values[1], 0.0);
+        QCOMPARE(window->t1Store().records[2].Values[1], 171 * 0.3052503);
     }
 };
 
