@@ -54,19 +54,15 @@ void BatchDecoder::decodeLine(std::string_view line)
     case LineFrame::T1:
         ++counts_.t1Frames;
         if (t1Sink_) {
-            t1Record_.FrameTime = parser_.CurrentFrameTime;
             DecodeT1Frame(out.frameText, t1Record_);
-            appendCsvRecord(t1Buffer_, t1Record_, settings_.decimalSeparator, settings_.withTime);
-            flushIfFull(t1Buffer_, t1Sink_);
+            writeRecord(t1Record_, t1Buffer_, t1Sink_);
         }
         break;
     case LineFrame::T2:
         ++counts_.t2Frames;
         if (t2Sink_) {
-            t2Record_.FrameTime = parser_.CurrentFrameTime;
             DecodeT2Frame(out.frameText, t2Record_);
-            appendCsvRecord(t2Buffer_, t2Record_, settings_.decimalSeparator, settings_.withTime);
-            flushIfFull(t2Buffer_, t2Sink_);
+            writeRecord(t2Record_, t2Buffer_, t2Sink_);
         }
         break;
     case LineFrame::T1WrongLength:
@@ -76,6 +72,13 @@ void BatchDecoder::decodeLine(std::string_view line)
         ++counts_.t2WrongLength;
         break;
     }
+}
+
+void BatchDecoder::writeRecord(TelemetryRecord &record, std::string &buffer, CsvSink *sink)
+{
+    record.FrameTime = parser_.CurrentFrameTime;
+    appendCsvRecord(buffer, record, settings_.decimalSeparator, settings_.withTime);
+    flushIfFull(buffer, sink);
 }
 
 void BatchDecoder::flushIfFull(std::string &buffer, CsvSink *sink)

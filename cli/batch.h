@@ -60,6 +60,7 @@ public:
 
 private:
     void decodeLine(std::string_view line);
+    void writeRecord(TelemetryRecord &record, std::string &buffer, CsvSink *sink);
     void flushIfFull(std::string &buffer, CsvSink *sink);
 
     BatchSettings settings_;
