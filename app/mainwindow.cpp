@@ -252,11 +252,11 @@ void Form1::Form_Resize()
 
 void Form1::Text2_Change()
 {
-    const QByteArray text = Text2->toPlainText().toLatin1();
-    const CycleResult r = RunParseCycle(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                                        CurrentFrameTime, *t1Store_, *t2Store_);
-    if (r.frameTimeLabel)
-        Label4->setText(latin1(r.frameTimeLabel->view()));
+    const QByteArray bytes = Text2->toPlainText().toLatin1();
+    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const CycleResult r = RunParseCycle(text, CurrentFrameTime, *t1Store_, *t2Store_);
+    // The frame-time label is not written here: Show_Data below always
+    // replaces it with the time of the records on show.
     if (r.frameLength)
         Text3->setText(QString::number(*r.frameLength));
     if (r.rawHex) {
@@ -264,8 +264,7 @@ void Form1::Text2_Change()
         Text5->setText(latin1(r.rawHex->secondText()));
         Text6->setText(latin1(r.rawHex->thirdText()));
     }
-    showParseNotice(parseNotice(r, std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                                follower_->isFollowing()));
+    showParseNotice(parseNotice(r, text, follower_->isFollowing()));
 
     // Both stores can be paged, so the bar runs to the larger count.
     const int records = std::max(r.t1Count, r.t2Count);

@@ -131,7 +131,7 @@ void decodeClean(const std::uint8_t *bytes, TelemetryRecord &rec, std::index_seq
      ...);
 }
 
-template <FrameKind Kind, std::size_t First, std::size_t Count, int Bytes>
+template <std::size_t First, std::size_t Count, int Bytes>
 void decodeFields(std::string_view frame, TelemetryRecord &rec)
 {
     std::array<std::uint8_t, Bytes> bytes;
@@ -168,13 +168,13 @@ template <std::size_t N> void copyUpper(std::array<char, N> &to, const char *fro
 void DecodeT1Frame(std::string_view frame, TelemetryRecord &Rec)
 {
     assert(frame.size() == kT1FrameLength);
-    decodeFields<FrameKind::T1, 0, kFirstT2Field, 64>(frame, Rec);
+    decodeFields<0, kFirstT2Field, 64>(frame, Rec);
 }
 
 T2RawTexts DecodeT2Frame(std::string_view frame, TelemetryRecord &Rec)
 {
     assert(frame.size() == kT2FrameLength);
-    decodeFields<FrameKind::T2, kFirstT2Field, kFieldCount - kFirstT2Field, 48>(frame, Rec);
+    decodeFields<kFirstT2Field, kFieldCount - kFirstT2Field, 48>(frame, Rec);
     T2RawTexts raw;
     copyUpper(raw.first, frame.data() + 30);
     copyUpper(raw.second, frame.data() + 40);
