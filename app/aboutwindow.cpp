@@ -6,6 +6,7 @@
 #include "artwork.h"
 #include "fonts.h"
 #include "layout.h"
+#include "version.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -81,7 +82,7 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
 
 void Form2::Form_Load()
 {
-    Label2->setText(QStringLiteral("Version 0.2 - 22 July 2014"));
+    Label2->setText(QStringLiteral("Version %1 - 22 July 2014").arg(QLatin1String(kVersion)));
 }
 
 } // namespace halcyra

@@ -2,6 +2,7 @@
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
 #include "mainwindow.h"
+#include "version.h"
 
 #include <QApplication>
 
@@ -9,7 +10,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Halcyra Telemetry Decoder"));
-    QApplication::setApplicationVersion(QStringLiteral("0.2"));
+    QApplication::setApplicationVersion(QString::fromLatin1(halcyra::kVersion));
     halcyra::Form1 window;
     window.show();
     return QApplication::exec();

@@ -6,6 +6,7 @@
 
 #include "batch.h"
 #include "outputfile.h"
+#include "version.h"
 
 #include <cerrno>
 #include <clocale>
@@ -18,10 +19,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-
-#ifndef HALCYRA_VERSION
-#define HALCYRA_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -215,7 +212,7 @@ int main(int argc, char **argv)
         return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
     }
     if (options.version) {
-        std::printf("%s %s\n", kProgram, HALCYRA_VERSION);
+        std::printf("%s %s\n", kProgram, halcyra::kVersion);
         return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
     }
     if (options.t1Path.empty() && options.t2Path.empty())
