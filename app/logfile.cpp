@@ -136,7 +136,7 @@ void LogFollower::setFile(const QString &path, const LogRead &read)
         watcher_.removePaths(watcher_.files());
     path_ = path;
     stamp_ = read.stamp;
-    endsWithCr_ = read.text.endsWith(QLatin1Char('\r'));
+    lineEnds_.reset(read.text.endsWith(QLatin1Char('\r')));
     tail_ = tailOf(read.text);
     missingFor_.invalidate();
     if (following_)
@@ -257,11 +257,9 @@ void LogFollower::check()
     }
     stamp_.size += bytes.size();
     tail_ = read.right(kTailBytes);
-    // A CR LF split between two writes: the CR has ended the line already.
-    const qsizetype skip = endsWithCr_ && bytes.front() == '\n' ? 1 : 0;
-    endsWithCr_ = bytes.back() == '\r';
-    if (bytes.size() > skip)
-        emit appended(QString::fromLatin1(bytes.constData() + skip, bytes.size() - skip));
+    const std::string_view text = lineEnds_.take(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    if (!text.empty())
+        emit appended(QString::fromLatin1(text.data(), qsizetype(text.size())));
 }
 
 void LogFollower::reload()
@@ -276,7 +274,7 @@ void LogFollower::reload()
         return;
     }
     stamp_ = r.stamp;
-    endsWithCr_ = r.text.endsWith(QLatin1Char('\r'));
+    lineEnds_.reset(r.text.endsWith(QLatin1Char('\r')));
     tail_ = tailOf(r.text);
     emit reloaded(r.text);
 }

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "lines.h"
+
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QObject>
@@ -84,8 +86,8 @@ private:
     FileStamp stamp_;
     bool following_ = false;
     bool notifications_ = true;
-    bool endsWithCr_ = false; // the last text handed over ended with CR: an LF next ends no second line
-    QByteArray tail_;         // the file's last bytes handed over, to tell a file rewritten in place
+    LineEndJoin lineEnds_; // a CR LF split between two writes is one line end
+    QByteArray tail_;      // the file's last bytes handed over, to tell a file rewritten in place
     QElapsedTimer missingFor_;
     QFileSystemWatcher watcher_;
     QTimer poll_;

@@ -9,7 +9,7 @@ namespace halcyra {
 
 namespace {
 
-QString wrongLength(int lines, const char *kind)
+QString wrongLength(std::uint64_t lines, const char *kind)
 {
     return lines == 1 ? QStringLiteral("1 %1 line has the wrong length and was not decoded").arg(QLatin1String(kind))
                       : QStringLiteral("%1 %2 lines have the wrong length and were not decoded")
@@ -17,7 +17,7 @@ QString wrongLength(int lines, const char *kind)
                             .arg(QLatin1String(kind));
 }
 
-QString ignored(int frames, const char *kind)
+QString ignored(std::uint64_t frames, const char *kind)
 {
     return QStringLiteral("Only the first %1 %2 frames are kept; %3 more %4 ignored")
         .arg(kStoreCapacity)
@@ -26,33 +26,26 @@ QString ignored(int frames, const char *kind)
         .arg(frames == 1 ? QLatin1String("was") : QLatin1String("were"));
 }
 
-// The frame kind of an unfinished last line, which the counts include.
-LineFrame unfinishedLastLine(std::string_view text)
-{
-    if (text.empty() || text.back() == '\n' || text.back() == '\r')
-        return LineFrame::None;
-    const std::size_t end = text.find_last_of("\r\n");
-    const std::string_view last = end == std::string_view::npos ? text : text.substr(end + 1);
-    return LineParser().parse(last).frame;
-}
-
 } // namespace
 
 QString parseNotice(const CycleResult &result, std::string_view text, bool lastLineArriving)
 {
-    int t1WrongLength = result.t1WrongLength;
-    int t2WrongLength = result.t2WrongLength;
+    std::uint64_t t1WrongLength = result.lines.t1WrongLength;
+    std::uint64_t t2WrongLength = result.lines.t2WrongLength;
+    // The counts include an unfinished last line; a frame there is still arriving.
     if (lastLineArriving) {
-        const LineFrame last = unfinishedLastLine(text);
-        t1WrongLength -= last == LineFrame::T1WrongLength ? 1 : 0;
-        t2WrongLength -= last == LineFrame::T2WrongLength ? 1 : 0;
+        if (const auto last = unfinishedLastLine(text)) {
+            const LineFrame frame = LineParser().parse(*last).frame;
+            t1WrongLength -= frame == LineFrame::T1WrongLength ? 1 : 0;
+            t2WrongLength -= frame == LineFrame::T2WrongLength ? 1 : 0;
+        }
     }
 
     QStringList parts;
-    if (result.t1Ignored > 0)
-        parts << ignored(result.t1Ignored, "T1");
-    if (result.t2Ignored > 0)
-        parts << ignored(result.t2Ignored, "T2");
+    if (result.t1Ignored() > 0)
+        parts << ignored(result.t1Ignored(), "T1");
+    if (result.t2Ignored() > 0)
+        parts << ignored(result.t2Ignored(), "T2");
     if (t1WrongLength > 0)
         parts << wrongLength(t1WrongLength, "T1");
     if (t2WrongLength > 0)

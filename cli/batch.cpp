@@ -38,45 +38,26 @@ void BatchDecoder::finish()
     t2Buffer_.clear();
 }
 
-BatchCounts BatchDecoder::counts() const
-{
-    BatchCounts c = counts_;
-    c.overlongLines = splitter_.overlongLines();
-    return c;
-}
-
 void BatchDecoder::decodeLine(std::string_view line)
 {
-    const LineOutcome out = parser_.parse(line);
-    switch (out.frame) {
-    case LineFrame::None:
-        break;
-    case LineFrame::T1:
-        ++counts_.t1Frames;
-        if (t1Sink_) {
-            DecodeT1Frame(out.frameText, t1Record_);
-            writeRecord(t1Record_, t1Buffer_, t1Sink_);
-        }
-        break;
-    case LineFrame::T2:
-        ++counts_.t2Frames;
-        if (t2Sink_) {
-            DecodeT2Frame(out.frameText, t2Record_);
-            writeRecord(t2Record_, t2Buffer_, t2Sink_);
-        }
-        break;
-    case LineFrame::T1WrongLength:
-        ++counts_.t1WrongLength;
-        break;
-    case LineFrame::T2WrongLength:
-        ++counts_.t2WrongLength;
-        break;
-    }
+    scanner_.scan(line, [this](FrameKind kind, std::string_view frame, const FrameTimeText &frameTime) {
+        writeFrame(kind, frame, frameTime);
+    });
 }
 
-void BatchDecoder::writeRecord(TelemetryRecord &record, std::string &buffer, CsvSink *sink)
+void BatchDecoder::writeFrame(FrameKind kind, std::string_view frame, const FrameTimeText &frameTime)
 {
-    record.FrameTime = parser_.CurrentFrameTime;
+    const bool t1 = kind == FrameKind::T1;
+    CsvSink *sink = t1 ? t1Sink_ : t2Sink_;
+    if (!sink) // only the frames of a wanted output are decoded
+        return;
+    TelemetryRecord &record = t1 ? t1Record_ : t2Record_;
+    std::string &buffer = t1 ? t1Buffer_ : t2Buffer_;
+    if (t1)
+        DecodeT1Frame(frame, record);
+    else
+        DecodeT2Frame(frame, record);
+    record.FrameTime = frameTime;
     appendCsvRecord(buffer, record, settings_.decimalSeparator, settings_.withTime);
     flushIfFull(buffer, sink);
 }

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "linesplitter.h"
+#include "lines.h"
 #include "parser.h"
 #include "record.h"
 
@@ -29,14 +29,6 @@ struct BatchSettings {
     std::size_t maxLineLength = std::size_t{1} << 20;
 };
 
-struct BatchCounts {
-    std::uint64_t t1Frames = 0;
-    std::uint64_t t2Frames = 0;
-    std::uint64_t t1WrongLength = 0;
-    std::uint64_t t2WrongLength = 0;
-    std::uint64_t overlongLines = 0; // skipped, see BatchSettings::maxLineLength
-};
-
 // Decodes a log of any length with the window's line rules and writes each
 // frame kind as the window's CSV lines, as the text arrives. Memory stays the
 // same whatever the log's size: one record per frame kind is reused, and only
@@ -56,23 +48,24 @@ public:
     // Ends the text: decodes its last line and hands out what is buffered.
     void finish();
 
-    BatchCounts counts() const;
+    const FrameCounts &counts() const { return scanner_.counts(); }
+    // Lines skipped as longer than BatchSettings::maxLineLength.
+    std::uint64_t overlongLines() const { return splitter_.overlongLines(); }
 
 private:
     void decodeLine(std::string_view line);
-    void writeRecord(TelemetryRecord &record, std::string &buffer, CsvSink *sink);
+    void writeFrame(FrameKind kind, std::string_view frame, const FrameTimeText &frameTime);
     void flushIfFull(std::string &buffer, CsvSink *sink);
 
     BatchSettings settings_;
     CsvSink *t1Sink_;
     CsvSink *t2Sink_;
     LineSplitter splitter_;
-    LineParser parser_;
+    LogScanner scanner_;
     TelemetryRecord t1Record_;
     TelemetryRecord t2Record_;
     std::string t1Buffer_;
     std::string t2Buffer_;
-    BatchCounts counts_;
 };
 
 } // namespace halcyra

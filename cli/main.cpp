@@ -256,7 +256,7 @@ int main(int argc, char **argv)
             message(displayName(log) + ": " + error);
             status = kFileFailure;
         }
-        const std::uint64_t overlong = decoder.counts().overlongLines;
+        const std::uint64_t overlong = decoder.overlongLines();
         if (overlong != overlongBefore) {
             message(displayName(log) + ": " + std::to_string(overlong - overlongBefore) +
                     " line(s) longer than 1 MiB skipped");
@@ -265,7 +265,7 @@ int main(int argc, char **argv)
         }
     }
     decoder.finish();
-    if (decoder.counts().overlongLines != overlongBefore) { // the text's last line
+    if (decoder.overlongLines() != overlongBefore) { // the text's last line
         message(displayName(options.logs.back()) + ": a line longer than 1 MiB skipped");
         status = kFileFailure;
     }
@@ -291,7 +291,7 @@ int main(int argc, char **argv)
         status = kFileFailure;
 
     if (options.summary) {
-        const halcyra::BatchCounts c = decoder.counts();
+        const halcyra::FrameCounts &c = decoder.counts();
         std::fprintf(stderr,
                      "T1 frames: %llu\n"
                      "T2 frames: %llu\n"

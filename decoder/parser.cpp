@@ -148,43 +148,25 @@ CycleResult RunParseCycle(std::string_view text, FrameTimeText &currentFrameTime
     CycleResult result;
     t1Store.clear();
     t2Store.clear();
-    LineParser parser(currentFrameTime);
-    bool frameTimeShown = false;
-
-    forEachLine(text, [&](std::string_view line) {
-        const LineOutcome out = parser.parse(line);
-        frameTimeShown |= out.frameTimeShown;
-        switch (out.frame) {
-        case LineFrame::None:
-            break;
-        case LineFrame::T1:
-            if (TelemetryRecord *rec = t1Store.append(parser.CurrentFrameTime)) {
-                DecodeT1Frame(out.frameText, *rec);
-                result.frameLength = static_cast<int>(out.frameText.size());
-            } else {
-                ++result.t1Ignored;
+    LogScanner scanner(currentFrameTime);
+    const auto store = [&](FrameKind kind, std::string_view frame, const FrameTimeText &frameTime) {
+        if (kind == FrameKind::T1) {
+            if (TelemetryRecord *rec = t1Store.append(frameTime)) {
+                DecodeT1Frame(frame, *rec);
+                result.frameLength = static_cast<int>(frame.size());
             }
-            break;
-        case LineFrame::T2:
-            if (TelemetryRecord *rec = t2Store.append(parser.CurrentFrameTime))
-                result.rawHex = DecodeT2Frame(out.frameText, *rec);
-            else
-                ++result.t2Ignored;
-            break;
-        case LineFrame::T1WrongLength:
-            ++result.t1WrongLength;
-            break;
-        case LineFrame::T2WrongLength:
-            ++result.t2WrongLength;
-            break;
+        } else if (TelemetryRecord *rec = t2Store.append(frameTime)) {
+            result.rawHex = DecodeT2Frame(frame, *rec);
         }
-    });
+    };
+    forEachLine(text, [&](std::string_view line) { scanner.scan(line, store); });
 
-    currentFrameTime = parser.CurrentFrameTime;
+    currentFrameTime = scanner.frameTime();
     // Only the time-stamp rules change the frame time, so the last value they
     // showed is the one the cycle ends with.
-    if (frameTimeShown)
+    if (scanner.frameTimeShown())
         result.frameTimeLabel = currentFrameTime;
+    result.lines = scanner.counts();
     result.t1Count = t1Store.count;
     result.t2Count = t2Store.count;
     return result;

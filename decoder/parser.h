@@ -4,8 +4,8 @@
 #pragma once
 
 #include "frame.h"
+#include "lines.h"
 #include "record.h"
-#include "scan.h"
 
 #include <array>
 #include <optional>
@@ -47,33 +47,72 @@ private:
     std::array<char, kT1FrameLength + 1> cleaned_{};
 };
 
-// Calls fn(line) for every line of `text`. Lines end at CR LF, at a lone LF
-// and at a lone CR; an empty text has no lines.
-template <typename Fn> void forEachLine(std::string_view text, Fn &&fn)
-{
-    const char *p = text.data();
-    const char *const end = p + text.size();
-    while (p < end) {
-        const std::size_t rest = static_cast<std::size_t>(end - p);
-        const char *lineEnd = p + detail::findEither(p, rest, '\n', '\r');
-        fn(std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
-        if (lineEnd == end)
+// What the lines of a log held, by frame kind.
+struct FrameCounts {
+    std::uint64_t t1Frames = 0;
+    std::uint64_t t2Frames = 0;
+    std::uint64_t t1WrongLength = 0; // a tag followed only by hex digits, but not as many as a frame has
+    std::uint64_t t2WrongLength = 0;
+};
+
+// One handling of a parsed line for every reader of a log (the window's cycle,
+// the batch decoder, the archive import): the line rules, the counts, and each
+// complete frame handed to
+//     onFrame(FrameKind kind, std::string_view frameText, const FrameTimeText &frameTime)
+// where frameText is the cleaned frame (tag and payload), valid until the next line.
+class LogScanner {
+public:
+    LogScanner() = default;
+    explicit LogScanner(const FrameTimeText &frameTime) : parser_(frameTime) {}
+
+    template <typename OnFrame> LineOutcome scan(std::string_view line, OnFrame &&onFrame)
+    {
+        const LineOutcome out = parser_.parse(line);
+        frameTimeShown_ |= out.frameTimeShown;
+        switch (out.frame) {
+        case LineFrame::None:
             break;
-        p = lineEnd + ((*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') ? 2 : 1);
+        case LineFrame::T1:
+            ++counts_.t1Frames;
+            onFrame(FrameKind::T1, out.frameText, parser_.CurrentFrameTime);
+            break;
+        case LineFrame::T2:
+            ++counts_.t2Frames;
+            onFrame(FrameKind::T2, out.frameText, parser_.CurrentFrameTime);
+            break;
+        case LineFrame::T1WrongLength:
+            ++counts_.t1WrongLength;
+            break;
+        case LineFrame::T2WrongLength:
+            ++counts_.t2WrongLength;
+            break;
+        }
+        return out;
     }
-}
+
+    const FrameCounts &counts() const { return counts_; }
+    const FrameTimeText &frameTime() const { return parser_.CurrentFrameTime; }
+    // Whether any line so far carried a time stamp.
+    bool frameTimeShown() const { return frameTimeShown_; }
+
+private:
+    LineParser parser_;
+    FrameCounts counts_;
+    bool frameTimeShown_ = false;
+};
 
 // What one re-parse of the whole log leaves for the window to show.
 struct CycleResult {
     std::int32_t t1Count = 0;
     std::int32_t t2Count = 0;
-    std::int32_t t1Ignored = 0; // frames beyond the store's capacity
-    std::int32_t t2Ignored = 0;
-    std::int32_t t1WrongLength = 0;
-    std::int32_t t2WrongLength = 0;
+    FrameCounts lines;
     std::optional<FrameTimeText> frameTimeLabel; // last value a time-stamp rule showed
     std::optional<int> frameLength;              // length of the last stored T1 frame
     std::optional<T2RawTexts> rawHex;            // raw texts of the last stored T2 frame
+
+    // Frames beyond a store's capacity.
+    std::uint64_t t1Ignored() const { return lines.t1Frames - static_cast<std::uint64_t>(t1Count); }
+    std::uint64_t t2Ignored() const { return lines.t2Frames - static_cast<std::uint64_t>(t2Count); }
 };
 
 // Empties both stores and refills them from `text`. `currentFrameTime` is the

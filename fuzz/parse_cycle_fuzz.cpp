@@ -102,10 +102,10 @@ bool sameRawTexts(const std::optional<T2RawTexts> &a, const std::optional<T2RawT
 
 bool sameResult(const CycleResult &a, const CycleResult &b)
 {
-    return a.t1Count == b.t1Count && a.t2Count == b.t2Count && a.t1Ignored == b.t1Ignored &&
-           a.t2Ignored == b.t2Ignored && a.t1WrongLength == b.t1WrongLength && a.t2WrongLength == b.t2WrongLength &&
-           sameOptional(a.frameTimeLabel, b.frameTimeLabel) && sameOptional(a.frameLength, b.frameLength) &&
-           sameRawTexts(a.rawHex, b.rawHex);
+    return a.t1Count == b.t1Count && a.t2Count == b.t2Count && a.lines.t1Frames == b.lines.t1Frames &&
+           a.lines.t2Frames == b.lines.t2Frames && a.lines.t1WrongLength == b.lines.t1WrongLength &&
+           a.lines.t2WrongLength == b.lines.t2WrongLength && sameOptional(a.frameTimeLabel, b.frameTimeLabel) &&
+           sameOptional(a.frameLength, b.frameLength) && sameRawTexts(a.rawHex, b.rawHex);
 }
 
 // Each copy of a text followed by a line end holds the same frames, so a text
@@ -115,7 +115,7 @@ void checkCapacity(std::string_view text, Cycle &cycle)
     const std::string copy = std::string(text) + "\n";
     cycle.run(copy);
     const CycleResult once = cycle.result;
-    const int perCopy = std::max(once.t1Count + once.t1Ignored, once.t2Count + once.t2Ignored);
+    const auto perCopy = static_cast<int>(std::max(once.lines.t1Frames, once.lines.t2Frames));
     if (perCopy == 0)
         return;
     const int copies = kStoreCapacity / perCopy + 2;
@@ -126,16 +126,16 @@ void checkCapacity(std::string_view text, Cycle &cycle)
         repeated += copy;
     cycle.run(repeated);
     const CycleResult &r = cycle.result;
-    const int t1Frames = copies * (once.t1Count + once.t1Ignored);
-    const int t2Frames = copies * (once.t2Count + once.t2Ignored);
+    const auto t1Frames = static_cast<int>(copies * once.lines.t1Frames);
+    const auto t2Frames = static_cast<int>(copies * once.lines.t2Frames);
     FUZZ_CHECK(r.t1Count == std::min(t1Frames, kStoreCapacity));
     FUZZ_CHECK(r.t2Count == std::min(t2Frames, kStoreCapacity));
-    FUZZ_CHECK(r.t1Count + r.t1Ignored == t1Frames);
-    FUZZ_CHECK(r.t2Count + r.t2Ignored == t2Frames);
-    FUZZ_CHECK(r.t1WrongLength == copies * once.t1WrongLength);
-    FUZZ_CHECK(r.t2WrongLength == copies * once.t2WrongLength);
-    checkStore(cycle.t1, r.t1Count, r.t1Ignored, FrameKind::T1);
-    checkStore(cycle.t2, r.t2Count, r.t2Ignored, FrameKind::T2);
+    FUZZ_CHECK(r.lines.t1Frames == static_cast<std::uint64_t>(t1Frames));
+    FUZZ_CHECK(r.lines.t2Frames == static_cast<std::uint64_t>(t2Frames));
+    FUZZ_CHECK(r.lines.t1WrongLength == copies * once.lines.t1WrongLength);
+    FUZZ_CHECK(r.lines.t2WrongLength == copies * once.lines.t2WrongLength);
+    checkStore(cycle.t1, r.t1Count, static_cast<int>(r.t1Ignored()), FrameKind::T1);
+    checkStore(cycle.t2, r.t2Count, static_cast<int>(r.t2Ignored()), FrameKind::T2);
 }
 
 } // namespace
@@ -151,10 +151,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     first.run(text);
     const CycleResult &r = first.result;
 
-    checkStore(first.t1, r.t1Count, r.t1Ignored, FrameKind::T1);
-    checkStore(first.t2, r.t2Count, r.t2Ignored, FrameKind::T2);
+    checkStore(first.t1, r.t1Count, static_cast<int>(r.t1Ignored()), FrameKind::T1);
+    checkStore(first.t2, r.t2Count, static_cast<int>(r.t2Ignored()), FrameKind::T2);
     FUZZ_CHECK(first.time.size() <= FrameTimeText::kCapacity);
-    FUZZ_CHECK(r.t1WrongLength >= 0 && r.t2WrongLength >= 0);
     FUZZ_CHECK(r.frameLength.has_value() == (r.t1Count > 0));
     FUZZ_CHECK(!r.frameLength || *r.frameLength == kT1FrameLength);
     FUZZ_CHECK(r.rawHex.has_value() == (r.t2Count > 0));
@@ -167,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(lines == referenceLines(text));
 
     LineParser parser(kStartTime);
-    int t1Frames = 0, t2Frames = 0, t1Wrong = 0, t2Wrong = 0;
+    std::uint64_t t1Frames = 0, t2Frames = 0, t1Wrong = 0, t2Wrong = 0;
     std::optional<FrameTimeText> shownTime;
     std::optional<T2RawTexts> lastRawTexts;
     for (std::string_view line : lines) {
@@ -185,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(frame.size() == static_cast<std::size_t>(isT1 ? kT1FrameLength : kT2FrameLength));
         FUZZ_CHECK((frame[0] == 'T' || frame[0] == 't') && frame[1] == (isT1 ? '1' : '2'));
         FUZZ_CHECK(frame.find(' ') == std::string_view::npos);
-        const int position = isT1 ? ++t1Frames : ++t2Frames;
+        const auto position = static_cast<int>(isT1 ? ++t1Frames : ++t2Frames);
         if (position > kStoreCapacity)
             continue;
         const TelemetryRecord &stored = (isT1 ? first.t1 : first.t2).records[static_cast<std::size_t>(position)];
@@ -197,9 +196,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             lastRawTexts = DecodeT2Frame(frame, decoded);
         FUZZ_CHECK(std::memcmp(decoded.Values.data(), stored.Values.data(), sizeof decoded.Values) == 0);
     }
-    FUZZ_CHECK(t1Frames == r.t1Count + r.t1Ignored);
-    FUZZ_CHECK(t2Frames == r.t2Count + r.t2Ignored);
-    FUZZ_CHECK(t1Wrong == r.t1WrongLength && t2Wrong == r.t2WrongLength);
+    FUZZ_CHECK(t1Frames == r.lines.t1Frames && t2Frames == r.lines.t2Frames);
+    FUZZ_CHECK(static_cast<std::uint64_t>(r.t1Count) == std::min<std::uint64_t>(t1Frames, kStoreCapacity));
+    FUZZ_CHECK(static_cast<std::uint64_t>(r.t2Count) == std::min<std::uint64_t>(t2Frames, kStoreCapacity));
+    FUZZ_CHECK(t1Wrong == r.lines.t1WrongLength && t2Wrong == r.lines.t2WrongLength);
     FUZZ_CHECK(parser.CurrentFrameTime == first.time);
     FUZZ_CHECK(sameOptional(shownTime, r.frameTimeLabel));
     FUZZ_CHECK(sameRawTexts(lastRawTexts, r.rawHex));

@@ -55,7 +55,7 @@ TEST(BatchDecoder, WritesTheWindowsBytesForAnyChunking)
         auto t2 = std::make_unique<RecordStore>();
         FrameTimeText time;
         const CycleResult window = RunParseCycle(log, time, *t1, *t2);
-        ASSERT_EQ(window.t1Ignored + window.t2Ignored, 0);
+        ASSERT_EQ(window.t1Ignored() + window.t2Ignored(), 0u);
 
         for (std::size_t chunk : {std::size_t{1}, std::size_t{129}, std::size_t{65536}, log.size()}) {
             StringSink t1Sink, t2Sink;
@@ -66,11 +66,11 @@ TEST(BatchDecoder, WritesTheWindowsBytesForAnyChunking)
             const std::string where = "seed " + std::to_string(c.seed) + ", chunk " + std::to_string(chunk);
             EXPECT_EQ(t1Sink.text, windowCsv(*t1, c.separator, c.withTime)) << where;
             EXPECT_EQ(t2Sink.text, windowCsv(*t2, c.separator, c.withTime)) << where;
-            const BatchCounts n = decoder.counts();
+            const FrameCounts &n = decoder.counts();
             EXPECT_EQ(n.t1Frames, 1000u);
             EXPECT_EQ(n.t2Frames, 700u);
-            EXPECT_EQ(n.t1WrongLength, std::uint64_t(window.t1WrongLength)) << where;
-            EXPECT_EQ(n.t2WrongLength, std::uint64_t(window.t2WrongLength)) << where;
+            EXPECT_EQ(n.t1WrongLength, window.lines.t1WrongLength) << where;
+            EXPECT_EQ(n.t2WrongLength, window.lines.t2WrongLength) << where;
         }
     }
 }

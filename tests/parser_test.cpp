@@ -160,8 +160,8 @@ TEST(ParseCycle, WrongLengthFramesAreCounted)
     c.run(kT1.substr(0, 129) + "\n" + kT1 + "0\n" + spaced(kT2.substr(0, 90)) + "\n" + "T1 status ok\nT1\n" + kT1 +
           "\n");
     EXPECT_EQ(c.result.t1Count, 1);
-    EXPECT_EQ(c.result.t1WrongLength, 2);
-    EXPECT_EQ(c.result.t2WrongLength, 1);
+    EXPECT_EQ(c.result.lines.t1WrongLength, 2u);
+    EXPECT_EQ(c.result.lines.t2WrongLength, 1u);
 }
 
 TEST(ParseCycle, DisplayWritesComeFromTheLastStoredFrames)
@@ -189,8 +189,8 @@ TEST(ParseCycle, StoresKeepTheFirstThousandFramesOfEachKind)
     c.run(log);
     EXPECT_EQ(c.result.t1Count, 1000);
     EXPECT_EQ(c.result.t2Count, 1000);
-    EXPECT_EQ(c.result.t1Ignored, 5);
-    EXPECT_EQ(c.result.t2Ignored, 5);
+    EXPECT_EQ(c.result.t1Ignored(), 5u);
+    EXPECT_EQ(c.result.t2Ignored(), 5u);
     EXPECT_EQ(c.t1->records[0].Values[0], 0.0); // slot 0 never written
     EXPECT_EQ(c.t1->at(1001), nullptr);
 }
@@ -217,7 +217,7 @@ TEST(ParseCycle, GeneratedLogsDecodeEveryFrame)
         c.run(loggen::generateLog(o));
         EXPECT_EQ(c.result.t1Count, 40) << "seed " << seed;
         EXPECT_EQ(c.result.t2Count, 30) << "seed " << seed;
-        EXPECT_EQ(c.result.t1WrongLength + c.result.t2WrongLength, 0);
+        EXPECT_EQ(c.result.lines.t1WrongLength + c.result.lines.t2WrongLength, 0u);
         EXPECT_EQ(c.t2->records[1].Values[32] > 1.4e9, true); // a 2014 timestamp
     }
 }

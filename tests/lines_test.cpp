@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
-#include "linesplitter.h"
+#include "lines.h"
 #include "parser.h"
 
 #include <gtest/gtest.h>
