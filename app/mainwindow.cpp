@@ -382,11 +382,7 @@ void Form1::Command1_Click()
 void Form1::WriteCSVFile_Click()
 {
     const QString path = QDir::toNativeSeparators(programFolder_) + QDir::separator() + QLatin1String(kCsvFileName);
-    QStringList captions;
-    for (int i = 0; i <= LastFieldIndex; ++i)
-        captions << Option1[static_cast<std::size_t>(i)]->text();
-    const ExportResult r =
-        writeCsvFile(path, captions, *t1Store_, decimalSeparatorOf(QLocale::system().decimalPoint()));
+    const ExportResult r = writeCsvFile(path, *t1Store_, decimalSeparatorFor(QLocale::system()));
     setStatus(r.written ? path + QStringLiteral(" has been written")
                         : path + QStringLiteral(" could not be written: ") + r.error);
 }

@@ -5,6 +5,7 @@
 // window writes, streaming.
 
 #include "batch.h"
+#include "csv.h"
 #include "outputfile.h"
 #include "version.h"
 
@@ -126,7 +127,7 @@ std::string parseArguments(int argc, char **argv, Options &o)
 }
 
 // The decimal separator of the locale the environment names (LC_ALL,
-// LC_NUMERIC, LANG). A separator these files cannot hold falls back to ".".
+// LC_NUMERIC, LANG), by the rule the window follows too.
 char localeDecimalSeparator()
 {
     if (!std::setlocale(LC_NUMERIC, "")) {
@@ -134,12 +135,12 @@ char localeDecimalSeparator()
         return '.';
     }
     const char *point = std::localeconv()->decimal_point;
-    if (!point || std::strlen(point) != 1 || *point == ';' || *point == '"') {
-        message(std::string("the locale's decimal separator \"") + (point ? point : "") +
+    const std::string_view text = point ? point : "";
+    const char separator = halcyra::decimalSeparatorFor(text);
+    if (separator == '.' && text != ".")
+        message("the locale's decimal separator \"" + std::string(text) +
                 "\" cannot be written in a field; numbers keep the decimal point");
-        return '.';
-    }
-    return *point;
+    return separator;
 }
 
 class FileSink : public halcyra::CsvSink {

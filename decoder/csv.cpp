@@ -21,6 +21,7 @@ constexpr std::size_t kLineCapacity = kTimeFieldCapacity + 1 + kFieldCount * (kN
 // The frame time is copied from the log line, so it can hold anything a line
 // holds. A ";" or a quote would shift every later column, and a leading "=",
 // "+", "-" or "@" would make a spreadsheet evaluate the field as a formula.
+// A leading tab is a formula start too: some spreadsheets skip it and read on.
 // Such texts are quoted (quotes doubled) and formula starts get an apostrophe;
 // the times the receivers write contain none of these and stay as they are.
 bool startsFormula(std::string_view text)
@@ -70,6 +71,15 @@ void appendCsvHeader(std::string &out, bool withTime)
         out += ';';
     }
     out += "\r\n";
+}
+
+char decimalSeparatorFor(std::string_view localeDecimalPoint)
+{
+    if (localeDecimalPoint.size() != 1)
+        return '.';
+    const char c = localeDecimalPoint.front();
+    const bool ascii = static_cast<unsigned char>(c) < 0x80;
+    return ascii && c != ';' && c != '"' ? c : '.';
 }
 
 void appendCsvRecord(std::string &out, const TelemetryRecord &rec, char decimalSeparator, bool withTime)

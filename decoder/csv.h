@@ -6,6 +6,7 @@
 #include "record.h"
 
 #include <string>
+#include <string_view>
 
 namespace halcyra {
 
@@ -16,6 +17,12 @@ namespace halcyra {
 // frame time text.
 
 void appendCsvHeader(std::string &out, bool withTime);
+
+// The decimal separator of every number the program writes or shows, for a
+// locale's decimal point: the point itself when it is a single ASCII character
+// other than the field separator ";" and the quote, otherwise ".". One rule, so
+// that the grid, the CSV files and halcyra-decode never disagree.
+char decimalSeparatorFor(std::string_view localeDecimalPoint);
 
 // Appends the record's line to `out` with a single append: batch decoding
 // writes a line per frame for logs of any length.

@@ -9,16 +9,11 @@
 
 namespace halcyra {
 
-ExportResult writeCsvFile(const QString &path, const QStringList &captions, const RecordStore &t1Store,
-                          char decimalSeparator)
+ExportResult writeCsvFile(const QString &path, const RecordStore &t1Store, char decimalSeparator)
 {
     std::string text;
     text.reserve(static_cast<std::size_t>(t1Store.count + 1) * 600);
-    for (const QString &caption : captions) {
-        text += caption.toLatin1().toStdString();
-        text += ';';
-    }
-    text += "\r\n";
+    appendCsvHeader(text, false);
     for (int k = 1; k <= t1Store.count; ++k)
         appendCsvRecord(text, t1Store.records[static_cast<std::size_t>(k)], decimalSeparator, false);
 
@@ -39,14 +34,6 @@ ExportResult writeCsvFile(const QString &path, const QStringList &captions, cons
     }
     result.written = true;
     return result;
-}
-
-char decimalSeparatorOf(const QString &localeDecimalPoint)
-{
-    if (localeDecimalPoint.size() == 1 && localeDecimalPoint.at(0).unicode() < 0x80 &&
-        localeDecimalPoint != QLatin1String(";"))
-        return static_cast<char>(localeDecimalPoint.at(0).unicode());
-    return '.';
 }
 
 } // namespace halcyra

@@ -6,7 +6,6 @@
 #include "record.h"
 
 #include <QString>
-#include <QStringList>
 
 namespace halcyra {
 
@@ -17,13 +16,9 @@ struct ExportResult {
     QString error; // why the file could not be written
 };
 
-// Writes a header of `captions` and one line per record of the T1 store, each
-// field followed by ";" and each line by CR LF. The old file is replaced only
-// once the new one is complete, so a failure leaves it whole.
-ExportResult writeCsvFile(const QString &path, const QStringList &captions, const RecordStore &t1Store,
-                          char decimalSeparator);
-
-// The single-character decimal separator of a locale, "." where it has none.
-char decimalSeparatorOf(const QString &localeDecimalPoint);
+// Writes the CSV header and one line per record of the T1 store. The old
+// file is replaced only once the new one is complete, so a failure leaves it
+// whole.
+ExportResult writeCsvFile(const QString &path, const RecordStore &t1Store, char decimalSeparator);
 
 } // namespace halcyra

@@ -60,6 +60,7 @@ TEST(Csv, FrameTimesThatWouldBreakTheLineAreQuoted)
         {"1\"5", "\"1\"\"5\""},
         {"=1+2", "\"'=1+2\""}, // a spreadsheet would run it as a formula
         {"-1:00", "\"'-1:00\""},
+        {"\t1:00", "\"'\t1:00\""},
         {std::string(27, '"'), "\"" + std::string(54, '"') + "\""}, // the longest field
     };
     for (const Case &c : cases) {
@@ -69,6 +70,15 @@ TEST(Csv, FrameTimesThatWouldBreakTheLineAreQuoted)
         appendCsvRecord(line, rec, '.', true);
         EXPECT_EQ(line, c.field + ";" + zeros(45) + "\r\n") << c.time;
     }
+}
+
+TEST(Csv, DecimalSeparatorNeverBreaksAField)
+{
+    const std::pair<std::string_view, char> cases[] = {
+        {".", '.'}, {",", ','}, {";", '.'}, {"\"", '.'}, {"", '.'}, {"\xD9\xAB", '.'} /* Arabic, two bytes */,
+    };
+    for (const auto &[point, separator] : cases)
+        EXPECT_EQ(decimalSeparatorFor(point), separator) << point;
 }
 
 } // namespace

@@ -3,35 +3,28 @@
 
 #include "recordview.h"
 
+#include "csv.h"
 #include "numtext.h"
 
 #include <cmath>
 
 namespace halcyra {
 
-namespace {
-
-QString withLocaleSeparator(const char *text, std::size_t length, const QLocale &locale)
+char decimalSeparatorFor(const QLocale &locale)
 {
-    QString s = QString::fromLatin1(text, static_cast<qsizetype>(length));
-    const QString point = locale.decimalPoint();
-    if (point != QLatin1String("."))
-        s.replace(QLatin1Char('.'), point);
-    return s;
+    return decimalSeparatorFor(locale.decimalPoint().toStdString());
 }
-
-} // namespace
 
 QString twoDecimalsText(double value, const QLocale &locale)
 {
     char buffer[kNumberTextCapacity];
-    return withLocaleSeparator(buffer, formatTwoDecimals(value, '.', buffer), locale);
+    return QString::fromLatin1(buffer, qsizetype(formatTwoDecimals(value, decimalSeparatorFor(locale), buffer)));
 }
 
 QString generalText(double value, const QLocale &locale)
 {
     char buffer[kNumberTextCapacity];
-    return withLocaleSeparator(buffer, formatGeneral(value, '.', buffer), locale);
+    return QString::fromLatin1(buffer, qsizetype(formatGeneral(value, decimalSeparatorFor(locale), buffer)));
 }
 
 QString dateTimeText(const QDateTime &dateTime, const QLocale &locale)

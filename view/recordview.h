@@ -15,6 +15,9 @@
 
 namespace halcyra {
 
+// The decimal separator of a locale's numbers, as the grid and the CSV files write them.
+char decimalSeparatorFor(const QLocale &locale);
+
 // Number and date texts of the grid, in the given locale.
 QString twoDecimalsText(double value, const QLocale &locale);
 QString generalText(double value, const QLocale &locale);
