@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "record.h"
+#include "fields.h"
 
 #include <QRect>
 
@@ -33,29 +33,7 @@ constexpr GridColumn kColumnA{120, 1800, 735, 2640, 375};
 constexpr GridColumn kColumnB{3360, 5040, 735, 5880, 375};
 constexpr GridColumn kColumnC{6600, 8280, 735, 9120, 375};
 
-struct Placement {
-    GridColumn column;
-    int top;
-};
-
-// Currents down column A and voltages down column B, each with a free row
-// at 5280; the T2 fields down column C in three groups.
-constexpr std::array<Placement, kFieldCount> kPlacement = [] {
-    std::array<Placement, kFieldCount> p{};
-    for (int i = 1; i <= 13; ++i)
-        p[i] = {kColumnA, 2160 + 240 * (i - 1)};
-    for (int i = 14; i <= 26; ++i)
-        p[i] = {kColumnB, 2160 + 240 * (i - 14)};
-    p[0] = {kColumnA, 5520};
-    p[27] = {kColumnA, 5760};
-    p[31] = {kColumnA, 6000};
-    for (int i = 28; i <= 30; ++i)
-        p[i] = {kColumnB, 5520 + 240 * (i - 28)};
-    const int columnC[] = {2160, 2400, 2640, 2880, 3360, 3600, 3840, 4080, 4560, 4800, 5040, 5280, 5520};
-    for (int i = 32; i <= 44; ++i)
-        p[i] = {kColumnC, columnC[i - 32]};
-    return p;
-}();
+constexpr std::array<GridColumn, 3> kColumns{kColumnA, kColumnB, kColumnC};
 
 struct RowGeometry {
     QRect option, value, unit;
@@ -63,16 +41,17 @@ struct RowGeometry {
 
 constexpr RowGeometry rowGeometry(int field)
 {
-    const Placement &p = kPlacement[static_cast<std::size_t>(field)];
-    GridColumn c = p.column;
+    const GridCell &cell = FieldCatalogue[static_cast<std::size_t>(field)].cell;
+    GridColumn c = kColumns[static_cast<std::size_t>(cell.column)];
     if (field >= 32 && field <= 34) { // the time fields need room for a date
         c.valueWidth = 1815;
         c.unitLeft = 10200;
     } else if (field == 36 || field == 40) {
         c.unitWidth = 495; // "dBm"
     }
-    return {twips(c.optionLeft, p.top, kOptionWidth, kOptionHeight),
-            twips(c.valueLeft, p.top, c.valueWidth, kValueHeight), twips(c.unitLeft, p.top, c.unitWidth, kUnitHeight)};
+    return {twips(c.optionLeft, cell.top, kOptionWidth, kOptionHeight),
+            twips(c.valueLeft, cell.top, c.valueWidth, kValueHeight),
+            twips(c.unitLeft, cell.top, c.unitWidth, kUnitHeight)};
 }
 
 } // namespace halcyra::layout

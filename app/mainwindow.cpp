@@ -181,9 +181,9 @@ void Form1::buildWidgets()
     Text4 = place(new QLineEdit(QStringLiteral("Text4"), client), "Text4", twips(12600, 6960, 2175, 285));
     Text5 = place(new QLineEdit(QStringLiteral("Text5"), client), "Text5", twips(12600, 7200, 2175, 285));
     Text6 = place(new QLineEdit(QStringLiteral("Text6"), client), "Text6", twips(12600, 7440, 2175, 285));
-    Text4->setAccessibleName(QStringLiteral("Raw bytes 15 to 19"));
-    Text5->setAccessibleName(QStringLiteral("Raw bytes 20 to 24"));
-    Text6->setAccessibleName(QStringLiteral("Raw bytes 25 to 30"));
+    Text4->setAccessibleName(latin1(kT2RawTextBoxes[0].accessibleName));
+    Text5->setAccessibleName(latin1(kT2RawTextBoxes[1].accessibleName));
+    Text6->setAccessibleName(latin1(kT2RawTextBoxes[2].accessibleName));
 }
 
 void Form1::buildMenus()
@@ -260,9 +260,9 @@ void Form1::Text2_Change()
     if (r.frameLength)
         Text3->setText(QString::number(*r.frameLength));
     if (r.rawHex) {
-        Text4->setText(latin1(r.rawHex->firstText()));
-        Text5->setText(latin1(r.rawHex->secondText()));
-        Text6->setText(latin1(r.rawHex->thirdText()));
+        Text4->setText(latin1(r.rawHex->text(0)));
+        Text5->setText(latin1(r.rawHex->text(1)));
+        Text6->setText(latin1(r.rawHex->text(2)));
     }
     showParseNotice(parseNotice(r, text, follower_->isFollowing()));
 

@@ -146,15 +146,6 @@ void decodeFields(std::string_view frame, TelemetryRecord &rec)
     }
 }
 
-static_assert(
-    [] {
-        for (const FieldInfo &f : FieldCatalogue)
-            if (f.kind != storeOf(f.index))
-                return false;
-        return true;
-    }(),
-    "T1 fields come first, then the T2 fields");
-
 template <std::size_t N> void copyUpper(std::array<char, N> &to, const char *from)
 {
     for (std::size_t i = 0; i < N; ++i) {
@@ -176,9 +167,7 @@ T2RawTexts DecodeT2Frame(std::string_view frame, TelemetryRecord &Rec)
     assert(frame.size() == kT2FrameLength);
     decodeFields<kFirstT2Field, kFieldCount - kFirstT2Field, 48>(frame, Rec);
     T2RawTexts raw;
-    copyUpper(raw.first, frame.data() + 30);
-    copyUpper(raw.second, frame.data() + 40);
-    copyUpper(raw.third, frame.data() + 50);
+    copyUpper(raw.chars, frame.data() + kT2RawTextsFirst);
     return raw;
 }
 

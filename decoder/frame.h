@@ -10,16 +10,35 @@
 
 namespace halcyra {
 
-// The 16 payload bytes of a T2 frame that are shown as they stand: frame
-// characters 31-40, 41-50 and 51-62, upper case.
-struct T2RawTexts {
-    std::array<char, 10> first{};
-    std::array<char, 10> second{};
-    std::array<char, 12> third{};
+// The 16 payload bytes of a T2 frame that the window shows as they stand, in
+// three boxes, upper case: where each box's text stands in the frame (counted
+// from 0, tag included), and the name a screen reader gives the box.
+struct RawTextBox {
+    std::size_t first;
+    std::size_t length;
+    std::string_view accessibleName;
+};
+inline constexpr std::array<RawTextBox, 3> kT2RawTextBoxes{{
+    {30, 10, "Raw bytes 15 to 19"},
+    {40, 10, "Raw bytes 20 to 24"},
+    {50, 12, "Raw bytes 25 to 30"},
+}};
+inline constexpr std::size_t kT2RawTextsFirst = kT2RawTextBoxes.front().first;
+inline constexpr std::size_t kT2RawTextsLength =
+    kT2RawTextBoxes.back().first + kT2RawTextBoxes.back().length - kT2RawTextsFirst;
+static_assert(kT2RawTextBoxes[1].first == kT2RawTextBoxes[0].first + kT2RawTextBoxes[0].length &&
+                  kT2RawTextBoxes[2].first == kT2RawTextBoxes[1].first + kT2RawTextBoxes[1].length &&
+                  kT2RawTextsFirst + kT2RawTextsLength <= kT2FrameLength,
+              "the boxes show one run of the frame");
 
-    std::string_view firstText() const { return {first.data(), first.size()}; }
-    std::string_view secondText() const { return {second.data(), second.size()}; }
-    std::string_view thirdText() const { return {third.data(), third.size()}; }
+struct T2RawTexts {
+    std::array<char, kT2RawTextsLength> chars{};
+
+    std::string_view text(std::size_t box) const
+    {
+        const RawTextBox &b = kT2RawTextBoxes[box];
+        return {chars.data() + (b.first - kT2RawTextsFirst), b.length};
+    }
 };
 
 // `frame` is a cleaned frame text: the tag followed by the payload digits

@@ -122,9 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             checkField(frame.get(), text, rec, piece);
         for (int i = 0; i < kFirstT2Field; ++i)
             FUZZ_CHECK(rec.Values[static_cast<std::size_t>(i)] == before.Values[static_cast<std::size_t>(i)]);
-        FUZZ_CHECK(raw.firstText() == upperText(frame.get() + 30, 10));
-        FUZZ_CHECK(raw.secondText() == upperText(frame.get() + 40, 10));
-        FUZZ_CHECK(raw.thirdText() == upperText(frame.get() + 50, 12));
+        FUZZ_CHECK(raw.text(0) == upperText(frame.get() + 30, 10));
+        FUZZ_CHECK(raw.text(1) == upperText(frame.get() + 40, 10));
+        FUZZ_CHECK(raw.text(2) == upperText(frame.get() + 50, 12));
     }
     FUZZ_CHECK(rec.FrameTime == before.FrameTime);
     return 0;

@@ -95,9 +95,7 @@ template <typename T> bool sameOptional(const std::optional<T> &a, const std::op
 
 bool sameRawTexts(const std::optional<T2RawTexts> &a, const std::optional<T2RawTexts> &b)
 {
-    return a.has_value() == b.has_value() &&
-           (!a || (a->firstText() == b->firstText() && a->secondText() == b->secondText() &&
-                   a->thirdText() == b->thirdText()));
+    return a.has_value() == b.has_value() && (!a || a->chars == b->chars);
 }
 
 bool sameResult(const CycleResult &a, const CycleResult &b)

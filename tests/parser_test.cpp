@@ -172,8 +172,8 @@ TEST(ParseCycle, DisplayWritesComeFromTheLastStoredFrames)
     c.run(kT1 + "\n" + kT2 + "\n" + second);
     EXPECT_EQ(c.result.frameLength, 130);
     ASSERT_TRUE(c.result.rawHex);
-    EXPECT_EQ(c.result.rawHex->firstText(), "ABCDEFABCD");
-    EXPECT_EQ(c.result.rawHex->secondText(), "1111111111");
+    EXPECT_EQ(c.result.rawHex->text(0), "ABCDEFABCD");
+    EXPECT_EQ(c.result.rawHex->text(1), "1111111111");
 }
 
 TEST(ParseCycle, StoresKeepTheFirstThousandFramesOfEachKind)

@@ -3,6 +3,8 @@
 
 #include "loggen.h"
 
+#include "fields.h"
+
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -22,6 +24,12 @@ void appendByte(std::string &out, unsigned byte)
 std::uint16_t clampRaw(double raw)
 {
     return static_cast<std::uint16_t>(std::lround(std::fmin(65535.0, std::fmax(0.0, raw))));
+}
+
+// The 16-bit reading that field `index` decodes to about `value`.
+std::uint16_t rawFor(int index, double value)
+{
+    return clampRaw(FieldCatalogue[static_cast<std::size_t>(index)].formula.rawFor(value));
 }
 
 void putLe(std::array<std::uint8_t, 48> &p, int at, std::uint32_t v, int bytes)
@@ -129,20 +137,20 @@ private:
         w[0] = static_cast<std::uint16_t>((uptimeMinutes_ + seconds_ / 60) & 0xFFFF);
         const double cells[3] = {120.0 * sun, 80.0 * (1.0 - sun), 60.0};
         for (int i = 0; i < 3; ++i)
-            w[static_cast<std::size_t>(1 + i)] = clampRaw((cells[i] + jitter(4)) / 0.3052503);
+            w[static_cast<std::size_t>(1 + i)] = rawFor(1 + i, cells[i] + jitter(4));
         const double loads[10] = {45, 12, 3, 38, 22, 25, 30, 5, 18, 17};
         for (int i = 0; i < 10; ++i)
-            w[static_cast<std::size_t>(4 + i)] = clampRaw((loads[i] + jitter(2)) / 0.3052503);
+            w[static_cast<std::size_t>(4 + i)] = rawFor(4 + i, loads[i] + jitter(2));
         for (int i = 0; i < 3; ++i)
-            w[static_cast<std::size_t>(14 + i)] = clampRaw((4.2 * sun + 0.4 + jitter(0.05)) / 0.001369);
-        w[17] = clampRaw((7.9 + jitter(0.1)) / 0.001221);
-        w[18] = clampRaw((7.8 + jitter(0.1)) / 0.001221);
+            w[static_cast<std::size_t>(14 + i)] = rawFor(14 + i, 4.2 * sun + 0.4 + jitter(0.05));
+        w[17] = rawFor(17, 7.9 + jitter(0.1));
+        w[18] = rawFor(18, 7.8 + jitter(0.1));
         for (int i = 19; i <= 26; ++i)
-            w[static_cast<std::size_t>(i)] = clampRaw((3.3 + jitter(0.04)) / 0.0009157);
-        w[27] = clampRaw((159.18872 - (18.0 + 10.0 * sun + jitter(0.5))) / 0.052135);
+            w[static_cast<std::size_t>(i)] = rawFor(i, 3.3 + jitter(0.04));
+        w[27] = rawFor(27, 18.0 + 10.0 * sun + jitter(0.5));
         for (int i = 28; i <= 30; ++i)
-            w[static_cast<std::size_t>(i)] = clampRaw((3.8 * sun + 0.2 + jitter(0.05)) / 0.0009157);
-        w[31] = clampRaw(3.1 / (3.3 / 4095));
+            w[static_cast<std::size_t>(i)] = rawFor(i, 3.8 * sun + 0.2 + jitter(0.05));
+        w[31] = rawFor(31, 3.1);
         return makeT1Frame(w);
     }
 
@@ -158,16 +166,14 @@ private:
         putLe(p, 12, static_cast<std::uint32_t>(uptimeMinutes_ + seconds_ / 60) & 0xFFFF, 2);
         for (int i = 14; i < 30; ++i)
             p[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(rng_());
-        const auto rssi = [&](double dbm, double k, double c) { return clampRaw((dbm + c) / ((3.3 / 4095) * k)); };
-        const auto temp = [&](double c) { return clampRaw((159.188727583262 - c) / 0.0688181730026307); };
         rxCount_ += 1 + rng_() % 3;
-        putLe(p, 30, rssi(-95 + jitter(8), 48.1874, 171.1065), 2);
-        putLe(p, 32, temp(21 + jitter(3)), 2);
-        putLe(p, 34, temp(23 + jitter(3)), 2);
+        putLe(p, 30, rawFor(36, -95 + jitter(8)), 2);
+        putLe(p, 32, rawFor(37, 21 + jitter(3)), 2);
+        putLe(p, 34, rawFor(38, 23 + jitter(3)), 2);
         putLe(p, 36, rxCount_ & 0xFFFF, 2);
-        putLe(p, 38, rssi(-110 + jitter(8), 49.8642, 199.5538), 2);
-        putLe(p, 40, temp(19 + jitter(3)), 2);
-        putLe(p, 42, temp(20 + jitter(3)), 2);
+        putLe(p, 38, rawFor(40, -110 + jitter(8)), 2);
+        putLe(p, 40, rawFor(41, 19 + jitter(3)), 2);
+        putLe(p, 42, rawFor(42, 20 + jitter(3)), 2);
         putLe(p, 44, (rxCount_ / 2) & 0xFFFF, 2);
         putLe(p, 46, (rxCount_ / 3) & 0xFFFF, 2);
         return makeT2Frame(p);

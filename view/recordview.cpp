@@ -75,7 +75,7 @@ RecordTexts recordTexts(const RecordStore &t1Store, const RecordStore &t2Store, 
     const TelemetryRecord *t1 = t1Store.at(position);
     const TelemetryRecord *t2 = t2Store.at(position);
     for (const FieldInfo &field : FieldCatalogue) {
-        const TelemetryRecord *rec = field.kind == FrameKind::T1 ? t1 : t2;
+        const TelemetryRecord *rec = storeOf(field.index) == FrameKind::T1 ? t1 : t2;
         if (rec)
             texts.values[static_cast<std::size_t>(field.index)] =
                 fieldText(field, rec->Values[static_cast<std::size_t>(field.index)], locale);
