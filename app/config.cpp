@@ -6,6 +6,12 @@
 #include "parser.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace halcyra {
 
@@ -46,6 +52,30 @@ StartupConfig parseConfig(std::string_view text)
             config.screenshotButton = equalsUpper(value, "YES");
     });
     return config;
+}
+
+StartupConfig readConfigFile(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string text;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) && st.st_size <= kConfigSizeLimit) {
+        // Read to the end rather than to the size seen: a pseudo-file reports
+        // none, and a file growing meanwhile is cut at the limit.
+        const auto limit = static_cast<std::size_t>(kConfigSizeLimit);
+        std::array<char, 64 * 1024> chunk;
+        while (text.size() < limit) {
+            const ssize_t got = ::read(fd, chunk.data(), std::min(chunk.size(), limit - text.size()));
+            if (got > 0)
+                text.append(chunk.data(), static_cast<std::size_t>(got));
+            else if (got == 0 || errno != EINTR)
+                break;
+        }
+    }
+    ::close(fd);
+    return parseConfig(text);
 }
 
 } // namespace halcyra

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,5 +20,12 @@ struct StartupConfig {
 // at the first "=", key and value trimmed of spaces (not tabs), keys in any
 // case, the last occurrence of a key wins. Lines end at CR LF, LF or CR.
 StartupConfig parseConfig(std::string_view text);
+
+// Far beyond any real conf.ini; a larger file is ignored whole.
+inline constexpr std::int64_t kConfigSizeLimit = 4 << 20;
+
+// Reads and parses the conf.ini at `path`. A file that is missing, cannot be
+// read or is larger than kConfigSizeLimit leaves every default.
+StartupConfig readConfigFile(const std::string &path);
 
 } // namespace halcyra

@@ -46,7 +46,6 @@ using layout::twips;
 namespace {
 
 constexpr QColor kHighlight(255, 255, 192);
-constexpr qint64 kConfigSizeLimit = 4 << 20; // far beyond any real conf.ini
 
 template <typename W> W *place(W *widget, const char *name, const QRect &geometry)
 {
@@ -215,22 +214,14 @@ void Form1::Form_Load()
     const QString folder = QDir::toNativeSeparators(programFolder_) + QDir::separator();
     ImagePath = folder;
 
-    // A missing, unreadable or oversized conf.ini leaves the defaults.
-    QFile file(folder + QStringLiteral("conf.ini"));
-    if (file.open(QIODevice::ReadOnly) && file.size() <= kConfigSizeLimit) {
-        const QByteArray text = file.read(kConfigSizeLimit);
-        const StartupConfig config =
-            parseConfig(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
-        if (config.imagePath)
-            ImagePath =
-                QString::fromLocal8Bit(config.imagePath->data(), static_cast<qsizetype>(config.imagePath->size()));
-        if (config.screenshotButton)
-            Command1->setVisible(*config.screenshotButton);
-    }
+    const StartupConfig config = readConfigFile(QFile::encodeName(folder + QStringLiteral("conf.ini")).toStdString());
+    if (config.imagePath)
+        ImagePath = QString::fromLocal8Bit(config.imagePath->data(), static_cast<qsizetype>(config.imagePath->size()));
+    if (config.screenshotButton)
+        Command1->setVisible(*config.screenshotButton);
 
     Picture2->setVisible(false);
 
-    LastFieldIndex = kLastFieldIndex;
     for (const FieldInfo &f : FieldCatalogue)
         Option1[static_cast<std::size_t>(f.index)]->setText(latin1(f.caption));
     for (const FieldInfo &f : FieldCatalogue)
@@ -350,11 +341,6 @@ void Form1::Draw_Chart(int Index)
         MSChart1->showData(chartData(store, Index));
 }
 
-Form2 *Form1::aboutWindow() const
-{
-    return about_;
-}
-
 void Form1::Command2_Click()
 {
     Text2->clear();
@@ -363,9 +349,9 @@ void Form1::Command2_Click()
 void Form1::Command1_Click()
 {
     // The client area as it shows now, at its pixel size, into the capture surface.
-    capture_ = centralWidget()->grab(QRect(QPoint(0, 0), Picture2->size())).toImage();
+    const QImage capture = centralWidget()->grab(QRect(QPoint(0, 0), Picture2->size())).toImage();
     const QString path = ImagePath + QLatin1String(kScreenshotPrefix);
-    if (const QString error = saveBitmap(capture_, path); !error.isEmpty()) {
+    if (const QString error = saveBitmap(capture, path); !error.isEmpty()) {
         setStatus(path + QStringLiteral(" could not be saved: ") + error);
         return;
     }

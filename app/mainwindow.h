@@ -6,7 +6,6 @@
 #include "parser.h"
 #include "record.h"
 
-#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -30,8 +29,9 @@ class Form2;
 class LogFollower;
 class TrendChart;
 
-// The main window. Its handlers keep the names the program has always used;
-// the decoding, the texts and the chart data come from the libraries.
+// The main window. Its handlers and widgets keep the names the program has
+// always used; the decoding, the texts and the chart data come from the
+// libraries. Tests reach inside through Form1Probe.
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -40,7 +40,24 @@ public:
     explicit Form1(const QString &programFolder = QString(), QWidget *parent = nullptr);
     ~Form1() override;
 
-    // Widgets, named as in the window's design.
+    // Puts a log file into the log box; a refused file leaves the box as it
+    // was and is reported in a message box. True when the file was taken.
+    bool Open_Log(const QString &path);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class Form1Probe;
+
+    // The grid's last row; the frames' layout fixes it.
+    static constexpr int LastFieldIndex = kLastFieldIndex;
+
+    // Widgets, by the names they have always had.
     QPlainTextEdit *Text2; // packet log
     QPushButton *Command2; // "C": clear the log
     std::array<QRadioButton *, kFieldCount> Option1{};
@@ -67,18 +84,9 @@ public:
     QAction *WriteCSVFile;
     QAction *MnuInfo;
 
-    // State of the run.
-    const RecordStore &t1Store() const { return *t1Store_; }
-    const RecordStore &t2Store() const { return *t2Store_; }
-    const FrameTimeText &currentFrameTime() const { return CurrentFrameTime; }
-    const QString &imagePath() const { return ImagePath; }
-    const QString &programFolder() const { return programFolder_; }
-    int LastFieldIndex = 0;
-    Form2 *aboutWindow() const;
-    QImage &captureImage() { return capture_; }
-    LogFollower *logFollower() const { return follower_; }
-
     // Handlers.
+    void Form_Load();
+    void Form_Resize();
     void Text2_Change();
     void HScroll1_Change();
     void Show_Data(int Rec);
@@ -91,27 +99,13 @@ public:
     void MnuFollowLog_Click();
     void MnuExit_Click();
     void MnuInfo_Click();
-
-    // Puts a log file into the log box; a refused file leaves the box as it
-    // was and is reported in a message box. True when the file was taken.
-    bool Open_Log(const QString &path);
     // What the followed file brings: appended text, or the whole file again.
     void Append_Log(const QString &text);
     void Reload_Log(const QString &text);
     void Follow_Stopped(const QString &reason);
 
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     void buildWidgets();
     void buildMenus();
-    void Form_Load();
-    void Form_Resize();
     void highlightField(int index);
     void showParseNotice(const QString &notice);
     void setStatus(const QString &text);
@@ -128,7 +122,6 @@ private:
     QString parseNotice_;
     QString followNotice_;
     LogFollower *follower_;
-    QImage capture_;
     QPointer<Form2> about_;
 };
 

@@ -7,9 +7,9 @@
 // re-parse, repaint), and the memory the window holds. Run offscreen:
 //   QT_QPA_PLATFORM=offscreen build/testing/bench/window_bench
 
+#include "form1probe.h"
 #include "logfile.h"
 #include "loggen.h"
-#include "mainwindow.h"
 #include "trendchart.h"
 
 #include <QAction>
@@ -75,21 +75,22 @@ int main(int argc, char *argv[])
     const QString log = QString::fromLatin1(halcyra::loggen::generateLog(o));
 
     halcyra::Form1 window;
+    const halcyra::Form1Probe ui(window);
     window.show();
     QApplication::processEvents();
 
     std::vector<double> pasteMs;
     for (int i = 0; i < 15; ++i) {
-        window.Text2->clear(); // each paste starts from an empty box, as a user's would
+        ui.Text2()->clear(); // each paste starts from an empty box, as a user's would
         QApplication::processEvents();
-        const std::vector<double> one = timeRuns(1, [&](int) { window.Text2->setPlainText(log); });
+        const std::vector<double> one = timeRuns(1, [&](int) { ui.Text2()->setPlainText(log); });
         pasteMs.push_back(one.front());
     }
     const Stats paste = stats(pasteMs);
-    window.Text2->setPlainText(log);
+    ui.Text2()->setPlainText(log);
     QApplication::processEvents();
 
-    QTextCursor cursor(window.Text2->document());
+    QTextCursor cursor(ui.Text2()->document());
     cursor.movePosition(QTextCursor::End);
     const Stats key = stats(timeRuns(60, [&](int i) {
         if (i % 2)
@@ -98,7 +99,7 @@ int main(int argc, char *argv[])
             cursor.insertText(QStringLiteral("7"));
     }));
 
-    const Stats chart = stats(timeRuns(40, [&](int i) { window.Option1_Click(1 + i % 30); }));
+    const Stats chart = stats(timeRuns(40, [&](int i) { ui.Option1_Click(1 + i % 30); }));
 
     // The same log as a file that the receiving software writes to, followed
     // from its last record. Only the poll's look at the file is timed here,
@@ -113,13 +114,13 @@ int main(int argc, char *argv[])
     logFile.close();
     if (!window.Open_Log(path))
         return 1;
-    window.HScroll1->setValue(window.HScroll1->maximum());
-    window.logFollower()->setNotifications(false);
-    window.MnuFollowLog->trigger();
+    ui.HScroll1()->setValue(ui.HScroll1()->maximum());
+    ui.logFollower()->setNotifications(false);
+    ui.MnuFollowLog()->trigger();
     QApplication::processEvents();
     const std::string t1Line = "[10:20:30R] " + halcyra::loggen::makeT1Frame({}) + "\n";
     const std::string t2Line = "10:21 " + halcyra::loggen::makeT2Frame({}) + "\n";
-    const int before = window.Text2->document()->characterCount();
+    const int before = ui.Text2()->document()->characterCount();
     int appended = 0;
     std::vector<double> followMs;
     for (int i = 0; i < 60; ++i) {
@@ -129,20 +130,20 @@ int main(int argc, char *argv[])
             return 1;
         logFile.close();
         appended += static_cast<int>(line.size());
-        followMs.push_back(timeRuns(1, [&](int) { window.logFollower()->check(); }).front());
+        followMs.push_back(timeRuns(1, [&](int) { ui.logFollower()->check(); }).front());
     }
     const Stats follow = stats(followMs);
-    if (window.Text2->document()->characterCount() != before + appended) {
+    if (ui.Text2()->document()->characterCount() != before + appended) {
         std::fprintf(stderr, "the followed frames did not all arrive\n");
         return 1;
     }
-    window.MnuFollowLog->trigger(); // off again for the pastes below
+    ui.MnuFollowLog()->trigger(); // off again for the pastes below
 
     const long rssFull = peakRssKiB(); // both stores full, the ordinary worst case
 
     // Input nobody should paste must still not freeze the window for long.
     const auto once = [&](const QString &text) {
-        return timeRuns(1, [&](int) { window.Text2->setPlainText(text); }).front();
+        return timeRuns(1, [&](int) { ui.Text2()->setPlainText(text); }).front();
     };
     halcyra::loggen::Options many = o;
     many.t1Frames = many.t2Frames = 5000;
@@ -152,11 +153,11 @@ int main(int argc, char *argv[])
     const double pasteTenMB = once(tenMB);
     const double keyTenMB = timeRuns(1, [&](int) { cursor.insertText(QStringLiteral("7")); }).front();
     const double pasteLongLine = once(QString(1 << 20, QLatin1Char('F')));
-    window.Text2->setPlainText(log);
+    ui.Text2()->setPlainText(log);
     QApplication::processEvents();
 
     std::printf("log: %lld characters, %d T1 and %d T2 frames\n", static_cast<long long>(log.size()),
-                window.t1Store().count, window.t2Store().count);
+                ui.t1Store().count, ui.t2Store().count);
     std::printf("paste of the whole log:      median %6.2f ms  p95 %6.2f ms\n", paste.median, paste.p95);
     std::printf("keystroke (parse..repaint):  median %6.2f ms  p95 %6.2f ms\n", key.median, key.p95);
     std::printf("chart of 1000 bars (click):  median %6.2f ms  p95 %6.2f ms\n", chart.median, chart.p95);

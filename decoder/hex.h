@@ -34,25 +34,6 @@ inline constexpr bool isHexDigit(char c)
     return hexDigitValue(c) != detail::kNotHex;
 }
 
-// Reads the leading hex digits of `text` (at most `maxDigits`) as an unsigned
-// number; reading stops at the first character that is not a hex digit.
-struct HexPrefix {
-    std::uint64_t value = 0;
-    int digits = 0;
-};
-inline constexpr HexPrefix readHexPrefix(std::string_view text, std::size_t maxDigits = 16)
-{
-    HexPrefix r;
-    for (std::size_t i = 0; i < text.size() && i < maxDigits; ++i) {
-        const std::uint8_t d = hexDigitValue(text[i]);
-        if (d == detail::kNotHex)
-            break;
-        r.value = (r.value << 4) | d;
-        ++r.digits;
-    }
-    return r;
-}
-
 // Hex text to a signed 32-bit integer; never fails. An optional "0x" or "&H"
 // prefix (any case) is skipped. Up to four digits read as a signed 16-bit
 // word (8000 -> -32768); more digits read as a signed 32-bit word, so

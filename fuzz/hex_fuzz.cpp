@@ -64,15 +64,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             FUZZ_CHECK(halcyra::hexDigitValue(c) == digitValue(c));
     }
 
-    for (std::size_t maxDigits : {std::size_t{0}, std::size_t{2}, std::size_t{4}, std::size_t{8}, std::size_t{16}}) {
-        const halcyra::HexPrefix prefix = halcyra::readHexPrefix(text, maxDigits);
-        std::uint64_t expected = 0;
-        int count = 0;
-        while (static_cast<std::size_t>(count) < text.size() && static_cast<std::size_t>(count) < maxDigits &&
-               digitValue(text[static_cast<std::size_t>(count)]) >= 0)
-            expected = expected * 16 + static_cast<std::uint64_t>(digitValue(text[static_cast<std::size_t>(count++)]));
-        FUZZ_CHECK(prefix.digits == count);
-        FUZZ_CHECK(prefix.value == expected);
-    }
     return 0;
 }

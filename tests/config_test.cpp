@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
+#include <unistd.h>
+
 using halcyra::parseConfig;
 
 namespace {
@@ -45,6 +50,20 @@ TEST(ImagePathKey, KeepsTheValueAsWritten)
     EXPECT_EQ(parseConfig("IMAGE_PATH=/srv/a=b/").imagePath, "/srv/a=b/"); // split at the first "="
     EXPECT_EQ(parseConfig("IMAGE_PATH=").imagePath, "");
     EXPECT_EQ(parseConfig("# IMAGE_PATH=/x/\nOTHER=1\nIMAGE_PATH").imagePath, std::nullopt);
+}
+
+TEST(ConfigFile, IsReadToTheEndUpToTheSizeLimit)
+{
+    std::string path = ::testing::TempDir() + "halcyra-conf-XXXXXX";
+    ASSERT_EQ(::close(::mkstemp(path.data())), 0);
+    const auto screenshotIn = [&](const std::string &text) {
+        std::ofstream(path, std::ios::binary) << text;
+        return halcyra::readConfigFile(path).screenshotButton;
+    };
+    EXPECT_EQ(screenshotIn(std::string(1 << 20, '=') + "\nSCREENSHOT=NO\n"), false);
+    EXPECT_EQ(screenshotIn("SCREENSHOT=NO\n" + std::string(5 << 20, '#')), std::nullopt); // ignored whole
+    std::remove(path.c_str());
+    EXPECT_EQ(halcyra::readConfigFile(path).screenshotButton, std::nullopt);
 }
 
 } // namespace

@@ -73,18 +73,18 @@ private slots:
     {
         open();
         paste(kOnesT2 + '\n' + kCountingT1 + "\r\n" + kT1);
-        window->WriteCSVFile->trigger();
+        ui().WriteCSVFile()->trigger();
         QCOMPARE(readFile(csvPath()), expectedHeader() + expectedLine("1;91.57509;") + expectedLine(QByteArray()));
-        QCOMPARE(window->Label3->text(), QDir::toNativeSeparators(csvPath()) + QStringLiteral(" has been written"));
+        QCOMPARE(ui().Label3()->text(), QDir::toNativeSeparators(csvPath()) + QStringLiteral(" has been written"));
         // The decimal comma of a German locale.
         QCOMPARE(decimalSeparatorFor(QLocale(QLocale::German)), ',');
-        QVERIFY(writeCsvFile(csvPath(), window->t1Store(), ',').written);
+        QVERIFY(writeCsvFile(csvPath(), ui().t1Store(), ',').written);
         QCOMPARE(readFile(csvPath()),
                  expectedHeader() + QByteArray(expectedLine("1;91.57509;") + expectedLine({})).replace('.', ','));
 
         // A second export of a shorter log replaces the first one whole.
         paste(kOnesT2);
-        window->WriteCSVFile->trigger();
+        ui().WriteCSVFile()->trigger();
         QCOMPARE(readFile(csvPath()), expectedHeader());
     }
 
@@ -93,14 +93,14 @@ private slots:
         open();
         paste(kT1);
         QVERIFY(QDir().mkdir(csvPath())); // a folder where the file should go
-        window->WriteCSVFile->trigger();
-        const QString status = window->Label3->text();
+        ui().WriteCSVFile()->trigger();
+        const QString status = ui().Label3()->text();
         QVERIFY2(status.startsWith(QDir::toNativeSeparators(csvPath()) + QStringLiteral(" could not be written: ")),
                  qPrintable(status));
         QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList()); // no half-written file
         // The store and the view stay as they were.
-        QCOMPARE(window->t1Store().count, 1);
-        QVERIFY(!window->Text1[1]->text().isEmpty());
+        QCOMPARE(ui().t1Store().count, 1);
+        QVERIFY(!ui().Text1(1)->text().isEmpty());
     }
 
     void screenshotSavesTheClientAreaAndStartsTheConverter_data()
@@ -122,9 +122,11 @@ private slots:
         }
         const QString argsFile = fakeConverter();
         paste(kT1);
-        QTest::mouseClick(window->Command1, Qt::LeftButton);
+        window->resize(window->width() + 300, window->height() + 40); // the capture follows the window
+        QApplication::processEvents();
+        QTest::mouseClick(ui().Command1(), Qt::LeftButton);
         const QString bitmap = folderPath + QStringLiteral("halcyra_");
-        QCOMPARE(window->Label3->text(), bitmap + QStringLiteral(" converted and saved"));
+        QCOMPARE(ui().Label3()->text(), bitmap + QStringLiteral(" converted and saved"));
         QImageReader reader(bitmap);
         QCOMPARE(reader.format(), QByteArray("bmp"));
         QCOMPARE(reader.size(), window->centralWidget()->size());
@@ -141,13 +143,13 @@ private slots:
         open();
         qputenv("PATH", folder->path().toLocal8Bit()); // nothing to start there
         MessageBoxAnswer answer;
-        window->Command1_Click();
+        ui().Command1_Click();
         QCOMPARE(answer.text, QStringLiteral("nconvert.exe not found"));
         QCOMPARE(answer.title, QStringLiteral("Error"));
         QCOMPARE(answer.icon, QMessageBox::Information);
         QCOMPARE(answer.buttons, 1);
-        const QString bitmap = window->imagePath() + QStringLiteral("halcyra_");
-        QCOMPARE(window->Label3->text(), bitmap + QStringLiteral(" saved"));
+        const QString bitmap = ui().imagePath() + QStringLiteral("halcyra_");
+        QCOMPARE(ui().Label3()->text(), bitmap + QStringLiteral(" saved"));
         QVERIFY(QFile::exists(bitmap));
     }
 
@@ -155,9 +157,9 @@ private slots:
     {
         open("IMAGE_PATH=/nonexistent-folder/\n");
         const QString argsFile = fakeConverter();
-        window->Command1_Click();
-        QVERIFY2(window->Label3->text().startsWith(QStringLiteral("/nonexistent-folder/halcyra_ could not be saved: ")),
-                 qPrintable(window->Label3->text()));
+        ui().Command1_Click();
+        QVERIFY2(ui().Label3()->text().startsWith(QStringLiteral("/nonexistent-folder/halcyra_ could not be saved: ")),
+                 qPrintable(ui().Label3()->text()));
         QTest::qWait(200);
         QVERIFY(!QFile::exists(argsFile));
     }

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -53,9 +52,9 @@ class FollowTest : public QObject, WindowFixture {
     bool append(const QByteArray &bytes) { return writeFile(path, bytes, QIODevice::Append); }
     void follow(bool notifications = true)
     {
-        window->logFollower()->setNotifications(notifications);
-        window->MnuFollowLog->trigger();
-        QVERIFY(window->logFollower()->isFollowing());
+        ui().logFollower()->setNotifications(notifications);
+        ui().MnuFollowLog()->trigger();
+        QVERIFY(ui().logFollower()->isFollowing());
     }
 
 private slots:
@@ -95,13 +94,8 @@ private slots:
     void openLogReplacesTheLogAndARefusalKeepsIt()
     {
         open();
-        const QList<QAction *> items = window->MnuFile->actions();
-        QVERIFY(items.indexOf(window->MnuOpenLog) < items.indexOf(window->MnuFollowLog));
-        QVERIFY(items.indexOf(window->MnuFollowLog) < items.indexOf(window->MnuExit));
-        QCOMPARE(window->MnuOpenLog->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-
         path = file("pass 1.log");
-        window->Text2->setPlainText(QStringLiteral("typed by hand"));
+        ui().Text2()->setPlainText(QStringLiteral("typed by hand"));
         MessageBoxAnswer answer;
         QVERIFY(writeFile(path, QByteArray()));
         QVERIFY(QFile::resize(path, kLogSizeLimit + 1)); // sparse
@@ -109,8 +103,8 @@ private slots:
         QCOMPARE(answer.text,
                  QStringLiteral("Cannot open %1: it is larger than 50 MB.").arg(QDir::toNativeSeparators(path)));
         QCOMPARE(answer.icon, QMessageBox::Warning);
-        QCOMPARE(window->Text2->toPlainText(), QStringLiteral("typed by hand"));
-        QVERIFY(!window->MnuFollowLog->isEnabled()); // following needs an opened log
+        QCOMPARE(ui().Text2()->toPlainText(), QStringLiteral("typed by hand"));
+        QVERIFY(!ui().MnuFollowLog()->isEnabled()); // following needs an opened log
 
         // Chosen in the file dialog.
         answer.text.clear();
@@ -122,11 +116,11 @@ private slots:
             dialog->selectFile(path);
             QMetaObject::invokeMethod(dialog, "accept");
         });
-        window->MnuOpenLog->trigger();
-        QCOMPARE(window->Text2->toPlainText(), shown(log));
-        QCOMPARE(window->t2Store().count, 2);
+        ui().MnuOpenLog()->trigger();
+        QCOMPARE(ui().Text2()->toPlainText(), shown(log));
+        QCOMPARE(ui().t2Store().count, 2);
         QVERIFY(answer.text.isEmpty());
-        QVERIFY(window->MnuFollowLog->isEnabled());
+        QVERIFY(ui().MnuFollowLog()->isEnabled());
     }
 
     void aDroppedFileOpens_data()
@@ -139,10 +133,10 @@ private slots:
     {
         QFETCH(bool, onLogBox);
         open();
-        QWidget *target = onLogBox ? window->Text2->viewport() : static_cast<QWidget *>(window.get());
+        QWidget *target = onLogBox ? ui().Text2()->viewport() : static_cast<QWidget *>(window.get());
         path = file("pass.log");
         QVERIFY(writeFile(path, frames(kT1, 4)));
-        window->Text2->setPlainText(QStringLiteral("before"));
+        ui().Text2()->setPlainText(QStringLiteral("before"));
 
         // A drag that enters, and when it is taken, drops; as a file manager does it.
         const auto drag = [&](const QList<QUrl> &urls) {
@@ -162,11 +156,11 @@ private slots:
         QVERIFY(!drag({QUrl::fromLocalFile(path), QUrl::fromLocalFile(path)}));
         QVERIFY(!drag({QUrl(QStringLiteral("https://example.org/pass.log"))}));
         QApplication::processEvents();
-        QCOMPARE(window->Text2->toPlainText(), QStringLiteral("before"));
+        QCOMPARE(ui().Text2()->toPlainText(), QStringLiteral("before"));
 
         QVERIFY(drag({QUrl::fromLocalFile(path)}));
-        QTRY_COMPARE(window->t1Store().count, 4);
-        QCOMPARE(window->Text2->toPlainText(), shown(frames(kT1, 4)));
+        QTRY_COMPARE(ui().t1Store().count, 4);
+        QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 4)));
 
         // A refused file is reported after the drop has returned.
         const QString binary = file("pass.bin");
@@ -175,7 +169,7 @@ private slots:
         QVERIFY(drag({QUrl::fromLocalFile(binary)}));
         QVERIFY(answer.text.isEmpty());
         QTRY_VERIFY2(answer.text.contains(QDir::toNativeSeparators(binary)), qPrintable(answer.text));
-        QCOMPARE(window->t1Store().count, 4);
+        QCOMPARE(ui().t1Store().count, 4);
     }
 
     void followTracksWhatHappensToTheFile()
@@ -189,58 +183,58 @@ private slots:
         };
         QVERIFY(add(frames(kT2, 1))); // before following: shows when it starts
         follow();
-        QCOMPARE(window->t2Store().count, 1);
+        QCOMPARE(ui().t2Store().count, 1);
         QVERIFY(add(frames(kT1, 2)));
-        QTRY_COMPARE(window->t1Store().count, 5);
+        QTRY_COMPARE(ui().t1Store().count, 5);
 
         // A line written in two parts is shown as it arrives and decoded once,
         // when complete; the half frame is no wrong-length frame.
         QVERIFY(add("10:16 " + kT1.left(60)));
-        QTRY_COMPARE(window->Text2->toPlainText(), shown(content));
-        QCOMPARE(window->t1Store().count, 5);
-        QVERIFY(window->Label3->text().isEmpty());
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(content));
+        QCOMPARE(ui().t1Store().count, 5);
+        QVERIFY(ui().Label3()->text().isEmpty());
         QVERIFY(add(kT1.mid(60) + "\r"));
-        QTRY_COMPARE(window->t1Store().count, 6);
+        QTRY_COMPARE(ui().t1Store().count, 6);
         // The LF of a CR LF pair that came in a write of its own ends no second line.
         QVERIFY(add("\n" + frames(kT1, 1)));
-        QTRY_COMPARE(window->t1Store().count, 7);
-        QCOMPARE(window->Text2->toPlainText(), shown(content));
+        QTRY_COMPARE(ui().t1Store().count, 7);
+        QCOMPARE(ui().Text2()->toPlainText(), shown(content));
 
         // Truncated, or truncated and written longer before the next look: read again whole.
         QVERIFY(writeFile(path, frames(kT1, 2)));
-        QTRY_COMPARE(window->Text2->toPlainText(), shown(frames(kT1, 2)));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 2)));
         QVERIFY(writeFile(path, frames(kT2, 5)));
-        QTRY_COMPARE(window->Text2->toPlainText(), shown(frames(kT2, 5)));
-        QCOMPARE(window->t1Store().count, 0);
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT2, 5)));
+        QCOMPARE(ui().t1Store().count, 0);
 
         // Replaced by rotation: the new file is read whole and followed.
         const QString fresh = file("pass.new");
         QVERIFY(writeFile(fresh, frames(kT1, 1)));
         QVERIFY(QFile::rename(path, file("pass.log.1")));
         QVERIFY(QFile::rename(fresh, path));
-        QTRY_COMPARE(window->Text2->toPlainText(), shown(frames(kT1, 1)));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 1)));
         QVERIFY(append(frames(kT1, 1)));
-        QTRY_COMPARE(window->t1Store().count, 2);
+        QTRY_COMPARE(ui().t1Store().count, 2);
 
         // Gone: following stops and says so; the log box keeps what it showed.
         QVERIFY(QFile::remove(path));
-        QTRY_VERIFY(!window->MnuFollowLog->isChecked());
+        QTRY_VERIFY(!ui().MnuFollowLog()->isChecked());
         const QString stopped = QStringLiteral("Following stopped: ") + QDir::toNativeSeparators(path);
-        QCOMPARE(window->Label3->text(), stopped + QStringLiteral(" has disappeared"));
-        QVERIFY(!window->logFollower()->isFollowing());
-        QCOMPARE(window->t1Store().count, 2);
+        QCOMPARE(ui().Label3()->text(), stopped + QStringLiteral(" has disappeared"));
+        QVERIFY(!ui().logFollower()->isFollowing());
+        QCOMPARE(ui().t1Store().count, 2);
 
         // Back again: following again withdraws the message.
         QVERIFY(writeFile(path, frames(kT2, 1)));
         follow();
-        QVERIFY(window->Label3->text().isEmpty());
-        QTRY_COMPARE(window->Text2->toPlainText(), shown(frames(kT2, 1)));
+        QVERIFY(ui().Label3()->text().isEmpty());
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT2, 1)));
         // No longer a text log: following stops, and what was shown stays.
         QVERIFY(append(QByteArray(3, '\0')));
-        QTRY_VERIFY(!window->MnuFollowLog->isChecked());
-        QCOMPARE(window->Label3->text(),
+        QTRY_VERIFY(!ui().MnuFollowLog()->isChecked());
+        QCOMPARE(ui().Label3()->text(),
                  stopped + QStringLiteral(" now holds NUL bytes, so it is no longer a text log"));
-        QCOMPARE(window->Text2->toPlainText(), shown(frames(kT2, 1)));
+        QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT2, 1)));
     }
 
     void withoutNotificationThePollReadsTheFile()
@@ -248,44 +242,44 @@ private slots:
         openLog(frames(kT1, 1));
         follow(false);
         QVERIFY(append(frames(kT1, 2)));
-        QTRY_COMPARE(window->t1Store().count, 3);
+        QTRY_COMPARE(ui().t1Store().count, 3);
         // Written beside it and renamed over it, as a log is replaced atomically.
         const QString fresh = file("pass.new");
         QVERIFY(writeFile(fresh, frames(kT2, 1)));
         QCOMPARE(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()), 0);
-        QTRY_COMPARE(window->Text2->toPlainText(), shown(frames(kT2, 1)));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT2, 1)));
     }
 
     void followingLeavesTheUsersPlaceAlone()
     {
         openLog(frames(kT1, 30));
-        window->HScroll1->setValue(30);
+        ui().HScroll1()->setValue(30);
         follow();
-        QScrollBar *lines = window->Text2->verticalScrollBar();
+        QScrollBar *lines = ui().Text2()->verticalScrollBar();
         QVERIFY(lines->maximum() > 0);
         QCOMPARE(lines->value(), lines->maximum());
 
         // On the last record and the last line, the view moves on with the file.
         QVERIFY(append(frames(kT1, 2)));
-        QTRY_COMPARE(window->HScroll1->maximum(), 32);
-        QCOMPARE(window->HScroll1->value(), 32);
-        QCOMPARE(window->Label2->text(), QStringLiteral("32/32"));
+        QTRY_COMPARE(ui().HScroll1()->maximum(), 32);
+        QCOMPARE(ui().HScroll1()->value(), 32);
+        QCOMPARE(ui().Label2()->text(), QStringLiteral("32/32"));
         QCOMPARE(lines->value(), lines->maximum());
 
         // Elsewhere it stays, and so does the cursor of someone typing.
-        window->HScroll1->setValue(7);
-        window->Text2->setFocus();
-        window->Text2->moveCursor(QTextCursor::Start);
-        QTest::keyClicks(window->Text2, QStringLiteral("# note"));
-        QTest::keyClick(window->Text2, Qt::Key_Return);
+        ui().HScroll1()->setValue(7);
+        ui().Text2()->setFocus();
+        ui().Text2()->moveCursor(QTextCursor::Start);
+        QTest::keyClicks(ui().Text2(), QStringLiteral("# note"));
+        QTest::keyClick(ui().Text2(), Qt::Key_Return);
         lines->setValue(0);
         QVERIFY(append(frames(kT2, 1)));
-        QTRY_COMPARE(window->t2Store().count, 1);
-        QCOMPARE(window->HScroll1->value(), 7);
+        QTRY_COMPARE(ui().t2Store().count, 1);
+        QCOMPARE(ui().HScroll1()->value(), 7);
         QCOMPARE(lines->value(), 0);
-        QCOMPARE(window->Text2->toPlainText(),
+        QCOMPARE(ui().Text2()->toPlainText(),
                  QStringLiteral("# note\n") + shown(frames(kT1, 32)) + shown(frames(kT2, 1)));
-        QCOMPARE(window->Text2->textCursor().position(), 7);
+        QCOMPARE(ui().Text2()->textCursor().position(), 7);
     }
 };
 

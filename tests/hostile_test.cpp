@@ -20,9 +20,9 @@ class HostileTest : public QObject, WindowFixture {
 
     void checkStoresWithinCapacity()
     {
-        QVERIFY(window->t1Store().count <= kStoreCapacity && window->t2Store().count <= kStoreCapacity);
-        QVERIFY(window->HScroll1->maximum() <= kStoreCapacity);
-        QVERIFY(window->MSChart1->bars()->data()->size() <= kStoreCapacity);
+        QVERIFY(ui().t1Store().count <= kStoreCapacity && ui().t2Store().count <= kStoreCapacity);
+        QVERIFY(ui().HScroll1()->maximum() <= kStoreCapacity);
+        QVERIFY(ui().MSChart1()->bars()->data()->size() <= kStoreCapacity);
     }
 
 private slots:
@@ -42,12 +42,12 @@ private slots:
         QVERIFY(log.size() > 10'000'000);
         paste(log);
         checkStoresWithinCapacity();
-        QCOMPARE(window->t1Store().records[1000].Values[0], 1000.0 / 1440);
-        QCOMPARE(window->Label3->text(),
+        QCOMPARE(ui().t1Store().records[1000].Values[0], 1000.0 / 1440);
+        QCOMPARE(ui().Label3()->text(),
                  QStringLiteral("Only the first 1000 T1 frames are kept; 44000 more were ignored. "
                                 "Only the first 1000 T2 frames are kept; 44000 more were ignored"));
-        window->HScroll1->setValue(1000);
-        QCOMPARE(window->Label2->text(), QStringLiteral("1000/1000"));
+        ui().HScroll1()->setValue(1000);
+        QCOMPARE(ui().Label2()->text(), QStringLiteral("1000/1000"));
     }
 
     void binaryGarbageAndLongLines_data()
@@ -70,8 +70,8 @@ private slots:
         open();
         paste(text);
         checkStoresWithinCapacity();
-        QCOMPARE(window->t1Store().count, 0);
-        window->Text2->textCursor().insertText(QStringLiteral("x")); // and a keystroke after it
+        QCOMPARE(ui().t1Store().count, 0);
+        ui().Text2()->textCursor().insertText(QStringLiteral("x")); // and a keystroke after it
         QApplication::processEvents();
         checkStoresWithinCapacity();
     }
@@ -81,9 +81,9 @@ private slots:
         const QByteArray payload = kT1.mid(2);
         // Tabs change the length; a G ends its byte's reading; case does not matter.
         paste("T1\t" + payload + "\nT10000G1" + kT1.mid(8) + "\nt10000ab00" + kT1.mid(10));
-        QCOMPARE(window->t1Store().count, 2);
-        QCOMPARE(window->t1Store().records[1].Values[1], 0.0);
-        QCOMPARE(window->t1Store().records[2].Values[1], 171 * 0.3052503);
+        QCOMPARE(ui().t1Store().count, 2);
+        QCOMPARE(ui().t1Store().records[1].Values[1], 0.0);
+        QCOMPARE(ui().t1Store().records[2].Values[1], 171 * 0.3052503);
     }
 };
 

@@ -6,7 +6,7 @@
 
 #pragma once
 
-#include "mainwindow.h"
+#include "form1probe.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -70,6 +70,7 @@ protected:
     std::unique_ptr<Form1> window;
 
     QString file(const char *name) const { return folder->filePath(QLatin1String(name)); }
+    Form1Probe ui() const { return Form1Probe(*window); }
 
     // A shown window on a new program folder that holds `confIni` as conf.ini
     // when it is given.
@@ -85,7 +86,7 @@ protected:
 
     void paste(const QString &log)
     {
-        window->Text2->setPlainText(log);
+        ui().Text2()->setPlainText(log);
         QApplication::processEvents();
     }
     void paste(const QByteArray &log) { paste(QString::fromLatin1(log)); }

@@ -5,7 +5,7 @@
 // the README and for looking at the layout without a desktop:
 //   QT_QPA_PLATFORM=offscreen halcyra-snap LOG OUT.png [FIELD [POSITION [WIDTH]]]
 
-#include "mainwindow.h"
+#include "form1probe.h"
 
 #include <QApplication>
 #include <QFile>
@@ -27,14 +27,15 @@ int main(int argc, char *argv[])
         return 1;
     }
     halcyra::Form1 window;
+    const halcyra::Form1Probe ui(window);
     if (argc > 5)
         window.resize(QString::fromLocal8Bit(argv[5]).toInt(), window.height());
     window.show();
-    window.Text2->setPlainText(QString::fromLatin1(log.readAll()));
+    ui.Text2()->setPlainText(QString::fromLatin1(log.readAll()));
     if (argc > 3)
-        window.Option1_Click(QString::fromLocal8Bit(argv[3]).toInt());
+        ui.Option1_Click(QString::fromLocal8Bit(argv[3]).toInt());
     if (argc > 4)
-        window.HScroll1->setValue(QString::fromLocal8Bit(argv[4]).toInt());
+        ui.HScroll1()->setValue(QString::fromLocal8Bit(argv[4]).toInt());
     QApplication::processEvents();
     return window.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }

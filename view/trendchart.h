@@ -46,7 +46,6 @@ public:
     void clearData();
 
     QCPBars *bars() const { return bars_; }
-    const QSharedPointer<QCPAxisTickerText> &ticker() const { return ticker_; }
 
     // The record whose bar stands at `pos` (widget pixels) inside the plot
     // area, or 0. A bar narrower than a few pixels is hit within 1.5 pixels
