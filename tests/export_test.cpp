@@ -88,6 +88,19 @@ private slots:
         QCOMPARE(readFile(csvPath()), expectedHeader());
     }
 
+    // The recorded T1 file of the sample log, without its frame-time column.
+    void csvOfTheSampleLogIsTheRecordedOne()
+    {
+        open();
+        paste(readFile(QStringLiteral(HALCYRA_DATA_DIR "/sample.log")));
+        ui().WriteCSVFile()->trigger();
+        QByteArray expected;
+        for (const QByteArray &line : readFile(QStringLiteral(HALCYRA_DATA_DIR "/sample-t1.csv")).split('\n'))
+            if (!line.isEmpty())
+                expected += line.mid(line.indexOf(';') + 1) + '\n';
+        QCOMPARE(readFile(csvPath()), expected);
+    }
+
     void aFailedExportIsReportedAndLosesNothing()
     {
         open();
