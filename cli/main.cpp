@@ -6,6 +6,7 @@
 
 #include "batch.h"
 #include "csv.h"
+#include "options.h"
 #include "outputfile.h"
 #include "version.h"
 
@@ -25,112 +26,14 @@
 
 namespace {
 
-constexpr const char *kProgram = "halcyra-decode";
+using halcyra::kDecodeProgram;
 constexpr std::size_t kReadSize = 64 * 1024;
 
 enum ExitStatus { kSuccess = 0, kFileFailure = 1, kUsageError = 2 };
 
-constexpr const char *kUsage = R"(usage: halcyra-decode [options] [LOG ...]
-
-Decodes the T1 and T2 frames of Halcyra packet logs into CSV files, with the
-window's rules and number texts and without its limit of 1000 frames. The
-logs are read in the order given as one continuous text: the frame time and
-a line end split between two files carry over. With no LOG, or for "-",
-standard input is read.
-
-  --t1 FILE   write the T1 records to FILE
-  --t2 FILE   write the T2 records to FILE
-              ("-" is standard output; with neither option the T1
-              records go to standard output)
-  --time      add a first column "Frame time" with each frame's time text
-  --locale    use the decimal separator of the user's locale, not "."
-  --summary   print the counts of T1 and T2 frames and of lines with a
-              frame tag but the wrong length to standard error
-  --partial   replace the output files even when a log could not be read
-              or held a line that is too long (the exit status stays 1)
-  --help      show this text
-  --version   show the version
-
-Output files are replaced only once every output has been written in full;
-a failed or interrupted run leaves the previous files as they were. An
-output may not be one of the logs.
-
-Exit status: 0 success; 1 a log could not be read or held a line longer
-than 1 MiB (the others are still read), or an output or the summary could
-not be written; 2 a usage error.
-)";
-
-struct Options {
-    std::string t1Path;
-    std::string t2Path;
-    bool withTime = false;
-    bool useLocale = false;
-    bool summary = false;
-    bool partial = false;
-    bool help = false;
-    bool version = false;
-    std::vector<std::string> logs;
-};
-
 void message(const std::string &text)
 {
-    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
-}
-
-// Returns the usage error, or an empty text.
-std::string parseArguments(int argc, char **argv, Options &o)
-{
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
-            o.logs.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string_view name = arg;
-        std::string_view value;
-        bool hasValue = false;
-        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            hasValue = true;
-        }
-        if (name == "--t1" || name == "--t2") {
-            if (!hasValue) {
-                if (i + 1 >= argc)
-                    return "option " + std::string(name) + " needs a file name";
-                value = argv[++i];
-            }
-            std::string &path = name == "--t1" ? o.t1Path : o.t2Path;
-            if (!path.empty())
-                return "option " + std::string(name) + " given twice";
-            if (value.empty())
-                return "option " + std::string(name) + " needs a file name";
-            path = value;
-            continue;
-        }
-        if (hasValue)
-            return "option " + std::string(name) + " takes no value";
-        if (name == "--time")
-            o.withTime = true;
-        else if (name == "--locale")
-            o.useLocale = true;
-        else if (name == "--summary")
-            o.summary = true;
-        else if (name == "--partial")
-            o.partial = true;
-        else if (name == "--help" || name == "-h")
-            o.help = true;
-        else if (name == "--version")
-            o.version = true;
-        else
-            return "unknown option " + std::string(arg);
-    }
-    return {};
+    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, text.c_str());
 }
 
 std::string displayName(const std::string &log)
@@ -140,7 +43,7 @@ std::string displayName(const std::string &log)
 
 // Returns the usage error, or an empty text. Both outputs into one file would
 // lose one of them; an output that is a log would be destroyed by the run.
-std::string checkFiles(const Options &o)
+std::string checkFiles(const halcyra::DecodeOptions &o)
 {
     if (o.t1Path == "-" && o.t2Path == "-")
         return "--t1 and --t2 name the same file";
@@ -286,10 +189,13 @@ int main(int argc, char **argv)
     if (!openClosedStreams(closed))
         return kFileFailure; // no way left to report it
 
-    Options options;
-    if (const std::string error = parseArguments(argc, argv, options); !error.empty()) {
-        message(error);
-        std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+    halcyra::DecodeOptions options;
+    CLI::App app;
+    halcyra::describeOptions(app, options);
+    try {
+        halcyra::parseCommandLine(app, argc, argv);
+    } catch (const CLI::ParseError &error) {
+        app.exit(error); // prints the usage error
         return kUsageError;
     }
     if (options.help || options.version) {
@@ -298,9 +204,9 @@ int main(int argc, char **argv)
             return kFileFailure;
         }
         if (options.help)
-            std::fputs(kUsage, stdout);
+            std::fputs(app.help().c_str(), stdout);
         else
-            std::printf("%s %s\n", kProgram, halcyra::kVersion);
+            std::printf("%s %s\n", kDecodeProgram, halcyra::kVersion);
         return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
     }
     if (options.t1Path.empty() && options.t2Path.empty())
@@ -308,8 +214,7 @@ int main(int argc, char **argv)
     if (options.logs.empty())
         options.logs.emplace_back("-");
     if (const std::string error = checkFiles(options); !error.empty()) {
-        message(error);
-        std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+        std::fputs(halcyra::usageText(error).c_str(), stderr);
         return kUsageError;
     }
 
