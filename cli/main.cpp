@@ -6,9 +6,11 @@
 
 #include "batch.h"
 #include "csv.h"
+#include "options.h"
 #include "outputfile.h"
 #include "version.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -23,107 +26,72 @@
 
 namespace {
 
-constexpr const char *kProgram = "halcyra-decode";
+using halcyra::kDecodeProgram;
 constexpr std::size_t kReadSize = 64 * 1024;
 
 enum ExitStatus { kSuccess = 0, kFileFailure = 1, kUsageError = 2 };
 
-constexpr const char *kUsage = R"(usage: halcyra-decode [options] [LOG ...]
-
-Decodes the T1 and T2 frames of Halcyra packet logs into CSV files, with the
-window's rules and number texts and without its limit of 1000 frames. The
-logs are read in the order given as one continuous text: the frame time and
-a line end split between two files carry over. With no LOG, or for "-",
-standard input is read.
-
-  --t1 FILE   write the T1 records to FILE
-  --t2 FILE   write the T2 records to FILE
-              ("-" is standard output; with neither option the T1
-              records go to standard output)
-  --time      add a first column "Frame time" with each frame's time text
-  --locale    use the decimal separator of the user's locale, not "."
-  --summary   print the counts of T1 and T2 frames and of lines with a
-              frame tag but the wrong length to standard error
-  --help      show this text
-  --version   show the version
-
-Output files are replaced only once every output has been written in full;
-a failed or interrupted run leaves the previous files as they were.
-
-Exit status: 0 success; 1 a log could not be read (the others are still
-decoded) or an output could not be written; 2 a usage error.
-)";
-
-struct Options {
-    std::string t1Path;
-    std::string t2Path;
-    bool withTime = false;
-    bool useLocale = false;
-    bool summary = false;
-    bool help = false;
-    bool version = false;
-    std::vector<std::string> logs;
-};
-
 void message(const std::string &text)
 {
-    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, text.c_str());
 }
 
-// Returns the usage error, or an empty text.
-std::string parseArguments(int argc, char **argv, Options &o)
+std::string displayName(const std::string &log)
 {
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
-            o.logs.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string_view name = arg;
-        std::string_view value;
-        bool hasValue = false;
-        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            hasValue = true;
-        }
-        if (name == "--t1" || name == "--t2") {
-            if (!hasValue) {
-                if (i + 1 >= argc)
-                    return "option " + std::string(name) + " needs a file name";
-                value = argv[++i];
-            }
-            std::string &path = name == "--t1" ? o.t1Path : o.t2Path;
-            if (!path.empty())
-                return "option " + std::string(name) + " given twice";
-            if (value.empty())
-                return "option " + std::string(name) + " needs a file name";
-            path = value;
-            continue;
-        }
-        if (hasValue)
-            return "option " + std::string(name) + " takes no value";
-        if (name == "--time")
-            o.withTime = true;
-        else if (name == "--locale")
-            o.useLocale = true;
-        else if (name == "--summary")
-            o.summary = true;
-        else if (name == "--help" || name == "-h")
-            o.help = true;
-        else if (name == "--version")
-            o.version = true;
-        else
-            return "unknown option " + std::string(arg);
-    }
-    if (!o.t1Path.empty() && !o.t2Path.empty() && halcyra::sameOutput(o.t1Path, o.t2Path))
+    return log == "-" ? "standard input" : log;
+}
+
+// Returns the usage error, or an empty text. Both outputs into one file would
+// lose one of them; an output that is a log would be destroyed by the run.
+std::string checkFiles(const halcyra::DecodeOptions &o)
+{
+    if (o.t1Path == "-" && o.t2Path == "-")
         return "--t1 and --t2 name the same file";
+    std::vector<std::pair<std::string, halcyra::FileIdentity>> outputs;
+    for (const auto &[option, path] : {std::pair{"--t1", &o.t1Path}, std::pair{"--t2", &o.t2Path}}) {
+        if (!path->empty())
+            outputs.emplace_back(*path == "-" ? "standard output" : option,
+                                 halcyra::identifyFile(*path, STDOUT_FILENO));
+    }
+    if (outputs.size() == 2 && halcyra::sameFile(outputs[0].second, outputs[1].second))
+        return "--t1 and --t2 name the same file";
+    for (const std::string &log : o.logs) {
+        const halcyra::FileIdentity input = halcyra::identifyFile(log, STDIN_FILENO);
+        for (const auto &[name, output] : outputs) {
+            if (halcyra::sameFile(output, input))
+                return name + " names a log to decode: " + displayName(log);
+        }
+    }
     return {};
+}
+
+// A closed descriptor 0, 1 or 2 would be taken by the next file the program
+// opens: a temporary output would then be read as the log, or receive what
+// belongs to standard output. So each is opened to /dev/null, and the program
+// remembers that the stream was closed.
+struct ClosedStreams {
+    bool input = false;
+    bool output = false;
+    bool error = false;
+};
+
+bool openClosedStreams(ClosedStreams &closed)
+{
+    bool *const wasClosed[] = {&closed.input, &closed.output, &closed.error};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        *wasClosed[fd] = true;
+        // The lowest free descriptor: this one, as the lower ones are open.
+        if (::open("/dev/null", O_RDWR) != fd)
+            return false;
+    }
+    return true;
+}
+
+std::string closedReason()
+{
+    return std::strerror(EBADF);
 }
 
 // The decimal separator of the locale the environment names (LC_ALL,
@@ -163,10 +131,14 @@ bool anyFailed(const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs)
 
 // Feeds one log to the decoder; false with the reason when it could not be
 // read to its end (what was read is decoded all the same).
-bool decodeLog(const std::string &name, halcyra::BatchDecoder &decoder, std::vector<char> &buffer,
+bool decodeLog(const std::string &name, bool inputClosed, halcyra::BatchDecoder &decoder, std::vector<char> &buffer,
                const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, std::string &error)
 {
     const bool standardInput = name == "-";
+    if (standardInput && inputClosed) {
+        error = closedReason();
+        return false;
+    }
     const int fd = standardInput ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = std::strerror(errno);
@@ -193,33 +165,58 @@ bool decodeLog(const std::string &name, halcyra::BatchDecoder &decoder, std::vec
     return ok;
 }
 
-std::string displayName(const std::string &log)
+// Prints the counts; false when they could not be written.
+bool printSummary(const halcyra::FrameCounts &c, bool errorClosed)
 {
-    return log == "-" ? "standard input" : log;
+    if (errorClosed)
+        return false;
+    const int n = std::fprintf(stderr,
+                               "T1 frames: %llu\n"
+                               "T2 frames: %llu\n"
+                               "lines with a frame tag but the wrong length: %llu (T1 %llu, T2 %llu)\n",
+                               static_cast<unsigned long long>(c.t1Frames), static_cast<unsigned long long>(c.t2Frames),
+                               static_cast<unsigned long long>(c.t1WrongLength + c.t2WrongLength),
+                               static_cast<unsigned long long>(c.t1WrongLength),
+                               static_cast<unsigned long long>(c.t2WrongLength));
+    return n >= 0 && std::fflush(stderr) == 0;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    Options options;
-    if (const std::string error = parseArguments(argc, argv, options); !error.empty()) {
-        message(error);
-        std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+    ClosedStreams closed;
+    if (!openClosedStreams(closed))
+        return kFileFailure; // no way left to report it
+
+    halcyra::DecodeOptions options;
+    CLI::App app;
+    halcyra::describeOptions(app, options);
+    try {
+        halcyra::parseCommandLine(app, argc, argv);
+    } catch (const CLI::ParseError &error) {
+        app.exit(error); // prints the usage error
         return kUsageError;
     }
-    if (options.help) {
-        std::fputs(kUsage, stdout);
-        return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
-    }
-    if (options.version) {
-        std::printf("%s %s\n", kProgram, halcyra::kVersion);
+    if (options.help || options.version) {
+        if (closed.output) {
+            message("standard output: " + closedReason());
+            return kFileFailure;
+        }
+        if (options.help)
+            std::fputs(app.help().c_str(), stdout);
+        else
+            std::printf("%s %s\n", kDecodeProgram, halcyra::kVersion);
         return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
     }
     if (options.t1Path.empty() && options.t2Path.empty())
         options.t1Path = "-";
     if (options.logs.empty())
         options.logs.emplace_back("-");
+    if (const std::string error = checkFiles(options); !error.empty()) {
+        std::fputs(halcyra::usageText(error).c_str(), stderr);
+        return kUsageError;
+    }
 
     halcyra::BatchSettings settings;
     settings.withTime = options.withTime;
@@ -236,10 +233,14 @@ int main(int argc, char **argv)
     for (const std::string *path : {&options.t1Path, &options.t2Path}) {
         if (path->empty())
             continue;
+        if (*path == "-" && closed.output) {
+            message("standard output: " + closedReason());
+            return kFileFailure; // the destructors remove the temporaries
+        }
         auto file = std::make_unique<halcyra::OutputFile>(*path);
         if (!file->open()) {
             message(file->error());
-            return kFileFailure; // the destructors remove the temporaries
+            return kFileFailure;
         }
         (path == &options.t1Path ? t1Sink : t2Sink) = std::make_unique<FileSink>(*file);
         outputs.push_back(std::move(file));
@@ -253,7 +254,7 @@ int main(int argc, char **argv)
         if (anyFailed(outputs))
             break;
         std::string error;
-        if (!decodeLog(log, decoder, buffer, outputs, error)) {
+        if (!decodeLog(log, closed.input, decoder, buffer, outputs, error)) {
             message(displayName(log) + ": " + error);
             status = kFileFailure;
         }
@@ -271,8 +272,14 @@ int main(int argc, char **argv)
         status = kFileFailure;
     }
 
-    // Replace the files only when every output is complete, so that a failure
-    // leaves all previous files as they were, not some of them.
+    // The summary is part of the result: when it cannot be written, the run
+    // failed and the files stay as they were.
+    if (options.summary && !printSummary(decoder.counts(), closed.error))
+        status = kFileFailure;
+
+    // Replace the files only when every output is complete, and by default
+    // only when the run succeeded, so that a failure leaves all previous files
+    // as they were, not some of them.
     bool complete = true;
     for (const auto &out : outputs) {
         if (!out->flush()) {
@@ -280,27 +287,20 @@ int main(int argc, char **argv)
             complete = false;
         }
     }
-    for (const auto &out : outputs) {
-        if (!complete) {
-            out->discard();
-        } else if (!out->commit()) {
-            message(out->error());
+    if (complete && (status == kSuccess || options.partial)) {
+        if (!halcyra::commitAll(outputs)) {
+            for (const auto &out : outputs) {
+                if (out->failed())
+                    message(out->error());
+            }
             status = kFileFailure;
         }
+        return status;
     }
-    if (!complete)
-        status = kFileFailure;
-
-    if (options.summary) {
-        const halcyra::FrameCounts &c = decoder.counts();
-        std::fprintf(stderr,
-                     "T1 frames: %llu\n"
-                     "T2 frames: %llu\n"
-                     "lines with a frame tag but the wrong length: %llu (T1 %llu, T2 %llu)\n",
-                     static_cast<unsigned long long>(c.t1Frames), static_cast<unsigned long long>(c.t2Frames),
-                     static_cast<unsigned long long>(c.t1WrongLength + c.t2WrongLength),
-                     static_cast<unsigned long long>(c.t1WrongLength),
-                     static_cast<unsigned long long>(c.t2WrongLength));
-    }
-    return status;
+    const bool kept = std::any_of(outputs.begin(), outputs.end(), [](const auto &o) { return o->replacesFile(); });
+    for (const auto &out : outputs)
+        out->discard();
+    if (kept)
+        message("the output files were left as they were");
+    return kFileFailure;
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -101,9 +102,59 @@ std::string folderOf(const std::string &path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool statOutput(const std::string &name, struct stat &st)
+std::string inFolder(const std::string &folder, const std::string &name)
 {
-    return name == "-" ? ::fstat(STDOUT_FILENO, &st) == 0 : ::stat(name.c_str(), &st) == 0;
+    return folder.ends_with('/') ? folder + name : folder + "/" + name;
+}
+
+// The name a write through `name` reaches: symbolic links followed to the
+// end, also to a target that is not there yet. A loop ends on a link, which
+// stat() then refuses.
+std::string followLinks(std::string name)
+{
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return name;
+        std::error_code error;
+        const std::filesystem::path link = std::filesystem::read_symlink(name, error);
+        if (error)
+            return name;
+        name = link.is_absolute() ? link.string() : inFolder(folderOf(name), link.string());
+    }
+    return name;
+}
+
+// The folder resolved and the last name kept: a name not yet taken has no
+// real path of its own.
+std::string placeOf(const std::string &name)
+{
+    namespace fs = std::filesystem;
+    const fs::path path(name);
+    fs::path folder = path.parent_path();
+    fs::path last = path.filename();
+    if (last.empty() || last == "." || last == "..") {
+        folder = path;
+        last.clear();
+    }
+    if (folder.empty())
+        folder = ".";
+    std::error_code error;
+    fs::path resolved = fs::canonical(folder, error);
+    if (error)
+        resolved = fs::absolute(folder, error).lexically_normal();
+    return (last.empty() ? resolved : resolved / last).string();
+}
+
+// The replacement keeps the owner and group of the file it replaces as far as
+// the user may give them: root both, others a group they belong to. Where
+// neither is allowed the file is the user's, as any file they create.
+void keepOwner(int fd, const struct stat &old)
+{
+    if (::fchown(fd, old.st_uid, old.st_gid) == 0)
+        return;
+    if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0)
+        return;
 }
 
 } // namespace
@@ -122,23 +173,39 @@ void installCleanupOnSignals()
     }
 }
 
-bool sameOutput(const std::string &a, const std::string &b)
+bool commitAll(const std::vector<std::unique_ptr<OutputFile>> &outputs)
 {
-    if (a == "-" && b == "-")
-        return true;
-    struct stat sa {};
-    struct stat sb {};
-    const bool aExists = statOutput(a, sa);
-    const bool bExists = statOutput(b, sb);
-    if (aExists && bExists) // two names of one device (/dev/null twice) do no harm
-        return S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    if (aExists != bExists)
-        return false;
-    // Neither file exists yet: "x.csv" and "./x.csv" are still one file.
-    std::error_code ea, eb;
-    const auto ca = std::filesystem::weakly_canonical(a, ea);
-    const auto cb = std::filesystem::weakly_canonical(b, eb);
-    return ea || eb ? a == b : ca == cb;
+    SignalsBlocked blocked;
+    for (const auto &out : outputs) {
+        if (!out->commit()) {
+            for (const auto &rest : outputs)
+                rest->discard();
+            return false;
+        }
+    }
+    return true;
+}
+
+FileIdentity identifyFile(const std::string &name, int standardFd)
+{
+    FileIdentity id;
+    struct stat st {};
+    if (name == "-" ? ::fstat(standardFd, &st) == 0 : ::stat(name.c_str(), &st) == 0) {
+        id.exists = true;
+        id.regular = S_ISREG(st.st_mode);
+        id.device = st.st_dev;
+        id.inode = st.st_ino;
+    }
+    if (name != "-")
+        id.place = placeOf(followLinks(name));
+    return id;
+}
+
+bool sameFile(const FileIdentity &a, const FileIdentity &b)
+{
+    if (a.exists || b.exists)
+        return a.regular && b.regular && a.device == b.device && a.inode == b.inode;
+    return !a.place.empty() && a.place == b.place;
 }
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)), target_(path_) {}
@@ -162,17 +229,13 @@ bool OutputFile::open()
         return true;
     }
 
-    // Replace the file a symbolic link points to, not the link.
-    struct stat st {};
-    if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char *resolved = ::realpath(path_.c_str(), nullptr)) {
-            target_ = resolved;
-            std::free(resolved);
-        }
-    }
-
+    target_ = followLinks(path_);
     mode_t mode = defaultMode();
-    if (::stat(target_.c_str(), &st) == 0) {
+    struct stat st {};
+    const bool exists = ::stat(target_.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) // a loop of links, a folder that is a file, no access
+        return fail(path_ + ": " + reason(errno));
+    if (exists) {
         if (S_ISDIR(st.st_mode))
             return fail(path_ + ": " + reason(EISDIR));
         if (!S_ISREG(st.st_mode)) {
@@ -182,15 +245,20 @@ bool OutputFile::open()
         mode = st.st_mode & 07777;
     }
 
-    std::string name = target_ + ".tmp-XXXXXX";
+    // A short name of its own, not one derived from the output's: the longest
+    // name the folder takes must still be a possible output.
+    std::string name = inFolder(folderOf(target_), ".halcyra-XXXXXX");
     SignalsBlocked blocked;
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0)
         return fail(path_ + ": cannot create a temporary file beside it: " + reason(errno));
     temp_ = std::move(name);
     cleanupSlot_ = rememberTemp(temp_);
+    if (exists)
+        keepOwner(fd_, st);
     // mkostemp creates the file for its owner only; the output gets the mode
-    // of the file it replaces, or the one a new file would get.
+    // of the file it replaces, or the one a new file would get. After the
+    // owner: a change of owner clears the set-user-ID bit.
     if (::fchmod(fd_, mode) != 0)
         return fail(path_ + ": " + reason(errno));
     return true;

@@ -3,17 +3,22 @@
 
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <sys/types.h>
 
 namespace halcyra {
 
 // One output of halcyra-decode. A regular file (or a name not yet taken) is
-// written to a temporary file beside it, "NAME.tmp-XXXXXX", which replaces it
-// only on commit(), after fsync: a run that fails or is interrupted leaves the
-// previous file whole. Standard output ("-") and existing files that are not
-// regular files (a terminal, a pipe, /dev/null) are written directly, as the
-// text comes.
+// written to a temporary file in the same folder, which replaces it only on
+// commit(), after fsync: a run that fails or is interrupted leaves the
+// previous file whole. A symbolic link is written through, also one whose
+// target does not exist yet. Standard output ("-") and existing files that
+// are not regular files (a terminal, a pipe, /dev/null) are written directly,
+// as the text comes.
 class OutputFile {
 public:
     explicit OutputFile(std::string path);
@@ -31,23 +36,44 @@ public:
     const std::string &error() const { return error_; } // names the file and the reason
     const std::string &path() const { return path_; }
     bool isStandardOutput() const { return path_ == "-"; }
+    bool replacesFile() const { return !temp_.empty(); } // false once committed or discarded
 
 private:
     bool fail(const std::string &what);
 
     std::string path_;
-    std::string target_; // the file that is replaced: path_ with a symbolic link resolved
+    std::string target_; // the file that is replaced: path_ with symbolic links followed
     std::string temp_;   // empty when written directly
     int fd_ = -1;
     int cleanupSlot_ = -1;
     std::string error_;
 };
 
+// Commits every output, or none once one has failed; false when one failed.
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE wait until the last file is in place, so
+// an interrupted run leaves all files old or all new, never a mix.
+bool commitAll(const std::vector<std::unique_ptr<OutputFile>> &outputs);
+
 // Removes the temporary files still open when SIGINT, SIGTERM, SIGHUP or
 // SIGPIPE ends the program. Signals ignored by the caller stay ignored.
 void installCleanupOnSignals();
 
-// Whether two output names refer to the same file, which would lose one output.
-bool sameOutput(const std::string &a, const std::string &b);
+// What the same-file checks compare: the file a name reaches now, and the
+// place a file written through the name would take when there is none yet.
+struct FileIdentity {
+    bool exists = false;
+    bool regular = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string place; // absolute, links followed; empty for a standard stream
+};
+
+// `standardFd` is the descriptor that "-" stands for.
+FileIdentity identifyFile(const std::string &name, int standardFd);
+
+// Two names of one regular file, or of one place for a file not there yet.
+// Two names of one device (/dev/null twice) are not the same file: they do no
+// harm.
+bool sameFile(const FileIdentity &a, const FileIdentity &b);
 
 } // namespace halcyra

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -49,6 +50,25 @@ struct Result {
     std::string out, err;
 };
 
+// Where the program's standard streams come from and go to; kClosed starts it
+// with that descriptor closed.
+const std::string kClosed = "(closed)";
+struct Start {
+    std::string in = "/dev/null";
+    std::string out; // empty: the fixture's file, read into Result::out
+    std::string err;
+    std::vector<std::string> env;
+    int pipeIn = -1;
+
+    Start &input(std::string path) { return in = std::move(path), *this; }
+    Start &output(std::string path) { return out = std::move(path), *this; }
+    Start &errors(std::string path) { return err = std::move(path), *this; }
+    Start &environment(std::vector<std::string> settings) { return env = std::move(settings), *this; }
+    Start &pipe(int fd) { return pipeIn = fd, *this; }
+};
+
+// Runs in a fresh folder that is also the program's working folder, so that
+// tests can name files relative to it.
 class DecodeRun : public testing::Test {
 protected:
     void SetUp() override
@@ -61,28 +81,31 @@ protected:
 
     std::string at(const std::string &name) const { return dir + "/" + name; }
 
-    // Starts the program with `input` as standard input (a path, or a pipe
-    // when pipeFd >= 0) and the extra environment settings.
-    pid_t spawn(const std::vector<std::string> &args, const std::string &input, int pipeFd = -1,
-                const std::vector<std::string> &env = {}, const std::string &out = "")
+    pid_t spawn(const std::vector<std::string> &args, const Start &s)
     {
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        if (pipeFd >= 0)
-            posix_spawn_file_actions_adddup2(&fa, pipeFd, 0);
+        posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
+        auto stream = [&](int fd, const std::string &path, const std::string &fallback, int flags) {
+            const std::string &p = path.empty() ? fallback : path;
+            if (p == kClosed)
+                posix_spawn_file_actions_addclose(&fa, fd);
+            else
+                posix_spawn_file_actions_addopen(&fa, fd, p.c_str(), flags, 0644);
+        };
+        if (s.pipeIn >= 0)
+            posix_spawn_file_actions_adddup2(&fa, s.pipeIn, 0);
         else
-            posix_spawn_file_actions_addopen(&fa, 0, input.c_str(), O_RDONLY, 0);
-        const std::string outPath = out.empty() ? at("stdout") : out;
-        const std::string errPath = at("stderr");
-        posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            stream(0, s.in, s.in, O_RDONLY);
+        stream(1, s.out, at("stdout"), O_WRONLY | O_CREAT | O_TRUNC);
+        stream(2, s.err, at("stderr"), O_WRONLY | O_CREAT | O_TRUNC);
         std::vector<std::string> all = {HALCYRA_DECODE};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char *> argv;
         for (std::string &a : all)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        std::vector<std::string> envText = env;
+        std::vector<std::string> envText = s.env; // the first of two settings wins
         for (char **e = environ; *e; ++e) {
             const std::string_view kv = *e;
             if (!kv.starts_with("LC_") && !kv.starts_with("LANG"))
@@ -98,23 +121,21 @@ protected:
         return pid;
     }
 
-    Result run(const std::vector<std::string> &args, const std::string &input = "/dev/null",
-               const std::vector<std::string> &env = {}, const std::string &out = "")
+    Result run(const std::vector<std::string> &args, const Start &s = {})
     {
         int wstatus = 0;
-        waitpid(spawn(args, input, -1, env, out), &wstatus, 0);
+        waitpid(spawn(args, s), &wstatus, 0);
         Result r;
         r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-        r.out = out.empty() ? readFile(at("stdout")) : "";
-        r.err = readFile(at("stderr"));
+        r.out = s.out.empty() ? readFile(at("stdout")) : "";
+        r.err = s.err.empty() ? readFile(at("stderr")) : "";
         return r;
     }
 
     bool temporariesLeft() const
     {
-        return std::any_of(fs::directory_iterator(dir), fs::directory_iterator(), [](const auto &e) {
-            return e.path().filename().string().find(".tmp-") != std::string::npos;
-        });
+        return std::any_of(fs::directory_iterator(dir), fs::directory_iterator(),
+                           [](const auto &e) { return e.path().filename().string().starts_with(".halcyra-"); });
     }
 
     std::string dir;
@@ -131,24 +152,39 @@ std::string makeLog(int t1, int t2)
 TEST_F(DecodeRun, UsageErrorsTouchNothing)
 {
     writeFile(at("old.csv"), "old");
-    const std::vector<std::vector<std::string>> cases = {
-        {"--bogus"},
-        {"--t1"},
-        {"--t1=", "x.log"},
-        {"--time=yes"},
-        {"--t1", at("a.csv"), "--t1", at("b.csv")},
-        {"--t1", at("old.csv"), "--t2", dir + "/./old.csv"},
-        {"--t1", at("new.csv"), "--t2", dir + "/../" + fs::path(dir).filename().string() + "/new.csv"},
-        {"--t1", "-", "--t2", "-"},
+    writeFile(at("victim.log"), "raw");
+    fs::create_symlink("n.csv", at("d1"));
+    fs::create_symlink("victim.log", at("victim-link"));
+    const struct {
+        std::vector<std::string> args;
+        std::string in = "/dev/null";
+    } cases[] = {
+        {{"--bogus"}},
+        {{"--t1"}},
+        {{"--t1=", "x.log"}},
+        {{"--time=yes"}},
+        {{"--t1", at("a.csv"), "--t1", at("b.csv")}},
+        {{"--t1", "-", "--t2", "-"}},
+        // Two names of one output, also before it exists.
+        {{"--t1", at("old.csv"), "--t2", dir + "/./old.csv"}},
+        {{"--t1", "n.csv", "--t2", "./n.csv"}},
+        {{"--t1", "n.csv", "--t2", "d1"}},
+        // An output that is a log.
+        {{"--t1", "victim-link", "victim.log"}},
+        {{"--t2", "victim.log"}, at("victim.log")},
     };
-    for (const auto &args : cases) {
-        const Result r = run(args);
-        EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
+    for (const auto &c : cases) {
+        const Result r = run(c.args, Start().input(c.in));
+        const std::string where = testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, 2) << where;
         EXPECT_NE(r.err.find("Try 'halcyra-decode --help'"), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(fs::exists(at("a.csv")) || fs::exists(at("n.csv"))) << where;
+        fs::remove(at("n.csv"));
     }
     EXPECT_EQ(readFile(at("old.csv")), "old");
-    EXPECT_FALSE(fs::exists(at("a.csv")) || fs::exists(at("new.csv")));
+    EXPECT_EQ(readFile(at("victim.log")), "raw");
+    EXPECT_TRUE(fs::is_symlink(at("victim-link")));
     EXPECT_EQ(run({"--version"}).out, "halcyra-decode 0.2\n");
     const Result help = run({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -157,7 +193,7 @@ TEST_F(DecodeRun, UsageErrorsTouchNothing)
 
 TEST_F(DecodeRun, LogFilesFormOneContinuousText)
 {
-    const std::string log = makeLog(300, 300);
+    const std::string log = makeLog(1500, 300); // more T1 frames than the window keeps
     // The first file ends between the CR and the LF after a time stamp, the
     // second in the middle of a frame.
     const std::size_t cut1 = log.find("UTC\r\n", 5000) + 4;
@@ -171,58 +207,94 @@ TEST_F(DecodeRun, LogFilesFormOneContinuousText)
     auto decode = [&](std::vector<std::string> logs, const std::string &input = "/dev/null") {
         std::vector<std::string> args = outputs;
         args.insert(args.end(), logs.begin(), logs.end());
-        const Result r = run(args, input);
+        const Result r = run(args, Start().input(input));
         return std::pair{r, readFile(at("t1.csv")) + readFile(at("t2.csv"))};
     };
-    const auto [stdinRun, expected] = decode({}, at("whole.log"));
+    const auto [stdinRun, expected] = decode({"--summary"}, at("whole.log"));
     ASSERT_EQ(stdinRun.status, 0) << stdinRun.err;
-    ASSERT_EQ(std::count(expected.begin(), expected.end(), '\n'), 602);
+    EXPECT_EQ(stdinRun.err,
+              "T1 frames: 1500\nT2 frames: 300\nlines with a frame tag but the wrong length: 0 (T1 0, T2 0)\n");
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), '\n'), 1802);
 
     EXPECT_EQ(decode({at("a.log"), at("b.log"), at("c.log")}).second, expected);
     EXPECT_EQ(decode({at("a.log"), "-", at("c.log")}, at("b.log")).second, expected);
-    const auto [missing, text] = decode({at("a.log"), at("missing.log"), at("b.log"), at("c.log")});
+    // --partial keeps what the readable logs hold.
+    fs::remove(at("t1.csv"));
+    fs::remove(at("t2.csv"));
+    const auto [missing, text] = decode({"--partial", at("a.log"), at("missing.log"), at("b.log"), at("c.log")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("missing.log: No such file or directory"), std::string::npos) << missing.err;
     EXPECT_EQ(text, expected);
 }
 
-TEST_F(DecodeRun, FiveThousandFramesOfEachKindWithoutALimit)
+TEST_F(DecodeRun, AFailedRunLeavesEveryOutputAsItWas)
 {
-    writeFile(at("big.log"), makeLog(5000, 5000));
-    const Result r = run({"--summary", "--t1", at("t1.csv"), "--t2", at("t2.csv"), at("big.log")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("T1 frames: 5000\nT2 frames: 5000\n"), std::string::npos) << r.err;
-    for (const char *name : {"t1.csv", "t2.csv"}) {
-        std::istringstream lines(readFile(at(name)));
-        int count = 0;
-        for (std::string line; std::getline(lines, line); ++count)
-            ASSERT_EQ(std::count(line.begin(), line.end(), ';'), 45) << name << " line " << count;
-        EXPECT_EQ(count, 5001) << name;
+    writeFile(at("x.log"), makeLog(5, 5));
+    writeFile(at("long.log"), std::string(3 << 20, 'T') + "\n" + makeLog(2, 2));
+    const std::vector<std::string> both = {"--t1", "old1.csv", "--t2", "old2.csv"};
+    auto with = [](std::vector<std::string> args, std::initializer_list<std::string> more) {
+        args.insert(args.end(), more);
+        return args;
+    };
+    const struct {
+        std::vector<std::string> args;
+        Start start;
+        const char *message;
+    } cases[] = {
+        {{"--t1", "old1.csv", "--t2", "no/such/folder.csv", "x.log"}, {}, "folder.csv"},
+        {with(both, {"x.log", "nosuch.log"}), {}, "nosuch.log: No such file or directory"},
+        {with(both, {"long.log"}), {}, "longer than 1 MiB"},
+        {{"--t1", "-", "--t2", "old2.csv", "x.log"}, Start().output("/dev/full"), "standard output: No space left"},
+        // A closed descriptor is not taken by a file the program opens.
+        {{"--t1", "-", "--t2", "old2.csv", "x.log"}, Start().output(kClosed), "standard output: Bad file descriptor"},
+        {with(both, {"-"}), Start().input(kClosed), "standard input: Bad file descriptor"},
+        // The summary is part of the result.
+        {with(both, {"--summary", "x.log"}), Start().errors("/dev/full"), nullptr},
+        {with(both, {"--summary", "x.log"}), Start().errors(kClosed), nullptr},
+    };
+    for (const auto &c : cases) {
+        writeFile(at("old1.csv"), "old");
+        writeFile(at("old2.csv"), "old");
+        const Result r = run(c.args, c.start);
+        const std::string where = testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, 1) << where;
+        if (c.message) {
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << where << ": " << r.err;
+        }
+        EXPECT_TRUE(readFile(at("old1.csv")) == "old" && readFile(at("old2.csv")) == "old") << where;
+        EXPECT_FALSE(temporariesLeft()) << where;
     }
 }
 
-TEST_F(DecodeRun, AFailedRunLeavesThePreviousFilesWhole)
+TEST_F(DecodeRun, AReplacedFileKeepsItsNameLinkModeAndOwner)
 {
-    writeFile(at("old1.csv"), "old");
-    writeFile(at("old2.csv"), "old");
-    ::chmod(at("old1.csv").c_str(), 0640);
     writeFile(at("x.log"), makeLog(5, 5));
+    writeFile(at("old.csv"), "old");
+    ::chmod(at("old.csv").c_str(), 0640);
+    const bool root = ::geteuid() == 0; // only root can hand the file to another owner
+    if (root) {
+        ASSERT_EQ(::chown(at("old.csv").c_str(), 1234, 5678), 0);
+    }
+    fs::create_symlink("real.csv", at("link.csv")); // its target is not there yet
 
-    Result r = run({"--t1", at("old1.csv"), "--t2", at("no/such/folder.csv"), at("x.log")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("folder.csv"), std::string::npos) << r.err;
-    r = run({"--t1", "-", "--t2", at("old2.csv"), at("x.log")}, "/dev/null", {}, "/dev/full");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("standard output: No space left on device"), std::string::npos) << r.err;
-    EXPECT_EQ(readFile(at("old1.csv")), "old");
-    EXPECT_EQ(readFile(at("old2.csv")), "old");
-
-    EXPECT_EQ(run({"--t1", at("old1.csv"), at("x.log")}).status, 0);
-    const std::string replaced = readFile(at("old1.csv"));
-    EXPECT_EQ(std::count(replaced.begin(), replaced.end(), '\n'), 6);
+    const Result r = run({"--t1", "old.csv", "--t2", "link.csv", "x.log"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string t1 = readFile(at("old.csv"));
+    EXPECT_EQ(std::count(t1.begin(), t1.end(), '\n'), 6);
     struct stat st {};
-    ::stat(at("old1.csv").c_str(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0640u); // the replaced file keeps its mode
+    ::stat(at("old.csv").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    if (root) {
+        EXPECT_TRUE(st.st_uid == 1234 && st.st_gid == 5678) << st.st_uid << ":" << st.st_gid;
+    }
+    EXPECT_TRUE(fs::is_symlink(at("link.csv")));
+    const std::string t2 = readFile(at("real.csv"));
+    EXPECT_EQ(std::count(t2.begin(), t2.end(), '\n'), 6);
+
+    // The longest name the folder takes leaves no room for a suffix.
+    const std::string longest(static_cast<std::size_t>(::pathconf(dir.c_str(), _PC_NAME_MAX)), 'n');
+    EXPECT_EQ(run({"--t1", longest, "x.log"}).status, 0);
+    EXPECT_TRUE(fs::exists(at(longest)));
     EXPECT_FALSE(temporariesLeft());
 }
 
@@ -231,7 +303,7 @@ TEST_F(DecodeRun, AnInterruptedRunRemovesItsTemporaryFile)
     writeFile(at("old.csv"), "old");
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
-    const pid_t pid = spawn({"--t1", at("old.csv")}, "", fds[0]);
+    const pid_t pid = spawn({"--t1", at("old.csv")}, Start().pipe(fds[0]));
     ::close(fds[0]);
     for (int i = 0; i < 500 && !temporariesLeft(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -243,6 +315,23 @@ TEST_F(DecodeRun, AnInterruptedRunRemovesItsTemporaryFile)
     EXPECT_TRUE(WIFSIGNALED(wstatus) && WTERMSIG(wstatus) == SIGTERM);
     EXPECT_FALSE(temporariesLeft());
     EXPECT_EQ(readFile(at("old.csv")), "old");
+}
+
+TEST_F(DecodeRun, AnInterruptDuringTheReplacementLeavesNoMixOfOldAndNew)
+{
+    writeFile(at("old1.csv"), "old");
+    writeFile(at("old2.csv"), "old");
+    writeFile(at("x.log"), makeLog(5, 5));
+    // The sanitizer runtime need not be loaded before the preloaded library.
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    const Start start =
+        Start().environment({std::string("LD_PRELOAD=") + SIGNAL_AFTER_RENAME,
+                             std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"});
+    const Result r = run({"--t1", "old1.csv", "--t2", "old2.csv", "x.log"}, start);
+    EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
+    EXPECT_NE(readFile(at("old1.csv")), "old");
+    EXPECT_NE(readFile(at("old2.csv")), "old");
+    EXPECT_FALSE(temporariesLeft());
 }
 
 TEST_F(DecodeRun, AnOverlongLineIsSkippedAndReported)
@@ -261,8 +350,8 @@ TEST_F(DecodeRun, LocaleGivesTheDecimalSeparator)
     std::setlocale(LC_NUMERIC, "C");
     writeFile(at("x.log"), makeLog(5, 0));
     const std::vector<std::string> german = {"LC_ALL=de_DE.UTF-8"};
-    const std::string comma = run({"--locale", at("x.log")}, "/dev/null", german).out;
-    const std::string point = run({at("x.log")}, "/dev/null", german).out;
+    const std::string comma = run({"--locale", at("x.log")}, Start().environment(german)).out;
+    const std::string point = run({at("x.log")}, Start().environment(german)).out;
     EXPECT_NE(comma.find(','), std::string::npos);
     EXPECT_EQ(comma.find('.'), std::string::npos);
     std::string converted = point;

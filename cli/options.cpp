@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "options.h"
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
+namespace halcyra {
+
+namespace {
+
+constexpr const char *kDescription = R"(usage: halcyra-decode [options] [LOG ...]
+
+Decodes the T1 and T2 frames of Halcyra packet logs into CSV files, with the
+window's rules and number texts and without its limit of 1000 frames. The
+logs are read in the order given as one continuous text: the frame time and
+a line end split between two files carry over. With no LOG, or for "-",
+standard input is read.)";
+
+constexpr const char *kFooter = R"(Output files are replaced only once every output has been written in full;
+a failed or interrupted run leaves the previous files as they were. An
+output may not be one of the logs.
+
+Exit status: 0 success; 1 a log could not be read or held a line longer
+than 1 MiB (the others are still read), or an output or the summary could
+not be written; 2 a usage error.)";
+
+bool isFlag(const CLI::Option &option)
+{
+    return option.get_items_expected_max() == 0;
+}
+
+// "--t1 FILE": the long names, and what a value stands for.
+std::string helpName(const CLI::Option &option)
+{
+    std::string name;
+    for (const std::string &lname : option.get_lnames())
+        name += (name.empty() ? "--" : ", --") + lname;
+    if (!isFlag(option))
+        name += " " + option.get_type_name();
+    return name;
+}
+
+// The text --help shows: the usage line and what the program does, one line
+// per option with its description in a column, then the notes.
+class HelpFormatter : public CLI::FormatterBase {
+public:
+    std::string make_help(const CLI::App *app, std::string, CLI::AppFormatMode) const override
+    {
+        const auto options = app->get_options([](const CLI::Option *o) { return o->nonpositional(); });
+        std::size_t width = 0;
+        for (const CLI::Option *option : options)
+            width = std::max(width, helpName(*option).size());
+        const std::string indent(2 + width + 3, ' ');
+        std::string text = app->get_description() + "\n\n";
+        for (const CLI::Option *option : options) {
+            const std::string name = helpName(*option);
+            text += "  " + name + std::string(width + 3 - name.size(), ' ');
+            for (const char c : option->get_description()) {
+                text += c;
+                if (c == '\n')
+                    text += indent;
+            }
+            text += '\n';
+        }
+        return text + "\n" + app->get_footer() + "\n";
+    }
+};
+
+const CLI::Option *longOption(const CLI::App &app, std::string_view name)
+{
+    for (const CLI::Option *option : app.get_options()) {
+        const auto &names = option->get_lnames();
+        if (std::find(names.begin(), names.end(), name) != names.end())
+            return option;
+    }
+    return nullptr;
+}
+
+std::string valueMissing(const CLI::Option &option)
+{
+    return "option --" + option.get_lnames().front() +
+           (option.get_type_name() == "FILE" ? " needs a file name" : " needs a value");
+}
+
+// The option a message of CLI11 names at its start ("--t1: ...", "time was
+// ..."), if any.
+const CLI::Option *optionNamedIn(const CLI::App &app, std::string_view message)
+{
+    for (const CLI::Option *option : app.get_options()) {
+        for (const std::string &lname : option->get_lnames()) {
+            if (message.starts_with("--" + lname + ":") || message.starts_with(lname + " "))
+                return option;
+        }
+    }
+    return nullptr;
+}
+
+// CLI11's errors in the words the program has always used, where they can be
+// told apart; CLI11's own text otherwise.
+std::string usageMessage(const CLI::App &app, const CLI::Error &error)
+{
+    if (dynamic_cast<const CLI::ExtrasError *>(&error) && !app.remaining().empty())
+        return "unknown option " + app.remaining().front();
+    if (dynamic_cast<const CLI::ArgumentMismatch *>(&error)) {
+        if (const CLI::Option *option = optionNamedIn(app, error.what())) {
+            if (isFlag(*option))
+                return "option --" + option->get_lnames().front() + " takes no value";
+            return valueMissing(*option);
+        }
+    }
+    return error.what();
+}
+
+// Options with a value take one; a second one is an error, not a choice.
+void refuseRepeatedValues(const CLI::App &app)
+{
+    for (const CLI::Option *option : app.get_options()) {
+        if (option->nonpositional() && !isFlag(*option) && option->count() > 1)
+            throw CLI::ValidationError("option --" + option->get_lnames().front() + " given twice");
+    }
+}
+
+CLI::Option *addValue(CLI::App &app, const std::string &name, std::string &value, const std::string &type,
+                      const std::string &description)
+{
+    // Counting happens in refuseRepeatedValues(), which names the fault.
+    return app.add_option(name, value, description)
+        ->type_name(type)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+} // namespace
+
+void describeOptions(CLI::App &app, DecodeOptions &o)
+{
+    app.name(kDecodeProgram);
+    app.description(kDescription);
+    app.footer(kFooter);
+    app.formatter(std::make_shared<HelpFormatter>());
+    app.set_help_flag(); // --help is an option like the others, printed by the caller
+    app.failure_message(
+        [](const CLI::App *app, const CLI::Error &error) { return usageText(usageMessage(*app, error)); });
+
+    addValue(app, "--t1", o.t1Path, "FILE", "write the T1 records to FILE");
+    addValue(app, "--t2", o.t2Path, "FILE",
+             "write the T2 records to FILE\n"
+             "(\"-\" is standard output; with neither option the T1\n"
+             "records go to standard output)");
+    app.add_flag("--time", o.withTime, "add a first column \"Frame time\" with each frame's time text");
+    app.add_flag("--locale", o.useLocale, "use the decimal separator of the user's locale, not \".\"");
+    app.add_flag("--summary", o.summary,
+                 "print the counts of T1 and T2 frames and of lines with a\n"
+                 "frame tag but the wrong length to standard error");
+    app.add_flag("--partial", o.partial,
+                 "replace the output files even when a log could not be read\n"
+                 "or held a line that is too long (the exit status stays 1)");
+    app.add_flag("--help,-h", o.help, "show this text");
+    app.add_flag("--version", o.version, "show the version");
+    app.add_option("LOG", o.logs, "a log to decode; \"-\" is standard input");
+
+    // "--time=yes" is refused rather than read as a setting.
+    for (CLI::Option *option : app.get_options()) {
+        if (isFlag(*option))
+            option->disable_flag_override();
+    }
+    app.final_callback([&app] { refuseRepeatedValues(app); });
+}
+
+void parseCommandLine(CLI::App &app, int argc, char **argv)
+{
+    // CLI11 reads "--t1=" as "--t1" and takes the next argument as its value:
+    // "--t1= x.log" would turn the log into the output. An empty value is
+    // refused before.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--")
+            break;
+        if (!arg.starts_with("--"))
+            continue;
+        const std::size_t equals = arg.find('=');
+        const CLI::Option *option = longOption(app, arg.substr(2, equals == arg.npos ? arg.npos : equals - 2));
+        if (!option || isFlag(*option))
+            continue;
+        if (equals == arg.npos)
+            ++i; // the value follows, whatever it looks like
+        else if (equals + 1 == arg.size())
+            throw CLI::ValidationError(valueMissing(*option));
+    }
+    app.parse(argc, argv);
+}
+
+std::string usageText(const std::string &message)
+{
+    return std::string(kDecodeProgram) + ": " + message + "\nTry '" + kDecodeProgram +
+           " --help' for more information.\n";
+}
+
+} // namespace halcyra
