@@ -2,18 +2,21 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright (C) 2014-2026 Halcyra ground software contributors
 #
-# ./halcyra.sh run   installs what is missing, builds and starts the decoder
-# ./halcyra.sh test  installs what is missing, builds and runs every test: the
-#                    plain build, the sanitizer build, and a short run of each
-#                    fuzz target
+# ./halcyra.sh run      installs what is missing, builds and starts the decoder
+# ./halcyra.sh package  installs what is missing and builds the Debian package
+#                       build/default/halcyra_<version>_<arch>.deb
+# ./halcyra.sh test     installs what is missing, builds and runs every test:
+#                       the plain build, the sanitizer build, and a short run
+#                       of each fuzz target
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(
     cmake make g++ clang clang-14 libclang-rt-14-dev clang-format pkg-config locales
-    qt6-base-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
+    qt6-base-dev qt6-svg-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
     libgtest-dev libbenchmark-dev libcli11-dev time
     xvfb xauth fonts-dejavu-core fonts-liberation2
+    help2man dpkg-dev file lintian desktop-file-utils appstream
 )
 
 install_missing() {
@@ -38,6 +41,11 @@ run)
     cmake --build --preset default -j"$jobs"
     exec build/default/app/halcyra "${@:2}"
     ;;
+package)
+    install_missing
+    cmake --preset default >/dev/null
+    cmake --build --preset default -j"$jobs" --target package
+    ;;
 test)
     install_missing
     echo "== format check"
@@ -56,7 +64,7 @@ test)
     ctest --preset fuzz -j"$jobs"
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|package|test" >&2
     exit 2
     ;;
 esac

@@ -55,11 +55,8 @@ void drawCubesat(QPainter &p, QPointF centre, double s)
 
 } // namespace
 
-QImage drawWindowIcon(int size)
+void paintWindowIcon(QPainter &p, double size)
 {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QRadialGradient sky(QPointF(size * 0.5, size * 0.5), size * 0.5);
     sky.setColorAt(0, QColor(20, 40, 90));
@@ -68,6 +65,14 @@ QImage drawWindowIcon(int size)
     p.setPen(Qt::NoPen);
     p.drawEllipse(QRectF(1, 1, size - 2, size - 2));
     drawCubesat(p, QPointF(size * 0.5, size * 0.5), size * 0.36);
+}
+
+QImage drawWindowIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    paintWindowIcon(p, size);
     return image;
 }
 

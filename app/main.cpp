@@ -1,17 +1,56 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
+#include "commandline.h"
 #include "mainwindow.h"
 #include "version.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
+namespace {
+
+// Help, version and usage errors go to the terminal; 0, or 2 for an error.
+int answer(const halcyra::CommandLine &line)
+{
+    using Action = halcyra::CommandLine::Action;
+    if (line.action == Action::UsageError) {
+        std::fprintf(stderr, "halcyra: %s\nTry 'halcyra --help' for more information.\n",
+                     line.error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (line.action == Action::Help)
+        std::fputs(halcyra::commandLineUsage(), stdout);
+    else
+        std::printf("halcyra %s\n", halcyra::kVersion);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    // Answered before Qt connects to a display: help2man and the package
+    // checks ask for --help and --version on machines that have none.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    halcyra::CommandLine line = halcyra::parseCommandLine(arguments);
+    if (line.action != halcyra::CommandLine::Action::Run && !line.unknownOption)
+        return answer(line);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Halcyra Telemetry Decoder"));
     QApplication::setApplicationVersion(QString::fromLatin1(halcyra::kVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral(HALCYRA_DESKTOP_ID));
+    // QApplication has taken its own options out; what is left is ours.
+    line = halcyra::parseCommandLine(QCoreApplication::arguments());
+    if (line.action != halcyra::CommandLine::Action::Run)
+        return answer(line);
+
     halcyra::Form1 window;
     window.show();
+    halcyra::openFromCommandLine(window, line);
     return QApplication::exec();
 }

@@ -412,6 +412,12 @@ void Form1::MnuFollowLog_Click()
     follower_->start();
 }
 
+void Form1::Follow_Log()
+{
+    if (!MnuFollowLog->isChecked())
+        MnuFollowLog->trigger();
+}
+
 bool Form1::onLastRecord() const
 {
     return HScroll1->value() == HScroll1->maximum() && !HScroll1->isSliderDown();

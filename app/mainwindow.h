@@ -43,6 +43,8 @@ public:
     // Puts a log file into the log box; a refused file leaves the box as it
     // was and is reported in a message box. True when the file was taken.
     bool Open_Log(const QString &path);
+    // Follows the opened log, as File > Follow Log does.
+    void Follow_Log();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// How the desktop starts the window: its command line, the program's answers
+// without a display, and the scalable icon.
+
+#include "artwork.h"
+#include "commandline.h"
+#include "logfile.h"
+#include "version.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QDir>
+#include <QPainter>
+#include <QProcess>
+#include <QSvgRenderer>
+
+using namespace halcyra;
+using namespace halcyra::test;
+
+Q_DECLARE_METATYPE(halcyra::CommandLine::Action)
+
+class LaunchTest : public QObject, WindowFixture {
+    Q_OBJECT
+
+    // The program run with `arguments` where no window system can be reached:
+    // its exit code, standard output and standard error.
+    struct Run {
+        int code = -1;
+        QString out, err;
+    };
+    static Run runWithoutDisplay(const QStringList &arguments)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(HALCYRA_PROGRAM), arguments);
+        Run run;
+        if (program.waitForFinished(30000) && program.exitStatus() == QProcess::NormalExit)
+            run.code = program.exitCode();
+        run.out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        run.err = QString::fromLocal8Bit(program.readAllStandardError());
+        return run;
+    }
+
+private slots:
+    void cleanup() { window.reset(); }
+
+    void parsesTheCommandLine_data()
+    {
+        using A = CommandLine::Action;
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<A>("action");
+        QTest::addColumn<QString>("log"); // relative to the working folder
+        QTest::addColumn<bool>("follow");
+        QTest::addColumn<bool>("unknownOption");
+        QTest::newRow("nothing: an empty window") << QStringList() << A::Run << QString() << false << false;
+        QTest::newRow("a log, made absolute") << QStringList{"pass.log"} << A::Run << "pass.log" << false << false;
+        QTest::newRow("followed") << QStringList{"--follow", "pass.log"} << A::Run << "pass.log" << true << false;
+        QTest::newRow("a log named like an option, after --")
+            << QStringList{"--", "-pass.log"} << A::Run << "-pass.log" << false << false;
+        QTest::newRow("help before anything else")
+            << QStringList{"pass.log", "--help"} << A::Help << QString() << false << false;
+        QTest::newRow("version") << QStringList{"-v"} << A::Version << QString() << false << false;
+        QTest::newRow("nothing to follow") << QStringList{"--follow"} << A::UsageError << QString() << true << false;
+        QTest::newRow("two logs") << QStringList{"a.log", "b.log"} << A::UsageError << QString() << false << false;
+        QTest::newRow("not ours, perhaps Qt's")
+            << QStringList{"-platform", "offscreen"} << A::UsageError << QString() << false << true;
+    }
+    void parsesTheCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(CommandLine::Action, action);
+        QFETCH(QString, log);
+        QFETCH(bool, follow);
+        QFETCH(bool, unknownOption);
+        const CommandLine line = parseCommandLine(QStringList{QStringLiteral("halcyra")} + arguments);
+        QCOMPARE(line.action, action);
+        QCOMPARE(line.unknownOption, unknownOption);
+        QCOMPARE(line.error.isEmpty(), action != CommandLine::Action::UsageError);
+        if (action == CommandLine::Action::Run) {
+            QCOMPARE(line.log, log.isEmpty() ? QString() : QDir::current().absoluteFilePath(log));
+            QCOMPARE(line.follow, follow);
+        }
+    }
+
+    void opensAndFollowsTheNamedLog()
+    {
+        open();
+        const QByteArray log = "10:15 " + kT1 + "\r\n10:16 " + kT2 + "\r\n";
+        QVERIFY(writeFile(file("pass.log"), log));
+        openFromCommandLine(*window, parseCommandLine({"halcyra", "--follow", file("pass.log")}));
+        QTRY_VERIFY(ui().logFollower()->isFollowing());
+        QVERIFY(ui().MnuFollowLog()->isChecked());
+        QCOMPARE(ui().logFollower()->path(), file("pass.log"));
+        QCOMPARE(ui().Text2()->toPlainText(), QString::fromLatin1(log).replace(QLatin1String("\r\n"), "\n"));
+        QCOMPARE(ui().t1Store().count, 1);
+        QCOMPARE(ui().t2Store().count, 1);
+    }
+
+    void aRefusedLogIsReportedAndTheWindowStaysEmpty()
+    {
+        open();
+        QVERIFY(writeFile(file("pass.log"), QByteArray("10:15 T1\0\0", 10)));
+        MessageBoxAnswer answer;
+        openFromCommandLine(*window, parseCommandLine({"halcyra", "--follow", file("pass.log")}));
+        QTRY_VERIFY(!answer.text.isEmpty());
+        QVERIFY2(
+            answer.text.startsWith(QStringLiteral("Cannot open %1: ").arg(QDir::toNativeSeparators(file("pass.log")))),
+            qPrintable(answer.text));
+        QVERIFY(window->isVisible());
+        QVERIFY(ui().Text2()->toPlainText().isEmpty());
+        QVERIFY(!ui().logFollower()->isFollowing());
+    }
+
+    // help2man and the package checks ask on machines without a display: a
+    // program that connected to one first would abort there.
+    void answersWithoutADisplay()
+    {
+        const Run version = runWithoutDisplay({QStringLiteral("--version")});
+        QCOMPARE(version.code, 0);
+        QCOMPARE(version.out, QStringLiteral("halcyra %1\n").arg(QLatin1String(kVersion)));
+
+        const Run help = runWithoutDisplay({QStringLiteral("--help")});
+        QCOMPARE(help.code, 0);
+        QVERIFY(help.out.startsWith(QStringLiteral("Usage: halcyra [--follow] [LOG]\n")));
+
+        const Run usage = runWithoutDisplay({QStringLiteral("--follow")});
+        QCOMPARE(usage.code, 2);
+        QVERIFY(usage.out.isEmpty());
+        QCOMPARE(usage.err, QStringLiteral("halcyra: --follow needs a LOG to follow\n"
+                                           "Try 'halcyra --help' for more information.\n"));
+    }
+
+    // QSvgGenerator must carry the whole drawing: gradients, pens and the
+    // canvas size, or the desktop shows a different or clipped icon.
+    void theScalableIconIsTheWindowIcon()
+    {
+        QSvgRenderer svg(QStringLiteral(HALCYRA_ICON_DIR "/scalable/apps/halcyra.svg"));
+        QVERIFY(svg.isValid());
+        const QImage drawn = drawWindowIcon(256);
+        QImage rendered(drawn.size(), drawn.format());
+        rendered.fill(Qt::transparent);
+        QPainter p(&rendered);
+        svg.render(&p);
+        p.end();
+        qint64 difference = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QRgb a = drawn.pixel(x, y);
+                const QRgb b = rendered.pixel(x, y);
+                difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                              std::abs(qBlue(a) - qBlue(b)) + std::abs(qAlpha(a) - qAlpha(b));
+            }
+        }
+        // Anti-aliasing differs by a level here and there; a missing part
+        // or a shifted drawing differs by far more.
+        const double perChannel = double(difference) / (4.0 * drawn.width() * drawn.height());
+        QVERIFY2(perChannel < 1.0, qPrintable(QString::number(perChannel)));
+    }
+};
+
+QTEST_MAIN(LaunchTest)
+#include "launch_test.moc"

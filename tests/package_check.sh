@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2014-2026 Halcyra ground software contributors
+#
+# The Debian package of a build tree, checked as a user's machine sees it:
+#   package_check.sh build|lintian|contents BUILD_DIR OUT_DIR VERSION APP_ID
+# "build" makes OUT_DIR/halcyra_VERSION_ARCH.deb with CPack; the others check
+# it. Nothing is installed into the system: "contents" unpacks into a
+# temporary folder.
+set -euo pipefail
+
+mode=$1 build=$2 out=$3 version=$4 app_id=$5
+deb=$out/halcyra_${version}_$(dpkg --print-architecture).deb
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+case $mode in
+build)
+    rm -rf "$out"
+    cpack --config "$build/CPackConfig.cmake" -B "$out"
+    [ -f "$deb" ] || fail "CPack did not write $deb"
+    ;;
+
+lintian)
+    lintian --fail-on error,warning --display-info "$deb"
+    ;;
+
+contents)
+    root=$(mktemp -d)
+    trap 'rm -rf "$root"' EXIT
+
+    # Every file the package holds, and nothing else: a forgotten install
+    # rule or a test program installed by mistake both show here.
+    expected=(
+        usr/bin/halcyra
+        usr/bin/halcyra-decode
+        "usr/share/applications/$app_id.desktop"
+        "usr/share/metainfo/$app_id.metainfo.xml"
+        usr/share/icons/hicolor/scalable/apps/halcyra.svg
+        usr/share/man/man1/halcyra.1.gz
+        usr/share/man/man1/halcyra-decode.1.gz
+        usr/share/doc/halcyra/copyright
+        usr/share/doc/halcyra/changelog.gz
+    )
+    for size in 16 22 24 32 48 64 128 256; do
+        expected+=("usr/share/icons/hicolor/${size}x${size}/apps/halcyra.png")
+    done
+    diff -u <(printf '%s\n' "${expected[@]}" | sort) \
+        <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | sort) ||
+        fail "the package's files differ from the expected list (- expected, + packaged)"
+
+    dpkg-deb -x "$deb" "$root"
+
+    # Where no window system can be reached, as on a build machine.
+    for program in halcyra halcyra-decode; do
+        printed=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/$program" --version) ||
+            fail "$program --version failed"
+        [ "$printed" = "$program $version" ] || fail "$program --version printed \"$printed\", not \"$program $version\""
+    done
+
+    desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
+    grep -qx 'Exec=halcyra %f' "$root/usr/share/applications/$app_id.desktop" || fail "the desktop entry does not run halcyra %f"
+    appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml"
+    # The metainfo together with the desktop entry and icons it refers to.
+    appstreamcli validate-tree --no-net "$root"
+
+    # The release notes and the changelog describe this version.
+    release=$(grep -o -m1 '<release version="[^"]*"' "$root/usr/share/metainfo/$app_id.metainfo.xml" | cut -d'"' -f2)
+    [ "$release" = "$version" ] || fail "the newest release in the metainfo is $release, not $version"
+    entry=$(zcat "$root/usr/share/doc/halcyra/changelog.gz" | head -n1)
+    [[ $entry == "halcyra ($version) "* ]] || fail "the changelog starts with \"$entry\", not version $version"
+
+    # Each man page is that of the packaged program: its version, and every
+    # option its --help names.
+    for program in halcyra halcyra-decode; do
+        page=$(zcat "$root/usr/share/man/man1/$program.1.gz" | sed 's/\\-/-/g')
+        grep -q "^\.TH .*\"$program $version\"" <<<"$page" || fail "$program(1) is not of version $version"
+        for option in $("$root/usr/bin/$program" --help | grep -o -- '--[a-z0-9][a-z0-9-]*' | sort -u); do
+            grep -q -- "$option" <<<"$page" || fail "$program(1) does not mention $option"
+        done
+    done
+    echo "package contents: all checks passed"
+    ;;
+
+*)
+    echo "usage: $0 build|lintian|contents BUILD_DIR OUT_DIR VERSION APP_ID" >&2
+    exit 2
+    ;;
+esac
