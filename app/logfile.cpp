@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace halcyra {
@@ -24,6 +26,7 @@ constexpr qint64 kMissingGraceMs = 500;
 // A file truncated and written again between two looks has the same inode
 // and may have grown: its bytes before the old end tell it apart.
 constexpr qsizetype kTailBytes = 64;
+constexpr qint64 kReadChunk = 64 * 1024;
 
 QByteArray tailOf(const QString &text)
 {
@@ -85,9 +88,16 @@ LogRead readLogFile(const QString &path, qint64 limit)
         r.reason = QStringLiteral("it is larger than %1").arg(sizeText(limit));
         return r;
     }
-    // One byte more than the size seen tells a file that grew past the limit
-    // while being read.
-    const QByteArray bytes = file.read(r.stamp.size + 1);
+    // To the end, not to the size seen: pseudo-files (/proc) report none, and
+    // a file may grow while it is read. One byte beyond the limit tells a file
+    // that is too large.
+    QByteArray bytes = file.read(std::min(r.stamp.size, limit) + 1);
+    while (bytes.size() <= limit && file.error() == QFileDevice::NoError) {
+        const QByteArray more = file.read(std::min(kReadChunk, limit + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         r.reason = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
         return r;

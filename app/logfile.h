@@ -39,9 +39,10 @@ struct LogRead {
     FileStamp stamp;
 };
 
-// Reads a whole log for the log box. Refuses what is not a regular file, what
-// cannot be read, what is larger than `limit` and what holds NUL bytes (not a
-// text log: a binary file, a UTF-16 text).
+// Reads a whole log for the log box, to its end rather than to the size the
+// file reports (pseudo-files report none). Refuses what is not a regular file,
+// what cannot be read, what is larger than `limit` and what holds NUL bytes
+// (not a text log: a binary file, a UTF-16 text).
 LogRead readLogFile(const QString &path, qint64 limit = kLogSizeLimit);
 
 // The local file a drag carries, when it carries exactly one; otherwise empty.

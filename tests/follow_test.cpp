@@ -237,6 +237,16 @@ private slots:
         QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT2, 1)));
     }
 
+    void pseudoFilesAreReadToTheEnd()
+    {
+        // /proc reports a size of 0 for text it makes up as it is read.
+        const LogRead r = readLogFile(QStringLiteral("/proc/self/status"));
+        QVERIFY2(r.text.startsWith(QStringLiteral("Name:")) && r.text.endsWith(QLatin1Char('\n')), qPrintable(r.text));
+        QCOMPARE(r.stamp.size, r.text.size());
+        QCOMPARE(readLogFile(QStringLiteral("/proc/self/status"), 100).reason,
+                 QStringLiteral("it is larger than 100 bytes"));
+    }
+
     void withoutNotificationThePollReadsTheFile()
     {
         openLog(frames(kT1, 1));
