@@ -27,10 +27,39 @@ constexpr qint64 kMissingGraceMs = 500;
 // and may have grown: its bytes before the old end tell it apart.
 constexpr qsizetype kTailBytes = 64;
 constexpr qint64 kReadChunk = 64 * 1024;
+static_assert(kLineLengthLimit == 1 << 20, "the messages name the limit");
 
 QByteArray tailOf(const QString &text)
 {
     return text.right(kTailBytes).toLatin1();
+}
+
+std::string_view view(const QByteArray &bytes)
+{
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// The longest line of `text`, whose first line continues one of `open`
+// bytes, and the length of its last line while it has no line end.
+struct LineLengths {
+    qint64 longest = 0;
+    qint64 last = 0;
+};
+LineLengths lineLengths(std::string_view text, qint64 open = 0)
+{
+    LineLengths r;
+    const std::string_view rest = forEachCompleteLine(text, [&](std::string_view line) {
+        r.longest = std::max(r.longest, open + static_cast<qint64>(line.size()));
+        open = 0;
+    });
+    r.last = open + static_cast<qint64>(rest.size());
+    r.longest = std::max(r.longest, r.last);
+    return r;
+}
+
+qint64 lastLineLength(const QString &text)
+{
+    return text.size() - 1 - std::max(text.lastIndexOf(QLatin1Char('\n')), text.lastIndexOf(QLatin1Char('\r')));
 }
 
 FileStamp stampOf(const struct stat &st)
@@ -110,6 +139,10 @@ LogRead readLogFile(const QString &path, qint64 limit)
         r.reason = QStringLiteral("it holds NUL bytes, so it is not a text log");
         return r;
     }
+    if (lineLengths(view(bytes)).longest > kLineLengthLimit) {
+        r.reason = QStringLiteral("it holds a line longer than 1 MiB");
+        return r;
+    }
     // What follows is read from the end of what was read, not from the size
     // seen before reading.
     r.stamp.size = bytes.size();
@@ -145,9 +178,7 @@ void LogFollower::setFile(const QString &path, const LogRead &read)
     if (!watcher_.files().isEmpty())
         watcher_.removePaths(watcher_.files());
     path_ = path;
-    stamp_ = read.stamp;
-    lineEnds_.reset(read.text.endsWith(QLatin1Char('\r')));
-    tail_ = tailOf(read.text);
+    takeOver(read);
     missingFor_.invalidate();
     if (following_)
         watchPath();
@@ -265,9 +296,15 @@ void LogFollower::check()
         finish(native() + QStringLiteral(" now holds NUL bytes, so it is no longer a text log"));
         return;
     }
+    const LineLengths lines = lineLengths(view(bytes), lastLine_);
+    if (lines.longest > kLineLengthLimit) {
+        finish(native() + QStringLiteral(" now holds a line longer than 1 MiB"));
+        return;
+    }
     stamp_.size += bytes.size();
+    lastLine_ = lines.last;
     tail_ = read.right(kTailBytes);
-    const std::string_view text = lineEnds_.take(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    const std::string_view text = lineEnds_.take(view(bytes));
     if (!text.empty())
         emit appended(QString::fromLatin1(text.data(), qsizetype(text.size())));
 }
@@ -283,10 +320,16 @@ void LogFollower::reload()
         finish(native() + QStringLiteral(": ") + r.reason);
         return;
     }
-    stamp_ = r.stamp;
-    lineEnds_.reset(r.text.endsWith(QLatin1Char('\r')));
-    tail_ = tailOf(r.text);
+    takeOver(r);
     emit reloaded(r.text);
+}
+
+void LogFollower::takeOver(const LogRead &read)
+{
+    stamp_ = read.stamp;
+    lineEnds_.reset(read.text.endsWith(QLatin1Char('\r')));
+    tail_ = tailOf(read.text);
+    lastLine_ = lastLineLength(read.text);
 }
 
 } // namespace halcyra

@@ -18,6 +18,9 @@ namespace halcyra {
 // The largest log the window takes: far beyond any pass (a full day of
 // frames is a few MB), small enough that each re-parse stays quick.
 inline constexpr qint64 kLogSizeLimit = 50LL * 1024 * 1024;
+// The longest line the window takes, as the batch decoder: laid out in the
+// log box, a log without line ends would hold up the window for seconds.
+inline constexpr qint64 kLineLengthLimit = 1 << 20;
 
 // Which file, and how much of it, the log box holds. Device and inode tell a
 // file that was replaced (log rotation) from one that only grew.
@@ -41,8 +44,9 @@ struct LogRead {
 
 // Reads a whole log for the log box, to its end rather than to the size the
 // file reports (pseudo-files report none). Refuses what is not a regular file,
-// what cannot be read, what is larger than `limit` and what holds NUL bytes
-// (not a text log: a binary file, a UTF-16 text).
+// what cannot be read, what is larger than `limit`, what holds NUL bytes (not
+// a text log: a binary file, a UTF-16 text) and what holds a line longer than
+// kLineLengthLimit.
 LogRead readLogFile(const QString &path, qint64 limit = kLogSizeLimit);
 
 // The local file a drag carries, when it carries exactly one; otherwise empty.
@@ -80,6 +84,7 @@ private:
     void finish(const QString &reason);
     void missing();
     void reload();
+    void takeOver(const LogRead &read);
     void watchPath();
     QString native() const;
 
@@ -89,6 +94,7 @@ private:
     bool notifications_ = true;
     LineEndJoin lineEnds_; // a CR LF split between two writes is one line end
     QByteArray tail_;      // the file's last bytes handed over, to tell a file rewritten in place
+    qint64 lastLine_ = 0;  // length of the last line handed over while it has no line end
     QElapsedTimer missingFor_;
     QFileSystemWatcher watcher_;
     QTimer poll_;

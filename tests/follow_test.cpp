@@ -247,6 +247,30 @@ private slots:
                  QStringLiteral("it is larger than 100 bytes"));
     }
 
+    void aLineLongerThan1MiBIsRefused()
+    {
+        const QByteArray mib(1 << 20, 'x');
+        openLog(frames(kT1, 1));
+        const QString other = file("other.log");
+        QVERIFY(writeFile(other, mib + "\r\n" + mib)); // two lines of 1 MiB, as the batch decoder takes them
+        QCOMPARE(readLogFile(other).reason, QString());
+        QVERIFY(writeFile(other, frames(kT1, 1) + mib + "x"));
+        MessageBoxAnswer answer;
+        QVERIFY(!window->Open_Log(other));
+        QCOMPARE(
+            answer.text,
+            QStringLiteral("Cannot open %1: it holds a line longer than 1 MiB.").arg(QDir::toNativeSeparators(other)));
+        // A followed log whose last line grows beyond it over several writes.
+        follow();
+        QVERIFY(append("10:15 T1"));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 1) + "10:15 T1"));
+        QVERIFY(append(mib));
+        QTRY_VERIFY(!ui().MnuFollowLog()->isChecked());
+        QCOMPARE(ui().Label3()->text(), QStringLiteral("Following stopped: %1 now holds a line longer than 1 MiB")
+                                            .arg(QDir::toNativeSeparators(path)));
+        QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 1) + "10:15 T1"));
+    }
+
     void withoutNotificationThePollReadsTheFile()
     {
         openLog(frames(kT1, 1));
