@@ -24,15 +24,11 @@ constexpr int kPollMs = 1000;
 // that stays away this long has gone.
 constexpr qint64 kMissingGraceMs = 500;
 // A file truncated and written again between two looks has the same inode
-// and may have grown: its bytes before the old end tell it apart.
-constexpr qsizetype kTailBytes = 64;
+// and may have grown: its first and last bytes handed over tell it apart. A
+// rewritten log (time stamps, counters) does not match 4 KiB of each by chance.
+constexpr qsizetype kSampleBytes = 4096;
 constexpr qint64 kReadChunk = 64 * 1024;
 static_assert(kLineLengthLimit == 1 << 20, "the messages name the limit");
-
-QByteArray tailOf(const QString &text)
-{
-    return text.right(kTailBytes).toLatin1();
-}
 
 std::string_view view(const QByteArray &bytes)
 {
@@ -70,6 +66,7 @@ FileStamp stampOf(const struct stat &st)
     s.device = static_cast<quint64>(st.st_dev);
     s.inode = static_cast<quint64>(st.st_ino);
     s.size = static_cast<qint64>(st.st_size);
+    s.changed = static_cast<qint64>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     return s;
 }
 
@@ -112,15 +109,15 @@ LogRead readLogFile(const QString &path, qint64 limit)
         r.reason = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
         return r;
     }
-    r.stamp = stampOf(file);
-    if (r.stamp.size > limit) {
+    const qint64 seen = stampOf(file).size;
+    if (seen > limit) {
         r.reason = QStringLiteral("it is larger than %1").arg(sizeText(limit));
         return r;
     }
     // To the end, not to the size seen: pseudo-files (/proc) report none, and
     // a file may grow while it is read. One byte beyond the limit tells a file
     // that is too large.
-    QByteArray bytes = file.read(std::min(r.stamp.size, limit) + 1);
+    QByteArray bytes = file.read(std::min(seen, limit) + 1);
     while (bytes.size() <= limit && file.error() == QFileDevice::NoError) {
         const QByteArray more = file.read(std::min(kReadChunk, limit + 1 - bytes.size()));
         if (more.isEmpty())
@@ -144,7 +141,8 @@ LogRead readLogFile(const QString &path, qint64 limit)
         return r;
     }
     // What follows is read from the end of what was read, not from the size
-    // seen before reading.
+    // seen before reading; and a change seen later is one after the reading.
+    r.stamp = stampOf(file);
     r.stamp.size = bytes.size();
     r.text = QString::fromLatin1(bytes);
     return r;
@@ -258,12 +256,13 @@ void LogFollower::check()
         reload();
         return;
     }
-    if (now.size == stamp_.size)
-        return;
 
+    // Read also when the size is the same: a file rewritten to its old size
+    // is told by its bytes.
     QFile file(path_);
+    const auto cannotRead = [&] { finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString())); };
     if (!file.open(QIODevice::ReadOnly)) {
-        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
+        cannotRead();
         return;
     }
     const FileStamp opened = stampOf(file);
@@ -275,23 +274,26 @@ void LogFollower::check()
         finish(native() + QStringLiteral(" has grown beyond %1").arg(sizeText(kLogSizeLimit)));
         return;
     }
+    const QByteArray head = file.read(head_.size());
     const qint64 from = stamp_.size - tail_.size();
-    if (!file.seek(from)) {
-        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
-        return;
-    }
-    const QByteArray read = file.read(opened.size - from);
+    QByteArray read;
+    if (file.error() == QFileDevice::NoError && file.seek(from))
+        read = file.read(opened.size - from);
     if (file.error() != QFileDevice::NoError) {
-        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
+        cannotRead();
         return;
     }
-    if (!read.startsWith(tail_)) {
+    if (head != head_ || !read.startsWith(tail_)) {
         reload();
         return;
     }
     const QByteArray bytes = read.sliced(tail_.size());
-    if (bytes.isEmpty())
+    if (bytes.isEmpty()) {
+        // Written to without growing: rewritten in place, where its ends are alike.
+        if (opened.changed != stamp_.changed)
+            reload();
         return;
+    }
     if (holdsNul(bytes)) {
         finish(native() + QStringLiteral(" now holds NUL bytes, so it is no longer a text log"));
         return;
@@ -302,8 +304,10 @@ void LogFollower::check()
         return;
     }
     stamp_.size += bytes.size();
+    stamp_.changed = opened.changed;
     lastLine_ = lines.last;
-    tail_ = read.right(kTailBytes);
+    head_ += bytes.left(kSampleBytes - head_.size());
+    tail_ = read.right(kSampleBytes);
     const std::string_view text = lineEnds_.take(view(bytes));
     if (!text.empty())
         emit appended(QString::fromLatin1(text.data(), qsizetype(text.size())));
@@ -328,7 +332,8 @@ void LogFollower::takeOver(const LogRead &read)
 {
     stamp_ = read.stamp;
     lineEnds_.reset(read.text.endsWith(QLatin1Char('\r')));
-    tail_ = tailOf(read.text);
+    head_ = read.text.left(kSampleBytes).toLatin1();
+    tail_ = read.text.right(kSampleBytes).toLatin1();
     lastLine_ = lastLineLength(read.text);
 }
 

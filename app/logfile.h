@@ -30,6 +30,7 @@ struct FileStamp {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 size = 0;
+    qint64 changed = 0; // status change time in ns: any write, also one that leaves the size
 
     bool sameFile(const FileStamp &o) const { return device == o.device && inode == o.inode; }
 };
@@ -93,8 +94,11 @@ private:
     bool following_ = false;
     bool notifications_ = true;
     LineEndJoin lineEnds_; // a CR LF split between two writes is one line end
-    QByteArray tail_;      // the file's last bytes handed over, to tell a file rewritten in place
-    qint64 lastLine_ = 0;  // length of the last line handed over while it has no line end
+    // The first and the last bytes handed over: a file rewritten in place, even
+    // to its old size or longer, no longer holds them.
+    QByteArray head_;
+    QByteArray tail_;
+    qint64 lastLine_ = 0; // length of the last line handed over while it has no line end
     QElapsedTimer missingFor_;
     QFileSystemWatcher watcher_;
     QTimer poll_;

@@ -271,6 +271,28 @@ private slots:
         QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 1) + "10:15 T1"));
     }
 
+    void aRewrittenFileIsReadAgainWhateverItsSize()
+    {
+        openLog(frames(kT1, 3));
+        follow();
+        // Truncated and written longer before the next look; its lines are
+        // alike, so the bytes at the old end are what they were.
+        const QByteArray rewritten = "10:16 " + kT1 + "\r\n" + frames(kT1, 3);
+        QVERIFY(writeFile(path, rewritten));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(rewritten));
+        // Rewritten to the same size.
+        QVERIFY(writeFile(path, frames(kT1, 4)));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 4)));
+        // Rewritten to the same size with 4 KiB at each end as they were: it
+        // was written to, in a later tick of the file system's clock.
+        QVERIFY(append(frames(kT1, 66)));
+        QTRY_COMPARE(ui().t1Store().count, 70);
+        QTest::qWait(50);
+        const QByteArray middle = frames(kT1, 35) + "10:16 " + kT1 + "\r\n" + frames(kT1, 34);
+        QVERIFY(writeFile(path, middle));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(middle));
+    }
+
     void withoutNotificationThePollReadsTheFile()
     {
         openLog(frames(kT1, 1));
