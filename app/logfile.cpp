@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace halcyra {
@@ -22,12 +24,38 @@ constexpr int kPollMs = 1000;
 // that stays away this long has gone.
 constexpr qint64 kMissingGraceMs = 500;
 // A file truncated and written again between two looks has the same inode
-// and may have grown: its bytes before the old end tell it apart.
-constexpr qsizetype kTailBytes = 64;
+// and may have grown: its first and last bytes handed over tell it apart. A
+// rewritten log (time stamps, counters) does not match 4 KiB of each by chance.
+constexpr qsizetype kSampleBytes = 4096;
+constexpr qint64 kReadChunk = 64 * 1024;
+static_assert(kLineLengthLimit == 1 << 20, "the messages name the limit");
 
-QByteArray tailOf(const QString &text)
+std::string_view view(const QByteArray &bytes)
 {
-    return text.right(kTailBytes).toLatin1();
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// The longest line of `text`, whose first line continues one of `open`
+// bytes, and the length of its last line while it has no line end.
+struct LineLengths {
+    qint64 longest = 0;
+    qint64 last = 0;
+};
+LineLengths lineLengths(std::string_view text, qint64 open = 0)
+{
+    LineLengths r;
+    const std::string_view rest = forEachCompleteLine(text, [&](std::string_view line) {
+        r.longest = std::max(r.longest, open + static_cast<qint64>(line.size()));
+        open = 0;
+    });
+    r.last = open + static_cast<qint64>(rest.size());
+    r.longest = std::max(r.longest, r.last);
+    return r;
+}
+
+qint64 lastLineLength(const QString &text)
+{
+    return text.size() - 1 - std::max(text.lastIndexOf(QLatin1Char('\n')), text.lastIndexOf(QLatin1Char('\r')));
 }
 
 FileStamp stampOf(const struct stat &st)
@@ -38,6 +66,7 @@ FileStamp stampOf(const struct stat &st)
     s.device = static_cast<quint64>(st.st_dev);
     s.inode = static_cast<quint64>(st.st_ino);
     s.size = static_cast<qint64>(st.st_size);
+    s.changed = static_cast<qint64>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     return s;
 }
 
@@ -80,14 +109,21 @@ LogRead readLogFile(const QString &path, qint64 limit)
         r.reason = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
         return r;
     }
-    r.stamp = stampOf(file);
-    if (r.stamp.size > limit) {
+    const qint64 seen = stampOf(file).size;
+    if (seen > limit) {
         r.reason = QStringLiteral("it is larger than %1").arg(sizeText(limit));
         return r;
     }
-    // One byte more than the size seen tells a file that grew past the limit
-    // while being read.
-    const QByteArray bytes = file.read(r.stamp.size + 1);
+    // To the end, not to the size seen: pseudo-files (/proc) report none, and
+    // a file may grow while it is read. One byte beyond the limit tells a file
+    // that is too large.
+    QByteArray bytes = file.read(std::min(seen, limit) + 1);
+    while (bytes.size() <= limit && file.error() == QFileDevice::NoError) {
+        const QByteArray more = file.read(std::min(kReadChunk, limit + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         r.reason = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
         return r;
@@ -100,8 +136,13 @@ LogRead readLogFile(const QString &path, qint64 limit)
         r.reason = QStringLiteral("it holds NUL bytes, so it is not a text log");
         return r;
     }
+    if (lineLengths(view(bytes)).longest > kLineLengthLimit) {
+        r.reason = QStringLiteral("it holds a line longer than 1 MiB");
+        return r;
+    }
     // What follows is read from the end of what was read, not from the size
-    // seen before reading.
+    // seen before reading; and a change seen later is one after the reading.
+    r.stamp = stampOf(file);
     r.stamp.size = bytes.size();
     r.text = QString::fromLatin1(bytes);
     return r;
@@ -135,9 +176,7 @@ void LogFollower::setFile(const QString &path, const LogRead &read)
     if (!watcher_.files().isEmpty())
         watcher_.removePaths(watcher_.files());
     path_ = path;
-    stamp_ = read.stamp;
-    lineEnds_.reset(read.text.endsWith(QLatin1Char('\r')));
-    tail_ = tailOf(read.text);
+    takeOver(read);
     missingFor_.invalidate();
     if (following_)
         watchPath();
@@ -217,12 +256,13 @@ void LogFollower::check()
         reload();
         return;
     }
-    if (now.size == stamp_.size)
-        return;
 
+    // Read also when the size is the same: a file rewritten to its old size
+    // is told by its bytes.
     QFile file(path_);
+    const auto cannotRead = [&] { finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString())); };
     if (!file.open(QIODevice::ReadOnly)) {
-        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
+        cannotRead();
         return;
     }
     const FileStamp opened = stampOf(file);
@@ -234,30 +274,41 @@ void LogFollower::check()
         finish(native() + QStringLiteral(" has grown beyond %1").arg(sizeText(kLogSizeLimit)));
         return;
     }
+    const QByteArray head = file.read(head_.size());
     const qint64 from = stamp_.size - tail_.size();
-    if (!file.seek(from)) {
-        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
-        return;
-    }
-    const QByteArray read = file.read(opened.size - from);
+    QByteArray read;
+    if (file.error() == QFileDevice::NoError && file.seek(from))
+        read = file.read(opened.size - from);
     if (file.error() != QFileDevice::NoError) {
-        finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString()));
+        cannotRead();
         return;
     }
-    if (!read.startsWith(tail_)) {
+    if (head != head_ || !read.startsWith(tail_)) {
         reload();
         return;
     }
     const QByteArray bytes = read.sliced(tail_.size());
-    if (bytes.isEmpty())
+    if (bytes.isEmpty()) {
+        // Written to without growing: rewritten in place, where its ends are alike.
+        if (opened.changed != stamp_.changed)
+            reload();
         return;
+    }
     if (holdsNul(bytes)) {
         finish(native() + QStringLiteral(" now holds NUL bytes, so it is no longer a text log"));
         return;
     }
+    const LineLengths lines = lineLengths(view(bytes), lastLine_);
+    if (lines.longest > kLineLengthLimit) {
+        finish(native() + QStringLiteral(" now holds a line longer than 1 MiB"));
+        return;
+    }
     stamp_.size += bytes.size();
-    tail_ = read.right(kTailBytes);
-    const std::string_view text = lineEnds_.take(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    stamp_.changed = opened.changed;
+    lastLine_ = lines.last;
+    head_ += bytes.left(kSampleBytes - head_.size());
+    tail_ = read.right(kSampleBytes);
+    const std::string_view text = lineEnds_.take(view(bytes));
     if (!text.empty())
         emit appended(QString::fromLatin1(text.data(), qsizetype(text.size())));
 }
@@ -273,10 +324,17 @@ void LogFollower::reload()
         finish(native() + QStringLiteral(": ") + r.reason);
         return;
     }
-    stamp_ = r.stamp;
-    lineEnds_.reset(r.text.endsWith(QLatin1Char('\r')));
-    tail_ = tailOf(r.text);
+    takeOver(r);
     emit reloaded(r.text);
+}
+
+void LogFollower::takeOver(const LogRead &read)
+{
+    stamp_ = read.stamp;
+    lineEnds_.reset(read.text.endsWith(QLatin1Char('\r')));
+    head_ = read.text.left(kSampleBytes).toLatin1();
+    tail_ = read.text.right(kSampleBytes).toLatin1();
+    lastLine_ = lastLineLength(read.text);
 }
 
 } // namespace halcyra

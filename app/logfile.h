@@ -18,6 +18,9 @@ namespace halcyra {
 // The largest log the window takes: far beyond any pass (a full day of
 // frames is a few MB), small enough that each re-parse stays quick.
 inline constexpr qint64 kLogSizeLimit = 50LL * 1024 * 1024;
+// The longest line the window takes, as the batch decoder: laid out in the
+// log box, a log without line ends would hold up the window for seconds.
+inline constexpr qint64 kLineLengthLimit = 1 << 20;
 
 // Which file, and how much of it, the log box holds. Device and inode tell a
 // file that was replaced (log rotation) from one that only grew.
@@ -27,6 +30,7 @@ struct FileStamp {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 size = 0;
+    qint64 changed = 0; // status change time in ns: any write, also one that leaves the size
 
     bool sameFile(const FileStamp &o) const { return device == o.device && inode == o.inode; }
 };
@@ -39,9 +43,11 @@ struct LogRead {
     FileStamp stamp;
 };
 
-// Reads a whole log for the log box. Refuses what is not a regular file, what
-// cannot be read, what is larger than `limit` and what holds NUL bytes (not a
-// text log: a binary file, a UTF-16 text).
+// Reads a whole log for the log box, to its end rather than to the size the
+// file reports (pseudo-files report none). Refuses what is not a regular file,
+// what cannot be read, what is larger than `limit`, what holds NUL bytes (not
+// a text log: a binary file, a UTF-16 text) and what holds a line longer than
+// kLineLengthLimit.
 LogRead readLogFile(const QString &path, qint64 limit = kLogSizeLimit);
 
 // The local file a drag carries, when it carries exactly one; otherwise empty.
@@ -79,6 +85,7 @@ private:
     void finish(const QString &reason);
     void missing();
     void reload();
+    void takeOver(const LogRead &read);
     void watchPath();
     QString native() const;
 
@@ -87,7 +94,11 @@ private:
     bool following_ = false;
     bool notifications_ = true;
     LineEndJoin lineEnds_; // a CR LF split between two writes is one line end
-    QByteArray tail_;      // the file's last bytes handed over, to tell a file rewritten in place
+    // The first and the last bytes handed over: a file rewritten in place, even
+    // to its old size or longer, no longer holds them.
+    QByteArray head_;
+    QByteArray tail_;
+    qint64 lastLine_ = 0; // length of the last line handed over while it has no line end
     QElapsedTimer missingFor_;
     QFileSystemWatcher watcher_;
     QTimer poll_;

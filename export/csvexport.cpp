@@ -19,14 +19,22 @@ ExportResult writeCsvFile(const QString &path, const RecordStore &t1Store, char 
 
     ExportResult result;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a buffered text that the disk takes only in part would be
+    // committed as if it were whole.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         result.error = file.errorString();
         return result;
     }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        result.error = file.errorString();
-        file.cancelWriting();
-        return result;
+    // A nearly full disk takes what fits without complaint; asked for the
+    // rest, the system says why it cannot.
+    for (std::size_t done = 0; done < text.size();) {
+        const qint64 n = file.write(text.data() + done, static_cast<qint64>(text.size() - done));
+        if (n <= 0) {
+            result.error = file.errorString();
+            file.cancelWriting();
+            return result;
+        }
+        done += static_cast<std::size_t>(n);
     }
     if (!file.commit()) {
         result.error = file.errorString();

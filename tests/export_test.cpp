@@ -13,6 +13,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using namespace halcyra;
 using namespace halcyra::test;
 
@@ -105,15 +109,33 @@ private slots:
     {
         open();
         paste(kT1);
+        const QString failed = QDir::toNativeSeparators(csvPath()) + QStringLiteral(" could not be written: ");
         QVERIFY(QDir().mkdir(csvPath())); // a folder where the file should go
         ui().WriteCSVFile()->trigger();
-        const QString status = ui().Label3()->text();
-        QVERIFY2(status.startsWith(QDir::toNativeSeparators(csvPath()) + QStringLiteral(" could not be written: ")),
-                 qPrintable(status));
+        QVERIFY2(ui().Label3()->text().startsWith(failed), qPrintable(ui().Label3()->text()));
         QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList()); // no half-written file
         // The store and the view stay as they were.
         QCOMPARE(ui().t1Store().count, 1);
         QVERIFY(!ui().Text1(1)->text().isEmpty());
+
+        // A file size limit stops a write as a full disk does: the system takes
+        // what fits, then refuses the rest and says why. Files of 9 and 27 kB,
+        // within and beyond what a buffered write holds back.
+        QVERIFY(QDir().rmdir(csvPath()) && writeFile(csvPath(), "old"));
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const rlimit small{4096, saved.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        for (int frames : {100, 300}) {
+            paste((kT1 + '\n').repeated(frames));
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+            ui().WriteCSVFile()->trigger();
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+            QCOMPARE(ui().Label3()->text(), failed + QStringLiteral("File too large"));
+            QCOMPARE(readFile(csvPath()), QByteArray("old"));
+            QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList{QLatin1String(kCsvFileName)});
+        }
+        std::signal(SIGXFSZ, SIG_DFL);
     }
 
     void screenshotSavesTheClientAreaAndStartsTheConverter_data()

@@ -237,6 +237,62 @@ private slots:
         QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT2, 1)));
     }
 
+    void pseudoFilesAreReadToTheEnd()
+    {
+        // /proc reports a size of 0 for text it makes up as it is read.
+        const LogRead r = readLogFile(QStringLiteral("/proc/self/status"));
+        QVERIFY2(r.text.startsWith(QStringLiteral("Name:")) && r.text.endsWith(QLatin1Char('\n')), qPrintable(r.text));
+        QCOMPARE(r.stamp.size, r.text.size());
+        QCOMPARE(readLogFile(QStringLiteral("/proc/self/status"), 100).reason,
+                 QStringLiteral("it is larger than 100 bytes"));
+    }
+
+    void aLineLongerThan1MiBIsRefused()
+    {
+        const QByteArray mib(1 << 20, 'x');
+        openLog(frames(kT1, 1));
+        const QString other = file("other.log");
+        QVERIFY(writeFile(other, mib + "\r\n" + mib)); // two lines of 1 MiB, as the batch decoder takes them
+        QCOMPARE(readLogFile(other).reason, QString());
+        QVERIFY(writeFile(other, frames(kT1, 1) + mib + "x"));
+        MessageBoxAnswer answer;
+        QVERIFY(!window->Open_Log(other));
+        QCOMPARE(
+            answer.text,
+            QStringLiteral("Cannot open %1: it holds a line longer than 1 MiB.").arg(QDir::toNativeSeparators(other)));
+        // A followed log whose last line grows beyond it over several writes.
+        follow();
+        QVERIFY(append("10:15 T1"));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 1) + "10:15 T1"));
+        QVERIFY(append(mib));
+        QTRY_VERIFY(!ui().MnuFollowLog()->isChecked());
+        QCOMPARE(ui().Label3()->text(), QStringLiteral("Following stopped: %1 now holds a line longer than 1 MiB")
+                                            .arg(QDir::toNativeSeparators(path)));
+        QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 1) + "10:15 T1"));
+    }
+
+    void aRewrittenFileIsReadAgainWhateverItsSize()
+    {
+        openLog(frames(kT1, 3));
+        follow();
+        // Truncated and written longer before the next look; its lines are
+        // alike, so the bytes at the old end are what they were.
+        const QByteArray rewritten = "10:16 " + kT1 + "\r\n" + frames(kT1, 3);
+        QVERIFY(writeFile(path, rewritten));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(rewritten));
+        // Rewritten to the same size.
+        QVERIFY(writeFile(path, frames(kT1, 4)));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 4)));
+        // Rewritten to the same size with 4 KiB at each end as they were: it
+        // was written to, in a later tick of the file system's clock.
+        QVERIFY(append(frames(kT1, 66)));
+        QTRY_COMPARE(ui().t1Store().count, 70);
+        QTest::qWait(50);
+        const QByteArray middle = frames(kT1, 35) + "10:16 " + kT1 + "\r\n" + frames(kT1, 34);
+        QVERIFY(writeFile(path, middle));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(middle));
+    }
+
     void withoutNotificationThePollReadsTheFile()
     {
         openLog(frames(kT1, 1));
