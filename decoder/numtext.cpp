@@ -3,7 +3,6 @@
 
 #include "numtext.h"
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -233,24 +232,33 @@ std::size_t formatTwoDecimals(double value, char decimalSeparator, char *out)
 {
     if (!std::isfinite(value))
         return nonFinite(value, out);
+    const double magnitude = std::fabs(value);
     // Values beyond the fixed form's reach are not telemetry; show them generally.
-    if (std::fabs(value) >= 1e15)
+    if (magnitude >= 1e15)
         return formatGeneral(value, decimalSeparator, out);
-    char buffer[kNumberTextCapacity];
-    auto res = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
-    std::size_t n = static_cast<std::size_t>(res.ptr - buffer);
-    const char *start = buffer;
+
+    // Hundredths rounded exactly, as in roundInIntegers; below 2^-8 a value
+    // rounds to zero, and from there on m * 100 fits in 64 bits.
+    std::uint64_t hundredths = 0;
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(magnitude);
+    const int binaryPower = static_cast<int>(bits >> 52) - 1023;
+    if (binaryPower >= -8) {
+        const std::uint64_t scaled = ((bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52) * 100;
+        const int shift = 52 - binaryPower;
+        hundredths = scaled >> shift;
+        const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        hundredths += rest > half || (rest == half && (hundredths & 1) != 0);
+    }
+
+    char *o = out;
     // A negative value that rounds to zero shows as 0.00.
-    if (buffer[0] == '-' && std::all_of(buffer + 1, buffer + n, [](char c) { return c == '0' || c == '.'; })) {
-        ++start;
-        --n;
-    }
-    std::memcpy(out, start, n);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (out[i] == '.')
-            out[i] = decimalSeparator;
-    }
-    return n;
+    if (value < 0 && hundredths != 0)
+        *o++ = '-';
+    o = std::to_chars(o, out + kNumberTextCapacity, hundredths / 100).ptr;
+    *o++ = decimalSeparator;
+    writePair(o, static_cast<std::uint32_t>(hundredths % 100));
+    return static_cast<std::size_t>(o + 2 - out);
 }
 
 std::string twoDecimalsText(double value, char decimalSeparator)
