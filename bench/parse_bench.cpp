@@ -6,11 +6,16 @@
 #include "csv.h"
 #include "loggen.h"
 #include "numtext.h"
+#include "numtext_reference.h"
 #include "parser.h"
 
 #include <benchmark/benchmark.h>
 
+#include <bit>
+#include <cmath>
 #include <memory>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -51,16 +56,80 @@ void BM_ParseCycleMixed(benchmark::State &state)
 }
 BENCHMARK(BM_ParseCycleMixed);
 
-void BM_GeneralText(benchmark::State &state)
+// The number texts, next to the plain library conversions they replaced.
+using Formatter = std::size_t (*)(double, char, char *);
+
+void BM_GeneralText(benchmark::State &state, Formatter format)
 {
     double v = 91.57508999999999;
     char buffer[halcyra::kNumberTextCapacity];
     for (auto _ : state) {
-        benchmark::DoNotOptimize(halcyra::formatGeneral(v, '.', buffer));
+        benchmark::DoNotOptimize(format(v, '.', buffer));
         v += 0.001;
     }
 }
-BENCHMARK(BM_GeneralText);
+BENCHMARK_CAPTURE(BM_GeneralText, shipped, halcyra::formatGeneral);
+BENCHMARK_CAPTURE(BM_GeneralText, reference, halcyra::reference::formatGeneral);
+
+void textOver(benchmark::State &state, Formatter format, const std::vector<double> &values)
+{
+    char buffer[halcyra::kNumberTextCapacity];
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(format(values[i], '.', buffer));
+        i = i + 1 == values.size() ? 0 : i + 1;
+    }
+}
+
+// The decoded values of a generated log's frames, each record's own fields.
+const std::vector<double> &decodedValues()
+{
+    static const std::vector<double> values = [] {
+        auto t1 = std::make_unique<halcyra::RecordStore>();
+        auto t2 = std::make_unique<halcyra::RecordStore>();
+        halcyra::FrameTimeText time;
+        halcyra::RunParseCycle(fullLog(false), time, *t1, *t2);
+        std::vector<double> all;
+        for (int r = 1; r <= t1->count; ++r)
+            for (int i = 0; i < halcyra::kFirstT2Field; ++i)
+                all.push_back(t1->records[static_cast<std::size_t>(r)].Values[static_cast<std::size_t>(i)]);
+        for (int r = 1; r <= t2->count; ++r)
+            for (int i = halcyra::kFirstT2Field; i < halcyra::kFieldCount; ++i)
+                all.push_back(t2->records[static_cast<std::size_t>(r)].Values[static_cast<std::size_t>(i)]);
+        return all;
+    }();
+    return values;
+}
+
+void BM_GeneralTextDecoded(benchmark::State &state, Formatter format)
+{
+    textOver(state, format, decodedValues());
+}
+BENCHMARK_CAPTURE(BM_GeneralTextDecoded, shipped, halcyra::formatGeneral);
+BENCHMARK_CAPTURE(BM_GeneralTextDecoded, reference, halcyra::reference::formatGeneral);
+
+// Finite doubles of random bits, nearly all far from telemetry magnitudes.
+void BM_GeneralTextRandom(benchmark::State &state, Formatter format)
+{
+    static const std::vector<double> values = [] {
+        std::mt19937_64 random(1);
+        std::vector<double> all;
+        while (all.size() < 65536)
+            if (const double v = std::bit_cast<double>(random()); std::isfinite(v))
+                all.push_back(v);
+        return all;
+    }();
+    textOver(state, format, values);
+}
+BENCHMARK_CAPTURE(BM_GeneralTextRandom, shipped, halcyra::formatGeneral);
+BENCHMARK_CAPTURE(BM_GeneralTextRandom, reference, halcyra::reference::formatGeneral);
+
+void BM_TwoDecimalsDecoded(benchmark::State &state, Formatter format)
+{
+    textOver(state, format, decodedValues());
+}
+BENCHMARK_CAPTURE(BM_TwoDecimalsDecoded, shipped, halcyra::formatTwoDecimals);
+BENCHMARK_CAPTURE(BM_TwoDecimalsDecoded, reference, halcyra::reference::formatTwoDecimals);
 
 // One CSV line of a T1 record: the work per frame of batch decoding.
 void BM_CsvRecordT1(benchmark::State &state)

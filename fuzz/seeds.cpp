@@ -7,6 +7,7 @@
 #include "loggen.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -93,5 +94,20 @@ int main(int argc, char **argv)
     badT2[9] = 'G';
     badT2[60] = '\0';
     write(frame, "t2-bad-digits", std::string(1, '\3') + badT2);
+
+    // The bytes of a double as the machine holds it.
+    const fs::path numbers = root / "number_text";
+    const auto number = [&](const char *name, double value) {
+        std::string bytes(sizeof value, '\0');
+        std::memcpy(bytes.data(), &value, sizeof value);
+        write(numbers, name, bytes);
+    };
+    number("reading", 91.57508999999999);
+    number("uptime-tie", 1.0 / 1440);
+    number("carry-to-e15", 999999999999999.5);
+    number("below-1e-4", 0.0001 - 1e-20);
+    number("negative-e-308", -1e-308);
+    number("subnormal", 4e-320);
+    number("hundredths-tie", -1.375);
     return 0;
 }
