@@ -12,6 +12,7 @@ cd "$(dirname "$0")"
 packages=(
     cmake make g++ clang clang-14 libclang-rt-14-dev clang-format pkg-config locales
     qt6-base-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
+    libsqlite3-dev libsqlitecpp-dev
     libgtest-dev libbenchmark-dev time
     xvfb xauth fonts-dejavu-core fonts-liberation2
 )

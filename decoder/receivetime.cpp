@@ -139,12 +139,20 @@ std::string formatUtcString(UtcMillis t)
 
 std::optional<UtcMillis> parseUtcText(std::string_view text)
 {
-    if (text.size() != kUtcTextLength || text[10] != 'T' || text[19] != '.' || text[23] != 'Z')
+    // One fixed shape, read field by field: a chart of a field reads one per record.
+    if (text.size() != kUtcTextLength || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != '.' || text[23] != 'Z')
         return std::nullopt;
-    const std::optional<Reading> r = readDateTime(text.substr(0, 23), true);
-    if (!r || r->end != 23)
+    const int h = digits(text, 11, 2);
+    const int m = digits(text, 14, 2);
+    const int s = digits(text, 17, 2);
+    const int ms = digits(text, 20, 3);
+    if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59 || ms < 0)
         return std::nullopt;
-    return r->instant;
+    const std::optional<std::int64_t> day = dayOf(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
+    if (!day)
+        return std::nullopt;
+    return *day * kMillisPerDay + ((h * 60 + m) * 60 + s) * UtcMillis{1000} + ms;
 }
 
 std::optional<UtcMillis> parseUtcTime(std::string_view text)
