@@ -64,8 +64,8 @@ struct ArchiveFrame {
 // Where frames came from: the log file's path or "paste", and the receiving
 // station's name (empty: not given).
 struct Origin {
-    std::string source;
-    std::string station;
+    std::string source{};
+    std::string station{};
 };
 
 // Frames of one kind handed to the archive: those it did not hold yet, and

@@ -43,6 +43,12 @@ void LogImporter::flush()
     queue_.clear();
 }
 
+void LogImporter::setOrigin(Origin origin)
+{
+    flush();
+    options_.origin = std::move(origin);
+}
+
 void LogImporter::finish()
 {
     splitter_.finish([this](std::string_view line) { scanLine(line); });

@@ -18,12 +18,12 @@
 namespace halcyra::archive {
 
 struct ImportOptions {
-    Origin origin;
+    Origin origin{};
     // The day of clock-only stamps before the log's first UTC line (--date).
-    std::optional<std::int64_t> fallbackDay;
+    std::optional<std::int64_t> fallbackDay{};
     // Set while a log is followed: the current UTC time, read at each feed,
     // dates clock-only stamps that no UTC line precedes.
-    std::function<UtcMillis()> now;
+    std::function<UtcMillis()> now{};
     // Frames per transaction: few enough to hold little memory and the write
     // lock briefly, many enough that commits do not dominate.
     std::size_t batchFrames = 10'000;
@@ -47,6 +47,9 @@ public:
     void skip(std::string_view chunk);
     // Writes the queued frames now: a followed log's frames as they arrive.
     void flush();
+    // The frames from here on come from another file of the same text (the
+    // batch tool's logs, read as one): those queued are written first.
+    void setOrigin(Origin origin);
     // Ends the text: its last line, then everything queued is written.
     void finish();
 

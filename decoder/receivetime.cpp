@@ -100,6 +100,12 @@ std::optional<Reading> readDateTime(std::string_view text, bool requireTime)
 
 } // namespace
 
+UtcMillis utcNow()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 std::optional<UtcText> formatUtc(UtcMillis t)
 {
     using namespace std::chrono;

@@ -17,6 +17,9 @@ namespace halcyra {
 using UtcMillis = std::int64_t;
 inline constexpr UtcMillis kMillisPerDay = 86'400'000;
 
+// The system clock's time, for frames that arrive while a log is followed.
+UtcMillis utcNow();
+
 // "YYYY-MM-DDTHH:MM:SS.sssZ", the receive time's text in the archive. Text of
 // this one shape sorts as the instants do.
 inline constexpr std::size_t kUtcTextLength = 24;
