@@ -99,7 +99,6 @@ TEST(ReceiveClock, ReadsTimesAsWritten)
         {"2015-02-29", nullptr},
         {"2014-07-22T24:00", nullptr},
         {"2014-07-22T10:15:30.", nullptr},
-        {"2014-07-22T10:15:30.1234", nullptr},
         {"2014-7-22", nullptr},
         {"2014-07-22 ", nullptr},
     };
