@@ -85,18 +85,25 @@ LineOutcome LineParser::parse(std::string_view line)
         // A shorter prefix is not a time stamp of this form.
         const std::size_t p = findUtc(line);
         if (p != npos && p >= 24) {
-            CurrentFrameTime.assignUpper(line.substr(p - 24, 27));
+            out.stampText = line.substr(p - 24, 27);
+            out.stamp = StampRule::UtcLine;
+            CurrentFrameTime.assignUpper(out.stampText);
             out.frameTimeShown = true;
         }
     }
     if (const std::size_t q = findReceiveMarker(line); q != npos) {
         // "[12:34:56R]": hours and minutes of the 8 characters before R].
-        if (q >= 8 && s[q - 6] == ':' && s[q - 3] == ':')
-            CurrentFrameTime.assignUpper(line.substr(q - 8, 5));
+        if (q >= 8 && s[q - 6] == ':' && s[q - 3] == ':') {
+            out.stampText = line.substr(q - 8, 8);
+            out.stamp = StampRule::ReceiveMarker;
+            CurrentFrameTime.assignUpper(out.stampText.substr(0, 5));
+        }
         out.frameTimeShown = true;
     }
     if (n >= 6 && s[2] == ':' && s[5] == ' ') {
-        CurrentFrameTime.assignUpper(line.substr(0, 5));
+        out.stampText = line.substr(0, 5);
+        out.stamp = StampRule::ClockPrefix;
+        CurrentFrameTime.assignUpper(out.stampText);
         out.frameTimeShown = true;
     }
 

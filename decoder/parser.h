@@ -21,8 +21,22 @@ enum class LineFrame : std::uint8_t {
     T2WrongLength,
 };
 
+// The time-stamp rule that last set the frame time on a line.
+enum class StampRule : std::uint8_t {
+    None,
+    UtcLine,       // "2014-07-22 10:15:30.000 UTC"
+    ReceiveMarker, // "[10:15:18R]"
+    ClockPrefix,   // "10:15 " at the start of the line
+};
+
 struct LineOutcome {
     bool frameTimeShown = false; // a time-stamp rule fired: the frame-time label shows CurrentFrameTime
+    // The stamp behind the frame time when a rule set it on this line, as the
+    // line writes it (a view into the line): the 27 characters of a UTC line,
+    // the "hh:mm:ss" of a receive marker (the frame time keeps only hh:mm),
+    // the "hh:mm" of a clock prefix. The receive time of a frame comes from it.
+    StampRule stamp = StampRule::None;
+    std::string_view stampText;
     LineFrame frame = LineFrame::None;
     // The cleaned frame (tag and payload, blanks removed) for T1 and T2; it
     // points into the line or into the parser and is valid until the next line.

@@ -8,6 +8,7 @@
 #include "check.h"
 #include "frame.h"
 #include "parser.h"
+#include "receivetime.h"
 
 #include <algorithm>
 #include <cmath>
@@ -164,6 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(lines == referenceLines(text));
 
     LineParser parser(kStartTime);
+    ReceiveClock clock;
+    clock.setFallbackDay(2'932'896); // 9999-12-31: a roll-over would pass the last year
     std::uint64_t t1Frames = 0, t2Frames = 0, t1Wrong = 0, t2Wrong = 0;
     std::optional<FrameTimeText> shownTime;
     std::optional<T2RawTexts> lastRawTexts;
@@ -172,6 +175,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(parser.CurrentFrameTime.size() <= FrameTimeText::kCapacity);
         if (out.frameTimeShown)
             shownTime = parser.CurrentFrameTime;
+        // The stamp a line reports is the one its frame time came from, and
+        // any receive time read from it is one the archive can write.
+        if (out.stamp != StampRule::None) {
+            FrameTimeText fromStamp;
+            fromStamp.assignUpper(out.stamp == StampRule::ReceiveMarker ? out.stampText.substr(0, 5) : out.stampText);
+            FUZZ_CHECK(out.frameTimeShown && fromStamp == parser.CurrentFrameTime);
+        }
+        clock.observe(out);
+        FUZZ_CHECK(!clock.received() || formatUtc(*clock.received()));
         if (out.frame != LineFrame::T1 && out.frame != LineFrame::T2) {
             t1Wrong += out.frame == LineFrame::T1WrongLength;
             t2Wrong += out.frame == LineFrame::T2WrongLength;

@@ -5,6 +5,7 @@
 
 #include "fields.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -91,8 +92,13 @@ private:
         }
         switch (rng_() % 3) {
         case 0: {
-            const long day = 22 + seconds_ / 86400;
-            line(out, "2014-07-" + std::to_string(day) + " " + clock(true) + ".000 UTC");
+            // Long logs run for months: the date goes on past the end of July.
+            using namespace std::chrono;
+            const year_month_day date{sys_days{2014y / July / 22} + days{seconds_ / 86400}};
+            char buffer[16];
+            std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u ", static_cast<int>(date.year()),
+                          static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+            line(out, buffer + clock(true) + ".000 UTC");
             line(out, frame);
             break;
         }

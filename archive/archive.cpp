@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "archive.h"
+
+#include "sqlitearchive.h"
+
+#include <cstdlib>
+
+namespace halcyra::archive {
+
+std::unique_ptr<Archive> openArchive(const std::string &location, const OpenOptions &options)
+{
+    if (location.empty())
+        throw ArchiveError(ArchiveError::Reason::Missing,
+                           "no archive named, and no home folder (HOME) to keep the default one in");
+    // A database server is named by a URI; a backend for it goes in here.
+    if (location.find("://") != std::string::npos)
+        throw ArchiveError(ArchiveError::Reason::Failed,
+                           location + ": this program keeps archives in files only, not on database servers");
+    return openSqliteArchive(location, options);
+}
+
+std::string defaultArchiveLocation()
+{
+    // A relative XDG_DATA_HOME is to be ignored, as an unset one is.
+    const char *dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome && dataHome[0] == '/')
+        return std::string(dataHome) + "/halcyra/archive.sqlite";
+    const char *home = std::getenv("HOME");
+    if (!home || !home[0])
+        return {};
+    return std::string(home) + "/.local/share/halcyra/archive.sqlite";
+}
+
+} // namespace halcyra::archive

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include "receivetime.h"
+#include "record.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halcyra::archive {
+
+// The archive's memory of every decoded frame, behind one interface for
+// every kind of store: an SQLite file on this computer today, a database
+// server shared by a network of stations later. An Archive is used by one
+// thread at a time.
+
+// Why an archive could not be opened, read or written. what() names the
+// archive and the reason, ready for a person to read.
+class ArchiveError : public std::runtime_error {
+public:
+    enum class Reason : std::uint8_t {
+        Missing,      // nothing there, and creating was not asked for
+        NotAnArchive, // a file of another kind: left as it is
+        Damaged,      // truncated or corrupted: left as it is
+        NewerVersion, // written by a newer program: left as it is
+        Busy,         // another program held it for writing too long
+        DiskFull,     // the write was undone whole
+        Failed,       // anything else the store reported
+    };
+
+    ArchiveError(Reason reason, const std::string &message) : std::runtime_error(message), reason_(reason) {}
+    Reason reason() const { return reason_; }
+
+private:
+    Reason reason_;
+};
+
+// One frame to add: the payload as the log writes it, the record the window
+// decodes from it, and when it was received.
+struct ArchiveFrame {
+    static constexpr std::size_t kMaxPayload = kT1FrameLength - 2;
+
+    FrameKind kind = FrameKind::T1;
+    std::uint8_t payloadLength = 0;
+    // The characters after the tag, blanks removed, in any letter case.
+    std::array<char, kMaxPayload> payload{};
+    TelemetryRecord record; // the values of its kind, and its frame time
+    std::optional<UtcMillis> received;
+
+    std::string_view payloadText() const { return {payload.data(), payloadLength}; }
+};
+
+// Where frames came from: the log file's path or "paste", and the receiving
+// station's name (empty: not given).
+struct Origin {
+    std::string source{};
+    std::string station{};
+};
+
+// Frames of one kind handed to the archive: those it did not hold yet, and
+// those it already held (the first reception stays).
+struct KindCounts {
+    std::uint64_t added = 0;
+    std::uint64_t present = 0;
+};
+struct AddCounts {
+    KindCounts t1;
+    KindCounts t2;
+
+    KindCounts &of(FrameKind kind) { return kind == FrameKind::T1 ? t1 : t2; }
+    const KindCounts &of(FrameKind kind) const { return kind == FrameKind::T1 ? t1 : t2; }
+    AddCounts &operator+=(const AddCounts &o)
+    {
+        t1.added += o.t1.added;
+        t1.present += o.t1.present;
+        t2.added += o.t2.added;
+        t2.present += o.t2.present;
+        return *this;
+    }
+};
+
+// Receive times `since` <= t < `until`; a bound left open is no limit. With
+// either bound, records without a receive time are left out.
+struct TimeRange {
+    std::optional<UtcMillis> since;
+    std::optional<UtcMillis> until;
+};
+
+// One archived record as a query hands it out; the views are valid during the call.
+struct StoredRecord {
+    const TelemetryRecord &record; // the values of its kind, and its frame time
+    std::optional<UtcMillis> received;
+    std::string_view frameHex; // the payload, upper case
+    std::string_view source;
+    std::string_view station; // empty: not given
+};
+// Returns false to stop the query.
+using RecordVisitor = std::function<bool(const StoredRecord &)>;
+
+struct FieldSample {
+    std::optional<UtcMillis> received;
+    double value;
+};
+
+class Archive {
+public:
+    virtual ~Archive() = default;
+
+    // The path or address it was opened with, for messages.
+    virtual const std::string &location() const = 0;
+
+    // Adds the frames as one transaction: all of them or, on an error, none.
+    // A frame whose kind and payload the archive holds is not added again.
+    virtual AddCounts add(std::span<const ArchiveFrame> frames, const Origin &origin) = 0;
+
+    // The records of a kind in the range, by receive time (records without
+    // one first), then in the order they were archived.
+    virtual void forEachRecord(FrameKind kind, const TimeRange &range, const RecordVisitor &visit) = 0;
+
+    // One catalogue field of every record in the range, in the same order.
+    virtual std::vector<FieldSample> fieldSeries(int fieldIndex, const TimeRange &range) = 0;
+
+    virtual std::uint64_t recordCount(FrameKind kind) = 0;
+};
+
+struct OpenOptions {
+    bool create = true; // a missing archive is created, with its folder
+    bool readOnly = false;
+    // How long a write waits while another program writes the same archive.
+    std::chrono::milliseconds busyTimeout{30'000};
+};
+
+// Opens or creates the archive at `location`: a file path for the embedded
+// store. Anything that is not an archive of this program, or of a version it
+// can read, is refused with an ArchiveError and left untouched.
+std::unique_ptr<Archive> openArchive(const std::string &location, const OpenOptions &options = {});
+
+// $XDG_DATA_HOME/halcyra/archive.sqlite, by default
+// ~/.local/share/halcyra/archive.sqlite; empty when neither variable is set.
+std::string defaultArchiveLocation();
+
+} // namespace halcyra::archive

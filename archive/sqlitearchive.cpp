@@ -1,0 +1,496 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "sqlitearchive.h"
+
+#include "fields.h"
+#include "schema.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace halcyra::archive {
+
+namespace {
+
+using Reason = ArchiveError::Reason;
+
+const std::string kLeftAlone = "; it was left as it is";
+
+std::string_view framesTable(FrameKind kind)
+{
+    return kind == FrameKind::T1 ? "t1_frames" : "t2_frames";
+}
+
+std::string errnoText(int error)
+{
+    return std::strerror(error);
+}
+
+// Everything about a file that can be learnt without handing it to SQLite:
+// SQLite would roll back a journal lying beside a foreign file, and write to it.
+enum class FileState : std::uint8_t { Missing, Empty, Archive };
+
+FileState inspectFile(const std::string &path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return FileState::Missing;
+        throw ArchiveError(Reason::Failed, path + ": cannot open the archive: " + errnoText(errno));
+    }
+    if (S_ISDIR(st.st_mode))
+        throw ArchiveError(Reason::NotAnArchive, path + " is not an archive but a folder");
+    if (!S_ISREG(st.st_mode))
+        throw ArchiveError(Reason::NotAnArchive, path + " is not an archive: not a regular file" + kLeftAlone);
+    if (st.st_size == 0)
+        return FileState::Empty;
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw ArchiveError(Reason::Failed, path + ": cannot read the archive: " + errnoText(errno));
+    std::array<unsigned char, 100> header{};
+    std::size_t got = 0;
+    while (got < header.size()) {
+        const ssize_t n = ::read(fd, header.data() + got, header.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+
+    static constexpr char kMagic[16] = "SQLite format 3"; // with its NUL
+    if (got < sizeof kMagic || std::memcmp(header.data(), kMagic, sizeof kMagic) != 0)
+        throw ArchiveError(Reason::NotAnArchive,
+                           path + " is not a Halcyra archive: it is not an SQLite database" + kLeftAlone);
+    if (got < header.size())
+        throw ArchiveError(Reason::Damaged,
+                           path + " is damaged: truncated to " + std::to_string(got) + " bytes" + kLeftAlone);
+    const auto at = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(header[i]) << 24 | static_cast<std::uint32_t>(header[i + 1]) << 16 |
+               static_cast<std::uint32_t>(header[i + 2]) << 8 | header[i + 3];
+    };
+    if (at(68) != static_cast<std::uint32_t>(kApplicationId))
+        throw ArchiveError(Reason::NotAnArchive,
+                           path + " is not a Halcyra archive: it is an SQLite database of another program" +
+                               kLeftAlone);
+    return FileState::Archive;
+}
+
+// A failure of SQLite as a person reads it: the archive, then what happened.
+ArchiveError translate(const std::string &path, const SQLite::Exception &e, sqlite3 *db, std::string_view undone)
+{
+    const int code = e.getErrorCode() & 0xFF;
+    const int error = db ? sqlite3_system_errno(db) : 0;
+    std::string tail = undone.empty() ? std::string() : "; " + std::string(undone);
+    switch (code) {
+    case SQLITE_FULL:
+        return {Reason::DiskFull, path + ": the disk is full" + tail};
+    case SQLITE_IOERR:
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+            return {Reason::DiskFull, path + ": the disk is full (" + errnoText(error) + ")" + tail};
+        // SQLite does not always keep the system's reason for a failed write.
+        return {Reason::Failed, path + ": the disk failed to read or write" +
+                                    (error ? " (" + errnoText(error) + ")" : std::string()) + tail};
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return {Reason::Busy, path + ": another program kept the archive busy for too long" + tail};
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return {Reason::Damaged, path + " is damaged (" + e.what() + ")" + kLeftAlone};
+    default:
+        return {Reason::Failed, path + ": " + e.what() + tail};
+    }
+}
+
+std::string schemaSql()
+{
+    std::string sql = "CREATE TABLE sources (\n"
+                      "    id INTEGER PRIMARY KEY,\n"
+                      "    source TEXT NOT NULL,\n"
+                      "    station TEXT NOT NULL DEFAULT '',\n"
+                      "    UNIQUE (source, station)\n"
+                      ");\n";
+    for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
+        const std::string table(framesTable(kind));
+        // The frame is the key: a second reception of it adds nothing. The
+        // key leads with the kind's first field, which the frame decides and
+        // the satellite counts up (T1's uptime, T2's timestamp): that keeps the key unique exactly
+        // when the frame is, and puts the frames of a log next to each other
+        // in the key's index instead of all over it: a million frames go in
+        // four times faster.
+        sql += "CREATE TABLE " + table +
+               " (\n"
+               "    id INTEGER PRIMARY KEY,\n"
+               "    frame BLOB NOT NULL,\n"
+               "    received_utc TEXT,\n"
+               "    frame_time TEXT NOT NULL,\n"
+               "    source_id INTEGER NOT NULL REFERENCES sources (id)";
+        std::string fields;
+        for (int i = firstField(kind); i < fieldEnd(kind); ++i) {
+            const std::string column = fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption);
+            sql += ",\n    " + column + " REAL NOT NULL";
+            fields += ",\n    f." + column + " AS " + column;
+        }
+        const std::string lead = fieldColumn(FieldCatalogue[static_cast<std::size_t>(firstField(kind))].caption);
+        sql += ",\n    UNIQUE (" + lead + ", frame)\n);\n";
+        sql += "CREATE INDEX " + table + "_by_received ON " + table + " (received_utc);\n";
+        sql += "CREATE VIEW " + std::string(recordsView(kind)) +
+               " AS SELECT\n"
+               "    f.received_utc AS received_utc,\n"
+               "    f.frame_time AS frame_time,\n"
+               "    CASE WHEN typeof(f.frame) = 'blob' THEN hex(f.frame) ELSE f.frame END AS frame_hex,\n"
+               "    s.source AS source,\n"
+               "    NULLIF(s.station, '') AS station" +
+               fields + "\nFROM " + table + " AS f JOIN sources AS s ON s.id = f.source_id;\n";
+    }
+    sql += "PRAGMA application_id = " + std::to_string(kApplicationId) + ";\n";
+    sql += "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";\n";
+    return sql;
+}
+
+std::string insertSql(FrameKind kind)
+{
+    std::string columns = "frame, received_utc, frame_time, source_id";
+    std::string values = "?, ?, ?, ?";
+    for (int i = firstField(kind); i < fieldEnd(kind); ++i) {
+        columns += ", " + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption);
+        values += ", ?";
+    }
+    return "INSERT INTO " + std::string(framesTable(kind)) + " (" + columns + ") VALUES (" + values +
+           ") ON CONFLICT DO NOTHING";
+}
+
+// The WHERE clause of a time range over received_utc (?1 since, ?2 until):
+// the text of one shape sorts as the instants do.
+std::string rangeSql(const TimeRange &range)
+{
+    if (range.since && range.until)
+        return " WHERE received_utc >= ?1 AND received_utc < ?2";
+    if (range.since)
+        return " WHERE received_utc >= ?1";
+    if (range.until)
+        return " WHERE received_utc < ?2";
+    return {};
+}
+
+void bindRange(SQLite::Statement &query, const TimeRange &range)
+{
+    // Instants beyond the years text can write bound nothing or everything.
+    const auto text = [](UtcMillis t) {
+        const std::optional<UtcText> s = formatUtc(t);
+        return s ? std::string(s->data(), s->size()) : std::string(t < 0 ? "" : "~");
+    };
+    if (range.since)
+        query.bind(1, text(*range.since));
+    if (range.until)
+        query.bind(2, text(*range.until));
+}
+
+std::optional<UtcMillis> receivedOf(const SQLite::Column &column)
+{
+    if (column.isNull())
+        return std::nullopt;
+    const char *text = column.getText();
+    return parseUtcText(std::string_view(text, static_cast<std::size_t>(column.getBytes())));
+}
+
+SQLite::Database openDatabase(const std::string &path, int flags, const OpenOptions &options)
+{
+    try {
+        // One thread at a time uses an archive: SQLite need not lock its
+        // connection around every call.
+        return SQLite::Database(path, flags | SQLite::OPEN_NOMUTEX, static_cast<int>(options.busyTimeout.count()));
+    } catch (const SQLite::Exception &e) {
+        throw translate(path, e, nullptr, {});
+    }
+}
+
+class SqliteArchive final : public Archive {
+public:
+    SqliteArchive(std::string path, const OpenOptions &options, FileState state)
+        : path_(std::move(path)),
+          db_(openDatabase(path_,
+                           options.readOnly
+                               ? SQLite::OPEN_READONLY
+                               : SQLite::OPEN_READWRITE | (state == FileState::Archive ? 0 : SQLite::OPEN_CREATE),
+                           options))
+    {
+        try {
+            setUp(options.readOnly);
+        } catch (const SQLite::Exception &e) {
+            throw translate(path_, e, db_.getHandle(), {});
+        }
+    }
+
+    const std::string &location() const override { return path_; }
+
+    AddCounts add(std::span<const ArchiveFrame> frames, const Origin &origin) override
+    {
+        AddCounts counts;
+        if (frames.empty())
+            return counts;
+        if (!insert_[0])
+            throw ArchiveError(Reason::Failed, path_ + ": the archive was opened for reading only");
+        std::optional<SQLite::Transaction> transaction;
+        try {
+            transaction.emplace(db_, SQLite::TransactionBehavior::IMMEDIATE);
+            const std::int64_t source = sourceId(origin);
+            for (const ArchiveFrame &frame : frames) {
+                KindCounts &kindCounts = counts.of(frame.kind);
+                if (insertFrame(frame, source))
+                    ++kindCounts.added;
+                else
+                    ++kindCounts.present;
+            }
+            transaction->commit();
+        } catch (const SQLite::Exception &e) {
+            // Read before the rollback, which forgets the system's error.
+            const ArchiveError error = translate(
+                path_, e, db_.getHandle(), "none of the last " + std::to_string(frames.size()) + " frames was added");
+            transaction.reset();
+            throw error;
+        }
+        return counts;
+    }
+
+    void forEachRecord(FrameKind kind, const TimeRange &range, const RecordVisitor &visit) override
+    {
+        try {
+            const std::map<std::int64_t, std::pair<std::string, std::string>> sources = readSources();
+            const int first = firstField(kind);
+            const int count = fieldEnd(kind) - first;
+            std::string sql = "SELECT received_utc, frame_time, frame, source_id";
+            for (int i = first; i < fieldEnd(kind); ++i)
+                sql += ", " + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption);
+            sql += " FROM " + std::string(framesTable(kind)) + rangeSql(range) + " ORDER BY received_utc, id";
+            SQLite::Statement query(db_, sql);
+            bindRange(query, range);
+            TelemetryRecord record;
+            while (query.executeStep()) {
+                const SQLite::Column frameTime = query.getColumn(1);
+                const char *timeText = frameTime.getText();
+                record.FrameTime.assign(std::string_view(timeText, static_cast<std::size_t>(frameTime.getBytes())));
+                for (int i = 0; i < count; ++i)
+                    record.Values[static_cast<std::size_t>(first + i)] = query.getColumn(4 + i).getDouble();
+                const SQLite::Column frame = query.getColumn(2);
+                const bool binary = frame.isBlob();
+                const auto *bytes = static_cast<const char *>(binary ? frame.getBlob() : frame.getText());
+                const std::string hex =
+                    frameHex(std::string_view(bytes, static_cast<std::size_t>(frame.getBytes())), binary);
+                const auto source = sources.find(query.getColumn(3).getInt64());
+                static const std::pair<std::string, std::string> kUnknown;
+                const auto &[sourceText, station] = source != sources.end() ? source->second : kUnknown;
+                if (!visit(StoredRecord{record, receivedOf(query.getColumn(0)), hex, sourceText, station}))
+                    break;
+            }
+        } catch (const SQLite::Exception &e) {
+            throw translate(path_, e, db_.getHandle(), {});
+        }
+    }
+
+    std::vector<FieldSample> fieldSeries(int fieldIndex, const TimeRange &range) override
+    {
+        if (fieldIndex < 0 || fieldIndex >= kFieldCount)
+            throw std::invalid_argument("no field " + std::to_string(fieldIndex));
+        const FieldInfo &field = FieldCatalogue[static_cast<std::size_t>(fieldIndex)];
+        std::vector<FieldSample> samples;
+        // Every record: the table read straight through in archive order and
+        // sorted here is a third faster than a walk along the time index with
+        // a look-up of each record. A range takes the index.
+        const bool everything = !range.since && !range.until;
+        try {
+            // The last id is found at once and is at least the number of
+            // records (and no more than a bound, should a hand have set it).
+            const std::int64_t lastId =
+                db_.execAndGet("SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(storeOf(field.index)))).getInt64();
+            samples.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(lastId, 0, std::int64_t{1} << 24)));
+            SQLite::Statement query(db_, "SELECT received_utc, " + fieldColumn(field.caption) + " FROM " +
+                                             std::string(framesTable(storeOf(field.index))) + rangeSql(range) +
+                                             (everything ? "" : " ORDER BY received_utc, id"));
+            bindRange(query, range);
+            while (query.executeStep())
+                samples.push_back({receivedOf(query.getColumn(0)), query.getColumn(1).getDouble()});
+        } catch (const SQLite::Exception &e) {
+            throw translate(path_, e, db_.getHandle(), {});
+        }
+        if (everything) {
+            std::stable_sort(samples.begin(), samples.end(),
+                             [](const FieldSample &a, const FieldSample &b) { return a.received < b.received; });
+        }
+        return samples;
+    }
+
+    std::uint64_t recordCount(FrameKind kind) override
+    {
+        try {
+            return static_cast<std::uint64_t>(
+                db_.execAndGet("SELECT count(*) FROM " + std::string(framesTable(kind))).getInt64());
+        } catch (const SQLite::Exception &e) {
+            throw translate(path_, e, db_.getHandle(), {});
+        }
+    }
+
+private:
+    void setUp(bool readOnly)
+    {
+        if (readOnly) {
+            // A read transaction: the checks and the statements see one state.
+            SQLite::Transaction transaction(db_, SQLite::TransactionBehavior::DEFERRED);
+            checkVersion();
+            transaction.commit();
+            return;
+        }
+        // Pages of 16 KiB: a tenth fewer page reads and writes than the usual
+        // 4 KiB when a log of a million frames goes in or a field comes out of
+        // all of them. Without effect on an archive that has its tables.
+        db_.exec("PRAGMA page_size = 16384");
+        {
+            // Two programs may create one archive at the same moment: the
+            // one that gets the write lock first creates the tables, the
+            // other finds them.
+            SQLite::Transaction transaction(db_, SQLite::TransactionBehavior::IMMEDIATE);
+            const int objects = db_.execAndGet("SELECT count(*) FROM sqlite_schema").getInt();
+            if (objects == 0 && db_.execAndGet("PRAGMA application_id").getInt() == 0)
+                db_.exec(schemaSql());
+            checkVersion();
+            transaction.commit();
+        }
+        // The tables are created with a rollback journal, so the file holds
+        // its application id before anything else is written: the check that
+        // keeps foreign files away reads only the main file. From here on
+        // write-ahead logging: readers never wait for a writer, and a commit
+        // does not rewrite pages in the main file. With it, synchronous=NORMAL
+        // keeps the database consistent through any crash; only a power loss
+        // may undo the last commits since a checkpoint, which importing the
+        // same log again restores.
+        db_.exec("PRAGMA journal_mode = WAL");
+        db_.exec("PRAGMA synchronous = NORMAL");
+        try {
+            for (const FrameKind kind : {FrameKind::T1, FrameKind::T2})
+                insert_[static_cast<std::size_t>(kind)] = std::make_unique<SQLite::Statement>(db_, insertSql(kind));
+            addSource_ = std::make_unique<SQLite::Statement>(
+                db_, "INSERT INTO sources (source, station) VALUES (?1, ?2) ON CONFLICT DO NOTHING");
+            findSource_ =
+                std::make_unique<SQLite::Statement>(db_, "SELECT id FROM sources WHERE source = ?1 AND station = ?2");
+        } catch (const SQLite::Exception &e) {
+            throw ArchiveError(Reason::Damaged, path_ + " is damaged: its tables are not those of a Halcyra archive (" +
+                                                    e.what() + ")" + kLeftAlone);
+        }
+    }
+
+    void checkVersion()
+    {
+        const int id = db_.execAndGet("PRAGMA application_id").getInt();
+        const int version = db_.execAndGet("PRAGMA user_version").getInt();
+        if (id != kApplicationId)
+            throw ArchiveError(Reason::NotAnArchive,
+                               path_ + " is not a Halcyra archive: it is an SQLite database of another program" +
+                                   kLeftAlone);
+        if (version > kSchemaVersion)
+            throw ArchiveError(Reason::NewerVersion, path_ + " was written by a newer Halcyra (archive version " +
+                                                         std::to_string(version) +
+                                                         "; this program knows up to version " +
+                                                         std::to_string(kSchemaVersion) + ")" + kLeftAlone);
+        if (version < 1)
+            throw ArchiveError(Reason::Damaged, path_ + " is damaged: it has no archive version" + kLeftAlone);
+    }
+
+    std::int64_t sourceId(const Origin &origin)
+    {
+        addSource_->bind(1, origin.source);
+        addSource_->bind(2, origin.station);
+        addSource_->exec();
+        addSource_->reset();
+        findSource_->bind(1, origin.source);
+        findSource_->bind(2, origin.station);
+        if (!findSource_->executeStep())
+            throw ArchiveError(Reason::Failed, path_ + ": the source of the frames could not be recorded");
+        const std::int64_t id = findSource_->getColumn(0).getInt64();
+        findSource_->reset();
+        return id;
+    }
+
+    // Whether the frame was new.
+    bool insertFrame(const ArchiveFrame &frame, std::int64_t source)
+    {
+        SQLite::Statement &insert = *insert_[static_cast<std::size_t>(frame.kind)];
+        const FrameKey key = frameKey(frame.payloadText());
+        if (key.binary) {
+            insert.bindNoCopy(1, key.data.data(), static_cast<int>(key.size));
+        } else {
+            keyText_.assign(key.view());
+            insert.bindNoCopy(1, keyText_);
+        }
+        const std::optional<UtcText> received = frame.received ? formatUtc(*frame.received) : std::nullopt;
+        if (received) {
+            receivedText_.assign(received->data(), received->size());
+            insert.bindNoCopy(2, receivedText_);
+        } else {
+            insert.bind(2);
+        }
+        frameTime_.assign(frame.record.FrameTime.view());
+        insert.bindNoCopy(3, frameTime_);
+        insert.bind(4, source);
+        const int first = firstField(frame.kind);
+        for (int i = first; i < fieldEnd(frame.kind); ++i)
+            insert.bind(5 + i - first, frame.record.Values[static_cast<std::size_t>(i)]);
+        const bool added = insert.exec() == 1;
+        insert.reset();
+        return added;
+    }
+
+    std::map<std::int64_t, std::pair<std::string, std::string>> readSources()
+    {
+        std::map<std::int64_t, std::pair<std::string, std::string>> sources;
+        SQLite::Statement query(db_, "SELECT id, source, station FROM sources");
+        while (query.executeStep())
+            sources[query.getColumn(0).getInt64()] = {query.getColumn(1).getString(), query.getColumn(2).getString()};
+        return sources;
+    }
+
+    std::string path_;
+    SQLite::Database db_;
+    std::array<std::unique_ptr<SQLite::Statement>, 2> insert_;
+    std::unique_ptr<SQLite::Statement> addSource_;
+    std::unique_ptr<SQLite::Statement> findSource_;
+    std::string keyText_;
+    std::string receivedText_;
+    std::string frameTime_;
+};
+
+} // namespace
+
+std::unique_ptr<Archive> openSqliteArchive(const std::string &path, const OpenOptions &options)
+{
+    const FileState state = inspectFile(path);
+    if (state == FileState::Missing) {
+        if (!options.create || options.readOnly)
+            throw ArchiveError(Reason::Missing, path + ": there is no archive there");
+        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+        std::error_code error;
+        if (!folder.empty())
+            std::filesystem::create_directories(folder, error);
+        if (error)
+            throw ArchiveError(Reason::Failed, path + ": cannot create its folder: " + error.message());
+    } else if (state == FileState::Empty && options.readOnly) {
+        throw ArchiveError(Reason::Missing, path + ": the file is empty, there is no archive in it");
+    }
+    return std::make_unique<SqliteArchive>(path, options, state);
+}
+
+} // namespace halcyra::archive

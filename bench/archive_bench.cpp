@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// The archive's figures on a large log, one run each:
+//   halcyra-genlog --t1 500000 --t2 500000 > big.log
+//   archive_bench big.log /tmp/bench.sqlite
+// imports the log into a new archive, imports it again (all duplicates),
+// then reports the archive's size per frame, the time of a query of one T1
+// field over every record and of every T1 record as a CSV line; the peak
+// memory is the process's after each step.
+
+#include "archive.h"
+#include "csv.h"
+#include "importer.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <sys/resource.h>
+
+using namespace halcyra;
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+long peakKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+archive::AddCounts importFile(archive::Archive &store, const char *path)
+{
+    std::FILE *in = std::fopen(path, "rb");
+    if (!in) {
+        std::perror(path);
+        std::exit(1);
+    }
+    archive::ImportOptions options;
+    options.origin.source = path;
+    archive::LogImporter importer(store, options);
+    std::string buffer(64 * 1024, '\0');
+    while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in))
+        importer.feed(std::string_view(buffer.data(), n));
+    std::fclose(in);
+    importer.finish();
+    return importer.counts();
+}
+
+// Wall time and processor time: on a shared machine the first waits for the others.
+struct Timer {
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    double cpu = cpuSeconds();
+};
+
+void report(const char *step, const Timer &t, const archive::AddCounts &c)
+{
+    std::printf("%-10s %6.2f s (cpu %5.2f s)  T1 %llu new, %llu present; T2 %llu new, %llu present; peak %ld KiB\n",
+                step, secondsSince(t.wall), cpuSeconds() - t.cpu, static_cast<unsigned long long>(c.t1.added),
+                static_cast<unsigned long long>(c.t1.present), static_cast<unsigned long long>(c.t2.added),
+                static_cast<unsigned long long>(c.t2.present), peakKiB());
+}
+
+long long pragma(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    long long value = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        std::fputs("usage: archive_bench LOG ARCHIVE (the archive is replaced)\n", stderr);
+        return 2;
+    }
+    const std::string location = argv[2];
+    for (const char *suffix : {"", "-wal", "-shm"})
+        std::filesystem::remove(location + suffix);
+
+    std::uint64_t frames = 0;
+    try {
+        {
+            auto store = archive::openArchive(location);
+            const Timer first;
+            const archive::AddCounts added = importFile(*store, argv[1]);
+            report("import", first, added);
+            frames = added.t1.added + added.t2.added;
+
+            const Timer second;
+            report("reimport", second, importFile(*store, argv[1]));
+        }
+        {
+            sqlite3 *db = nullptr;
+            sqlite3_open_v2(location.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+            const long long bytes = pragma(db, "PRAGMA page_count") * pragma(db, "PRAGMA page_size");
+            sqlite3_close(db);
+            std::printf("size       %lld bytes, %.1f bytes per frame\n", bytes,
+                        static_cast<double>(bytes) / static_cast<double>(frames));
+        }
+        {
+            auto store = archive::openArchive(location, {.create = false, .readOnly = true});
+            const Timer query;
+            const std::vector<archive::FieldSample> samples = store->fieldSeries(17, {}); // Batt1 Volt
+            std::printf("query      %6.3f s (cpu %5.3f s)  %zu samples of batt1_volt; peak %ld KiB\n",
+                        secondsSince(query.wall), cpuSeconds() - query.cpu, samples.size(), peakKiB());
+
+            // What the batch tool's export from the archive does with every T1 record.
+            const Timer csv;
+            std::string buffer;
+            std::size_t lines = 0;
+            store->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &r) {
+                appendCsvRecord(buffer, r.record, '.', true);
+                if (buffer.size() >= 64 * 1024)
+                    buffer.clear();
+                ++lines;
+                return true;
+            });
+            std::printf("csv        %6.3f s (cpu %5.3f s)  %zu T1 records as CSV lines; peak %ld KiB\n",
+                        secondsSince(csv.wall), cpuSeconds() - csv.cpu, lines, peakKiB());
+        }
+    } catch (const archive::ArchiveError &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
