@@ -317,7 +317,8 @@ public:
             // The last id is found at once and is at least the number of
             // records (and no more than a bound, should a hand have set it).
             const std::int64_t lastId =
-                db_.execAndGet("SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(storeOf(field.index)))).getInt64();
+                db_.execAndGet("SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(storeOf(field.index))))
+                    .getInt64();
             samples.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(lastId, 0, std::int64_t{1} << 24)));
             SQLite::Statement query(db_, "SELECT received_utc, " + fieldColumn(field.caption) + " FROM " +
                                              std::string(framesTable(storeOf(field.index))) + rangeSql(range) +
