@@ -132,6 +132,10 @@ public:
     virtual std::vector<FieldSample> fieldSeries(int fieldIndex, const TimeRange &range) = 0;
 
     virtual std::uint64_t recordCount(FrameKind kind) = 0;
+
+    // Changes whenever records are added, by this program or by another one
+    // writing the same archive; cheap enough to ask every second.
+    virtual std::uint64_t changeMark() = 0;
 };
 
 struct OpenOptions {

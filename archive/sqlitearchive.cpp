@@ -346,6 +346,19 @@ public:
         }
     }
 
+    std::uint64_t changeMark() override
+    {
+        // Records are only ever added, each with a larger id than the last.
+        try {
+            return static_cast<std::uint64_t>(
+                db_.execAndGet("SELECT (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T1)) +
+                               ") + (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T2)) + ")")
+                    .getInt64());
+        } catch (const SQLite::Exception &e) {
+            throw translate(path_, e, db_.getHandle(), {});
+        }
+    }
+
 private:
     void setUp(bool readOnly)
     {

@@ -379,8 +379,12 @@ TEST_F(ArchiveTest, AFollowedLogArchivesTheFramesThatArriveDatedByTheClock)
     EXPECT_EQ(importer.counts().t1.added, 1u);
     EXPECT_EQ(store->recordCount(FrameKind::T1), 1u);
     EXPECT_EQ(store->recordCount(FrameKind::T2), 0u);
+    // A reader of its own (the History window) sees the frames arrive.
+    auto reader = archive::openArchive(path("a.sqlite"), {.create = false, .readOnly = true});
+    const std::uint64_t mark = reader->changeMark();
     importer.feed("[00:00:20R] " + later);
     importer.finish();
+    EXPECT_NE(reader->changeMark(), mark);
     const FrameCounts arrived = countFrames(later);
     EXPECT_EQ(store->recordCount(FrameKind::T1), 1 + arrived.t1Frames);
     EXPECT_EQ(store->recordCount(FrameKind::T2), arrived.t2Frames);
