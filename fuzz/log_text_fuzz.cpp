@@ -20,6 +20,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -28,26 +29,13 @@ namespace {
 using halcyra::LogBox;
 using halcyra::LogText;
 
-// The characters Qt or the reading treat apart; every other byte is its
-// Latin-1 character.
+// Bytes 0x80 to 0x85 stand for the characters Qt or the reading treat apart:
+// the line and paragraph separators, one beyond Latin-1, the halves of a
+// surrogate pair and a frame mark. Every other byte is its Latin-1 character.
 QChar character(std::uint8_t b)
 {
-    switch (b) {
-    case 0x80:
-        return QChar::LineSeparator;
-    case 0x81:
-        return QChar::ParagraphSeparator;
-    case 0x82:
-        return QChar(0x4E00);
-    case 0x83:
-        return QChar(0xD83D); // the halves of a surrogate pair
-    case 0x84:
-        return QChar(0xDEF0);
-    case 0x85:
-        return QChar(0xFDD0); // a frame mark
-    default:
-        return QChar(b);
-    }
+    static constexpr char16_t kApart[] = {0x2028, 0x2029, 0x4E00, 0xD83D, 0xDEF0, 0xFDD0};
+    return b >= 0x80 && b < 0x86 ? QChar(kApart[b - 0x80]) : QChar(b);
 }
 
 class Edits {
