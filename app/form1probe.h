@@ -4,6 +4,7 @@
 #pragma once
 
 #include "aboutwindow.h"
+#include "logtext.h"
 #include "mainwindow.h"
 
 #include <cstddef>
@@ -42,6 +43,7 @@ public:
     void Show_Data(int Rec) const { w_.Show_Data(Rec); }
     void Command1_Click() const { w_.Command1_Click(); }
 
+    std::string_view logText() const { return w_.Text2->parserText(); }
     const RecordStore &t1Store() const { return *w_.t1Store_; }
     const RecordStore &t2Store() const { return *w_.t2Store_; }
     const QString &imagePath() const { return w_.ImagePath; }

@@ -11,6 +11,7 @@
 #include "fonts.h"
 #include "layout.h"
 #include "logfile.h"
+#include "logtext.h"
 #include "parsenotice.h"
 #include "recordview.h"
 #include "screenshot.h"
@@ -101,7 +102,7 @@ void Form1::buildWidgets()
     const QFont windowFont = fonts::sans(8.25, false);
     client->setFont(windowFont);
 
-    Text2 = place(new QPlainTextEdit(client), "Text2", twips(120, 0, 10455, 1935));
+    Text2 = place(new LogBox(client), "Text2", twips(120, 0, 10455, 1935));
     Text2->setFont(fonts::fixed(8.25));
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -243,8 +244,8 @@ void Form1::Form_Resize()
 
 void Form1::Text2_Change()
 {
-    const QByteArray bytes = Text2->toPlainText().toLatin1();
-    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    // Up to date: the document announces each change before it reports it.
+    const std::string_view text = Text2->parserText();
     const CycleResult r = RunParseCycle(text, CurrentFrameTime, *t1Store_, *t2Store_);
     // The frame-time label is not written here: Show_Data below always
     // replaces it with the time of the records on show.

@@ -18,7 +18,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -27,6 +26,7 @@ namespace halcyra {
 
 class Form2;
 class LogFollower;
+class LogBox;
 class TrendChart;
 
 // The main window. Its handlers and widgets keep the names the program has
@@ -60,7 +60,7 @@ private:
     static constexpr int LastFieldIndex = kLastFieldIndex;
 
     // Widgets, by the names they have always had.
-    QPlainTextEdit *Text2; // packet log
+    LogBox *Text2;         // packet log
     QPushButton *Command2; // "C": clear the log
     std::array<QRadioButton *, kFieldCount> Option1{};
     std::array<QLineEdit *, kFieldCount> Text1{};
