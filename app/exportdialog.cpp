@@ -30,8 +30,8 @@ ExportDialog::ExportDialog(char localeSeparator, QWidget *parent)
       t2_(new QRadioButton(QStringLiteral("T2 records"))),
       both_(new QRadioButton(QStringLiteral("T1 and T2 records, a file each"))),
       time_(new QCheckBox(QStringLiteral("Frame time as the first column"))),
-      locale_(new QRadioButton(QStringLiteral("\"%1\" as in the grid").arg(QLatin1Char(localeSeparator)))),
-      point_(new QRadioButton(QStringLiteral("\".\"")))
+      locale_(new QRadioButton(QStringLiteral("As in the grid: \"%1\"").arg(QLatin1Char(localeSeparator)))),
+      point_(new QRadioButton(QStringLiteral("Always \".\"")))
 {
     setObjectName(QStringLiteral("ExportDialog"));
     setWindowTitle(QStringLiteral("Export Records"));
@@ -49,7 +49,9 @@ ExportDialog::ExportDialog(char localeSeparator, QWidget *parent)
     auto *page = new QVBoxLayout(this);
     page->addWidget(group(QStringLiteral("Records"), {t1_, t2_, both_}));
     page->addWidget(time_);
-    page->addWidget(group(QStringLiteral("Decimal separator"), {locale_, point_}));
+    QGroupBox *separator = group(QStringLiteral("Decimal separator"), {locale_, point_});
+    separator->setEnabled(localeSeparator != '.'); // nothing to choose
+    page->addWidget(separator);
     page->addWidget(buttons);
     setChoice(ExportChoice());
 }

@@ -466,6 +466,8 @@ void Form1::ExportRecords_Click()
     QString folder = settings.value(QStringLiteral("export/folder")).toString();
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
     const QString log =
         follower_->path().isEmpty() ? QStringLiteral("telemetry") : QFileInfo(follower_->path()).completeBaseName();
     const QString kind = choice.kinds == RecordKinds::T1   ? QStringLiteral("-t1")
