@@ -193,8 +193,10 @@ private slots:
                     options->accept();
                 } else if (auto *files = qobject_cast<QFileDialog *>(modal)) {
                     offeredFolder = files->directory().absolutePath();
-                    offeredName = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
-                    files->selectFile(out + QStringLiteral("/x"));
+                    // Typed, as selectFile() leaves alone a name box that has the focus.
+                    QLineEdit *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                    offeredName = name->text();
+                    name->setText(out + QStringLiteral("/x"));
                     static_cast<QDialog *>(files)->accept(); // through QFileDialog's own
                 } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
                     question = box->text();
