@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "csvexport.h"
 #include "parser.h"
 #include "record.h"
 
@@ -15,6 +16,7 @@
 class QAction;
 class QDropEvent;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -80,10 +82,12 @@ private:
 
     QMenu *MnuFile;
     QAction *MnuOpenLog;
+    QMenu *MnuRecentLogs;
     QAction *MnuFollowLog;
     QAction *MnuExit;
     QMenu *MnuTLMFile;
     QAction *WriteCSVFile;
+    QAction *ExportRecords;
     QAction *MnuInfo;
 
     // Handlers.
@@ -97,7 +101,11 @@ private:
     void Command2_Click();
     void Command1_Click();
     void WriteCSVFile_Click();
+    void ExportRecords_Click();
+    // Writes what the export dialogs chose and reports it in the status line.
+    void Export_Records(const QString &chosen, const ExportChoice &choice);
     void MnuOpenLog_Click();
+    void Open_Recent_Log(const QString &path);
     void MnuFollowLog_Click();
     void MnuExit_Click();
     void MnuInfo_Click();
@@ -114,9 +122,16 @@ private:
     bool takeLogDrop(QDropEvent *event);
     bool onLastRecord() const;
     void followPosition(bool wasOnLast);
+    void pageTo(int position);
+    bool pageKey(QObject *receiver, QKeyEvent *event);
+    void fillRecentLogs();
+    void rememberLog(const QString &path, bool keep);
 
     QString programFolder_;
     QString ImagePath;
+    bool imagePathSet_ = false; // by conf.ini, which then wins over the fallback folder
+    QRect gridArea_;            // where the wheel pages
+    int wheelAngle_ = 0;        // of a part notch, as touchpads send them
     std::unique_ptr<RecordStore> t1Store_;
     std::unique_ptr<RecordStore> t2Store_;
     FrameTimeText CurrentFrameTime;
