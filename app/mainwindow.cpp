@@ -15,6 +15,7 @@
 #include "recordview.h"
 #include "screenshot.h"
 #include "trendchart.h"
+#include "windowarchive.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -81,6 +82,7 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
     connect(follower_, &LogFollower::reloaded, this, &Form1::Reload_Log);
     connect(follower_, &LogFollower::stopped, this, &Form1::Follow_Stopped);
+    buildArchiveMenu(); // after the handlers above: the archive reads what they did
     setAcceptDrops(true);
     Form_Load();
     resize(layout::twips(0, 0, layout::kClientWidth, layout::kClientHeight).width(),
@@ -209,6 +211,27 @@ void Form1::buildMenus()
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
 }
 
+// The archive's menu; the window's link to the archive behind it.
+void Form1::buildArchiveMenu()
+{
+    archive_ = new WindowArchive(Text2, follower_, this);
+    connect(archive_, &WindowArchive::status, this, &Form1::setStatus);
+    connect(archive_, &WindowArchive::withdraw, this, [this](const QString &text) {
+        if (Label3->text() == text)
+            setStatus(QString());
+    });
+    MnuArchive = new QMenu(QStringLiteral("Archive"), this);
+    MnuArchive->setObjectName(QStringLiteral("MnuArchive"));
+    menuBar()->insertMenu(MnuInfo, MnuArchive);
+    MnuAddToArchive = MnuArchive->addAction(QStringLiteral("Add Log to Archive"), archive_, &WindowArchive::addLogBox);
+    MnuAddToArchive->setObjectName(QStringLiteral("MnuAddToArchive"));
+    MnuArchiveFollowed = MnuArchive->addAction(QStringLiteral("Archive Followed Frames"));
+    MnuArchiveFollowed->setObjectName(QStringLiteral("MnuArchiveFollowed"));
+    MnuArchiveFollowed->setCheckable(true);
+    MnuArchiveFollowed->setChecked(archive_->archivesFollowed());
+    connect(MnuArchiveFollowed, &QAction::toggled, archive_, &WindowArchive::setArchiveFollowed);
+}
+
 void Form1::Form_Load()
 {
     const QString folder = QDir::toNativeSeparators(programFolder_) + QDir::separator();
@@ -219,6 +242,7 @@ void Form1::Form_Load()
         ImagePath = QString::fromLocal8Bit(config.imagePath->data(), static_cast<qsizetype>(config.imagePath->size()));
     if (config.screenshotButton)
         Command1->setVisible(*config.screenshotButton);
+    archive_->setLocation(windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
 
     Picture2->setVisible(false);
 
@@ -395,6 +419,7 @@ bool Form1::Open_Log(const QString &path)
     follower_->setFile(path, r);
     MnuFollowLog->setEnabled(true);
     Text2->setPlainText(r.text);
+    archive_->logOpened();
     return true;
 }
 
@@ -402,6 +427,7 @@ void Form1::MnuFollowLog_Click()
 {
     if (!MnuFollowLog->isChecked()) {
         follower_->stop();
+        archive_->followStopped();
         return;
     }
     if (!followNotice_.isEmpty() && Label3->text() == followNotice_)
@@ -409,6 +435,7 @@ void Form1::MnuFollowLog_Click()
     followNotice_.clear();
     // Following shows the end of the log, where the new lines arrive.
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
+    archive_->followStarting();
     follower_->start();
 }
 

@@ -28,6 +28,7 @@ namespace halcyra {
 class Form2;
 class LogFollower;
 class TrendChart;
+class WindowArchive;
 
 // The main window. Its handlers and widgets keep the names the program has
 // always used; the decoding, the texts and the chart data come from the
@@ -85,6 +86,9 @@ private:
     QMenu *MnuTLMFile;
     QAction *WriteCSVFile;
     QAction *MnuInfo;
+    QMenu *MnuArchive;
+    QAction *MnuAddToArchive;
+    QAction *MnuArchiveFollowed;
 
     // Handlers.
     void Form_Load();
@@ -108,6 +112,7 @@ private:
 
     void buildWidgets();
     void buildMenus();
+    void buildArchiveMenu();
     void highlightField(int index);
     void showParseNotice(const QString &notice);
     void setStatus(const QString &text);
@@ -124,6 +129,7 @@ private:
     QString parseNotice_;
     QString followNotice_;
     LogFollower *follower_;
+    WindowArchive *archive_ = nullptr;
     QPointer<Form2> about_;
 };
 

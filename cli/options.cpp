@@ -14,8 +14,8 @@ namespace halcyra {
 namespace {
 
 constexpr const char *kDescription = R"(usage: halcyra-decode [options] [LOG ...]
-       halcyra-decode --archive[=FILE] [--station NAME] [--date DATE] [options] [LOG ...]
-       halcyra-decode --from-archive[=FILE] [--since TIME] [--until TIME] [options]
+  or:  halcyra-decode --archive[=FILE] [--station NAME] [--date DATE] [options] [LOG ...]
+  or:  halcyra-decode --from-archive[=FILE] [--since TIME] [--until TIME] [options]
 
 Decodes the T1 and T2 frames of Halcyra packet logs into CSV files, with the
 window's rules and number texts and without its limit of 1000 frames. The
