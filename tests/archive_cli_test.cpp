@@ -3,23 +3,21 @@
 
 // Runs the real halcyra-decode with --archive and --from-archive.
 
+#include "archive.h"
 #include "loggen.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace fs = std::filesystem;
 
@@ -38,6 +36,14 @@ void writeFile(const std::string &path, const std::string &text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
+std::string shellWord(const std::string &text)
+{
+    std::string q = "'";
+    for (const char c : text)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
 struct Result {
     int status = -1;
     std::string out, err;
@@ -52,15 +58,12 @@ std::string stampedLog(int t1, int t2)
     o.t1Frames = t1;
     o.t2Frames = t2;
     o.timeStamps = false;
-    const std::string plain = halcyra::loggen::generateLog(o);
+    o.noise = false; // a frame on every line
+    std::istringstream in(halcyra::loggen::generateLog(o));
     std::string log;
     int frames = 0;
-    std::istringstream in(plain);
     for (std::string line; std::getline(in, line);) {
-        const bool frame = line.find("T1") != std::string::npos || line.find("T2") != std::string::npos ||
-                           line.find("t1") != std::string::npos || line.find("t2") != std::string::npos;
-        if (frame && ++frames > 3) {
-            const int s = 10 * 3600 + frames;
+        if (const int s = 10 * 3600 + ++frames; frames > 3) {
             char stamp[64];
             std::snprintf(stamp, sizeof stamp, "2014-07-22 %02d:%02d:%02d.000 UTC\r\n", s / 3600, s / 60 % 60, s % 60);
             log += stamp;
@@ -82,36 +85,16 @@ protected:
 
     std::string at(const std::string &name) const { return dir + "/" + name; }
 
-    // In the test's folder, with the default archive in it; `shell` runs before
-    // the program, in sh.
-    Result run(const std::vector<std::string> &args, const std::string &shell = {})
+    // In the test's folder, with the default archive in it; `shell` runs
+    // first, in the program's shell.
+    Result run(const std::vector<std::string> &args, const std::string &shell = "true")
     {
-        std::vector<std::string> all = {"/bin/sh", "-c", shell + "\nexec \"$0\" \"$@\"", HALCYRA_DECODE};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char *> argv;
-        for (std::string &a : all)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::string data = "XDG_DATA_HOME=" + dir + "/data";
-        std::vector<char *> envp = {data.data()};
-        for (char **e = environ; *e; ++e) {
-            if (!std::string_view(*e).starts_with("XDG_DATA_HOME="))
-                envp.push_back(*e);
-        }
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 1, at("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 2, at("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, "/bin/sh", &fa, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&fa);
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus), readFile(at("stdout")),
-                readFile(at("stderr"))};
+        std::string command = "cd " + shellWord(dir) + " && " + shell + " && XDG_DATA_HOME=" + shellWord(at("data")) +
+                              " exec " + shellWord(HALCYRA_DECODE);
+        for (const std::string &arg : args)
+            command += " " + shellWord(arg);
+        const int status = std::system((command + " </dev/null >stdout 2>stderr").c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(at("stdout")), readFile(at("stderr"))};
     }
 
     std::string dir;
@@ -137,9 +120,15 @@ TEST_F(ArchiveRun, WritesBackWhatDecodingWrites)
     writeFile(at("pass.log"), stampedLog(1200, 300));
     const std::string archive = "--archive=" + at("a.sqlite");
     // Filled in the same run as the CSV files are written.
-    Result r = run({archive, "--time", "--t1", "t1.csv", "--t2", "t2.csv", "pass.log"});
+    Result r = run({archive, "--station", "Ground 1", "--time", "--t1", "t1.csv", "--t2", "t2.csv", "pass.log"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "1200 new T1 frames, 0 already archived; 300 new T2 frames, 0 already archived\n");
+    halcyra::archive::openArchive(at("a.sqlite"))
+        ->forEachRecord(halcyra::FrameKind::T2, {}, [&](const halcyra::archive::StoredRecord &stored) {
+            EXPECT_EQ(stored.source, fs::canonical(at("pass.log")).string()); // absolute, though named relative
+            EXPECT_EQ(stored.station, "Ground 1");
+            return false;
+        });
     r = run({archive, "pass.log"});
     EXPECT_EQ(r.err, "0 new T1 frames, 1200 already archived; 0 new T2 frames, 300 already archived\n");
     EXPECT_EQ(r.out, "");
@@ -193,8 +182,8 @@ TEST_F(ArchiveRun, FailuresLeaveFilesAsTheyWere)
         std::string message;
     };
     const Case cases[] = {
-        {{"--archive=notes.txt", "--t2", "t2.csv", "pass.log"}, "", "notes.txt is not a Halcyra archive"},
-        {{"--from-archive=notes.txt", "--t2", "t2.csv"}, "", "notes.txt is not a Halcyra archive"},
+        {{"--archive=notes.txt", "--t2", "t2.csv", "pass.log"}, "true", "notes.txt is not a Halcyra archive"},
+        {{"--from-archive=notes.txt", "--t2", "t2.csv"}, "true", "notes.txt is not a Halcyra archive"},
         // The archive's batch does not fit (files of at most 200 KB), the CSV file would.
         {{"--archive=full.sqlite", "--t2", "t2.csv", "pass.log"},
          "trap '' XFSZ; ulimit -f 400",

@@ -54,24 +54,13 @@ class ArchiveWindowTest : public QObject, WindowFixture {
     QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
     QString status() const { return ui().Label3()->text(); }
 
-    std::uint64_t archived(FrameKind kind) const
+    std::unique_ptr<archive::Archive> reader() const
     {
         archive::OpenOptions o;
         o.readOnly = true;
-        return archive::openArchive(QFile::encodeName(archivePath()).toStdString(), o)->recordCount(kind);
+        return archive::openArchive(QFile::encodeName(archivePath()).toStdString(), o);
     }
-    std::vector<std::string> sources() const
-    {
-        archive::OpenOptions o;
-        o.readOnly = true;
-        std::vector<std::string> all;
-        archive::openArchive(QFile::encodeName(archivePath()).toStdString(), o)
-            ->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &r) {
-                all.emplace_back(r.source);
-                return true;
-            });
-        return all;
-    }
+    std::uint64_t archived(FrameKind kind) const { return reader()->recordCount(kind); }
 
 private slots:
     void initTestCase()
@@ -100,10 +89,14 @@ private slots:
         end.insertText(QString::fromLatin1(frameLines(1, 0, 7).front()));
         action("MnuAddToArchive")->trigger();
         QCOMPARE(status(), QStringLiteral("1 new frames archived, 50 were already there"));
-        const std::vector<std::string> from = sources();
-        QCOMPARE(from.size(), std::size_t{31});
-        QCOMPARE(from.front(), QFile::encodeName(path).toStdString());
-        QCOMPARE(from.back(), std::string("paste"));
+        std::vector<std::string> sources;
+        reader()->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &r) {
+            sources.emplace_back(r.source);
+            return true;
+        });
+        QCOMPARE(sources.size(), std::size_t{31});
+        QCOMPARE(sources.front(), QFile::encodeName(path).toStdString());
+        QCOMPARE(sources.back(), std::string("paste"));
     }
 
     void followedFramesGoInAsTheyArriveBeyondTheWindowsLimit()
