@@ -18,6 +18,7 @@
 #include "screenshot.h"
 #include "trendchart.h"
 #include "userfolders.h"
+#include "windowarchive.h"
 
 #include <QAction>
 #include <QApplication>
@@ -75,11 +76,6 @@ QString accessibleFieldName(const FieldInfo &f)
 {
     const QString caption = latin1(f.caption);
     return f.unit.empty() ? caption : caption + QStringLiteral(" [") + latin1(f.unit) + QLatin1Char(']');
-}
-
-QSettings userSettings()
-{
-    return QSettings(settingsFilePath(), QSettings::IniFormat);
 }
 
 // A recent log as the menu shows it: the home folder as "~", and "&" shown
@@ -145,6 +141,7 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
     connect(follower_, &LogFollower::reloaded, this, &Form1::Reload_Log);
     connect(follower_, &LogFollower::stopped, this, &Form1::Follow_Stopped);
+    buildArchiveMenu(); // after the handlers above: the archive reads what they did
     setAcceptDrops(true);
     // The value boxes, the buttons and the scroll bar each take these keys
     // for themselves otherwise; only the log box keeps them.
@@ -286,6 +283,27 @@ void Form1::buildMenus()
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
 }
 
+// The archive's menu; the window's link to the archive behind it.
+void Form1::buildArchiveMenu()
+{
+    archive_ = new WindowArchive(Text2, follower_, this);
+    connect(archive_, &WindowArchive::status, this, &Form1::setStatus);
+    connect(archive_, &WindowArchive::withdraw, this, [this](const QString &text) {
+        if (Label3->text() == text)
+            setStatus(QString());
+    });
+    MnuArchive = new QMenu(QStringLiteral("Archive"), this);
+    MnuArchive->setObjectName(QStringLiteral("MnuArchive"));
+    menuBar()->insertMenu(MnuInfo, MnuArchive);
+    MnuAddToArchive = MnuArchive->addAction(QStringLiteral("Add Log to Archive"), archive_, &WindowArchive::addLogBox);
+    MnuAddToArchive->setObjectName(QStringLiteral("MnuAddToArchive"));
+    MnuArchiveFollowed = MnuArchive->addAction(QStringLiteral("Archive Followed Frames"));
+    MnuArchiveFollowed->setObjectName(QStringLiteral("MnuArchiveFollowed"));
+    MnuArchiveFollowed->setCheckable(true);
+    MnuArchiveFollowed->setChecked(archive_->archivesFollowed());
+    connect(MnuArchiveFollowed, &QAction::toggled, archive_, &WindowArchive::setArchiveFollowed);
+}
+
 void Form1::Form_Load()
 {
     const QString folder = QDir::toNativeSeparators(programFolder_) + QDir::separator();
@@ -297,6 +315,7 @@ void Form1::Form_Load()
         ImagePath = QString::fromLocal8Bit(config.imagePath->data(), static_cast<qsizetype>(config.imagePath->size()));
     if (config.screenshotButton)
         Command1->setVisible(*config.screenshotButton);
+    archive_->setLocation(windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
 
     Picture2->setVisible(false);
 
@@ -547,6 +566,7 @@ bool Form1::Open_Log(const QString &path)
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - ") + QLatin1String(kTitle));
     rememberLog(path, true);
     Text2->setPlainText(r.text);
+    archive_->logOpened();
     return true;
 }
 
@@ -586,6 +606,7 @@ void Form1::MnuFollowLog_Click()
 {
     if (!MnuFollowLog->isChecked()) {
         follower_->stop();
+        archive_->followStopped();
         return;
     }
     if (!followNotice_.isEmpty() && Label3->text() == followNotice_)
@@ -594,6 +615,7 @@ void Form1::MnuFollowLog_Click()
     // Following shows the end of the log, where the new lines arrive, and the newest record.
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
     HScroll1->setValue(HScroll1->maximum());
+    archive_->followStarting();
     follower_->start();
 }
 

@@ -30,6 +30,7 @@ class Form2;
 class LogFollower;
 class LogBox;
 class TrendChart;
+class WindowArchive;
 
 // The main window. Its handlers and widgets keep the names the program has
 // always used; the decoding, the texts and the chart data come from the
@@ -89,6 +90,9 @@ private:
     QAction *WriteCSVFile;
     QAction *ExportRecords;
     QAction *MnuInfo;
+    QMenu *MnuArchive;
+    QAction *MnuAddToArchive;
+    QAction *MnuArchiveFollowed;
 
     // Handlers.
     void Form_Load();
@@ -116,6 +120,7 @@ private:
 
     void buildWidgets();
     void buildMenus();
+    void buildArchiveMenu();
     void highlightField(int index);
     void showParseNotice(const QString &notice);
     void setStatus(const QString &text);
@@ -139,6 +144,7 @@ private:
     QString parseNotice_;
     QString followNotice_;
     LogFollower *follower_;
+    WindowArchive *archive_ = nullptr;
     QPointer<Form2> about_;
 };
 

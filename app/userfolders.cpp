@@ -43,6 +43,11 @@ QString outputFolder(const QString &programFolder)
     return folder;
 }
 
+QSettings userSettings()
+{
+    return QSettings(settingsFilePath(), QSettings::IniFormat);
+}
+
 QString settingsFilePath()
 {
     return userConfigFolder() + QStringLiteral("/halcyra.conf");

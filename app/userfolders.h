@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <QSettings>
 #include <QString>
 
 namespace halcyra {
@@ -20,5 +21,6 @@ QString outputFolder(const QString &programFolder);
 // The window's remembered state (recent logs, the export's last folder and
 // choices), beside the user's conf.ini.
 QString settingsFilePath();
+QSettings userSettings();
 
 } // namespace halcyra
