@@ -235,6 +235,12 @@ private slots:
         QCOMPARE(ui().Label3()->text(),
                  stopped + QStringLiteral(" now holds NUL bytes, so it is no longer a text log"));
         QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT2, 1)));
+        // Grown beyond what the window takes.
+        QVERIFY(writeFile(path, frames(kT2, 1)));
+        follow();
+        QVERIFY(QFile::resize(path, kLogSizeLimit + 1)); // sparse
+        QTRY_VERIFY(!ui().MnuFollowLog()->isChecked());
+        QCOMPARE(ui().Label3()->text(), stopped + QStringLiteral(" has grown beyond 50 MB"));
     }
 
     void pseudoFilesAreReadToTheEnd()

@@ -65,11 +65,12 @@ TEST(ParseCycle, TimeStampRules)
         {"2014-07-22 10:15:30.000 utc", "2014-07-22 10:15:30.000 UTC"}, // any case
         {"[12:34:56R] " + kT1, "12:34"},                                // on the frame's own line
         {"10:15 " + spaced(kT1), "10:15"},
-        {"  10:16 " + kT1, "09:00"},            // a leading blank: no clock
-        {"[12-34-56R] x", "09:00"},             // a marker needs its colons
-        {"first r] then [12:34:56R]", "09:00"}, // only the first R] counts
-        {"2014 UTC", "09:00"},                  // fewer than 24 characters before UTC
-        {"1:2R]", "09:00"},                     // fewer than 8 before R]
+        {"  10:16 " + kT1, "09:00"}, // a leading blank: no clock
+        {"[12-34:56R] x", "09:00"},  // a marker needs both its colons
+        {"[12:34-56R] x", "09:00"},
+        {"first r] then [12:34:56R]", "09:00"},  // only the first R] counts
+        {"2014-07-22 10:15:30.00 UTC", "09:00"}, // fewer than 24 characters before UTC
+        {"1:2R]", "09:00"},                      // fewer than 8 before R]
         {"R]", "09:00"},
         {"20:15 [12:34:56R] " + kT1, "20:15"}, // the clock rule comes last and wins
     };
@@ -125,6 +126,7 @@ TEST(ParseCycle, FrameShapes)
         {kT1.substr(0, 129), 0, 0},                  // 127 digits
         {"T1\t" + kT1.substr(2), 0, 0},              // a tab changes the length
         {kT1 + " T2" + kT2.substr(2), 0, 1},         // cut at the T2 behind the T1
+        {kT2 + " " + kT1, 1, 0},                     // not at a T2 before it
         {"T 1" + kT1.substr(2), 1, 0},               // blanks inside the tag vanish
         {"T1" + std::string(126, '0') + "G0", 1, 0}, // bad digits still decode
         {"T1" + std::string(127, '0') + '\0', 1, 0}, // so does a NUL
