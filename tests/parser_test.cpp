@@ -117,18 +117,6 @@ TEST(ParseCycle, WrongLengthFramesAreCounted)
     EXPECT_EQ(c.result.lines.t2WrongLength, 1u);
 }
 
-TEST(ParseCycle, DisplayWritesComeFromTheLastStoredFrames)
-{
-    Cycle c;
-    std::string second = kT2;
-    second.replace(30, 10, "abcdefabcd");
-    c.run(kT1 + "\n" + kT2 + "\n" + second);
-    EXPECT_EQ(c.result.frameLength, 130);
-    ASSERT_TRUE(c.result.rawHex);
-    EXPECT_EQ(c.result.rawHex->text(0), "ABCDEFABCD");
-    EXPECT_EQ(c.result.rawHex->text(1), "1111111111");
-}
-
 using Lines = std::vector<std::string>;
 
 Lines whole(std::string_view text)

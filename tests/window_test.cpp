@@ -45,13 +45,6 @@ QColor base(const QLineEdit *box)
 class WindowTest : public QObject, WindowFixture {
     Q_OBJECT
 
-    void checkStoresWithinCapacity()
-    {
-        QVERIFY(ui().t1Store().count <= kStoreCapacity && ui().t2Store().count <= kStoreCapacity);
-        QVERIFY(ui().HScroll1()->maximum() <= kStoreCapacity);
-        QVERIFY(ui().MSChart1()->bars()->data()->size() <= kStoreCapacity);
-    }
-
 private slots:
     void cleanup()
     {
@@ -99,7 +92,8 @@ private slots:
     void t2OnlyLogsCanBePagedAndDriftKeepsItsSign()
     {
         open();
-        paste((t2WithDrift(-12) + '\n').repeated(3) + t2WithDrift(40000));
+        paste((t2WithDrift(-12) + '\n').repeated(3) + t2WithDrift(40000).replace(30, 10, "abcdefabcd"));
+        QCOMPARE(ui().Text4()->text(), QStringLiteral("ABCDEFABCD")); // the raw texts of the last frame
         QCOMPARE(ui().Label2()->text(), QStringLiteral("#1 / 4"));
         QCOMPARE(ui().Text1(34)->text(), QStringLiteral("-12"));
         QVERIFY(ui().Text1(31)->text().isEmpty()); // no T1 record here
@@ -199,8 +193,9 @@ private slots:
         log = log.repeated(9); // 45000 frames of each kind, 10 MB
         QVERIFY(log.size() > 10'000'000);
         paste(log);
-        checkStoresWithinCapacity();
-        QCOMPARE(ui().t1Store().records[1000].Values[0], 1000.0 / 1440);
+        QCOMPARE(ui().t1Store().records[1000].Values[0], 1000.0 / 1440); // the first thousand are kept
+        QCOMPARE(ui().MSChart1()->bars()->data()->size(), 1000);
+        QCOMPARE(ui().HScroll1()->maximum(), 1000);
         QCOMPARE(ui().Label3()->text(),
                  QStringLiteral("Only the first 1000 T1 frames are kept; 44000 more were ignored. "
                                 "Only the first 1000 T2 frames are kept; 44000 more were ignored"));
@@ -227,11 +222,10 @@ private slots:
         QFETCH(QString, text);
         open();
         paste(text);
-        checkStoresWithinCapacity();
         QCOMPARE(ui().t1Store().count, 0);
         ui().Text2()->textCursor().insertText(QStringLiteral("x")); // and a keystroke after it
         QApplication::processEvents();
-        checkStoresWithinCapacity();
+        QCOMPARE(ui().t1Store().count, 0);
     }
 
     void infoShowsOneAboutWindowThatOutlivesExit()
