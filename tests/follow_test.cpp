@@ -257,19 +257,22 @@ private slots:
 
     void aRewrittenFileIsReadAgainWhateverItsSize()
     {
-        openLog(frames(kT1, 3));
+        openLog(frames(kT1, 40)); // more than the 4 KiB kept of each end
         follow();
-        // Truncated and written longer before the next look; its lines are
-        // alike, so the bytes at the old end are what they were.
-        const QByteArray rewritten = "10:16 " + kT1 + "\r\n" + frames(kT1, 3);
-        QVERIFY(writeFile(path, rewritten));
-        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(rewritten));
+        // Truncated and written longer before the next look, with the bytes at
+        // the old end as they were, then with the first 4 KiB as they were.
+        const QByteArray newHead = "10:16 " + kT1 + "\r\n" + frames(kT1, 40);
+        QVERIFY(writeFile(path, newHead));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(newHead));
+        const QByteArray newEnd = "10:16 " + kT1 + "\r\n" + frames(kT1, 39) + "10:17 " + kT1 + "\r\n" + frames(kT1, 2);
+        QVERIFY(writeFile(path, newEnd));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(newEnd));
         // Rewritten to the same size.
-        QVERIFY(writeFile(path, frames(kT1, 4)));
-        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 4)));
+        QVERIFY(writeFile(path, frames(kT1, 43)));
+        QTRY_COMPARE(ui().Text2()->toPlainText(), shown(frames(kT1, 43)));
         // Rewritten to the same size with 4 KiB at each end as they were: it
         // was written to, in a later tick of the file system's clock.
-        QVERIFY(append(frames(kT1, 66)));
+        QVERIFY(append(frames(kT1, 27)));
         QTRY_COMPARE(ui().t1Store().count, 70);
         QTest::qWait(50);
         const QByteArray middle = frames(kT1, 35) + "10:16 " + kT1 + "\r\n" + frames(kT1, 34);
