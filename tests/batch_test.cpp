@@ -75,7 +75,7 @@ TEST(BatchDecoder, WritesTheWindowsBytesForAnyChunking)
     }
 }
 
-TEST(BatchDecoder, HandsOutTextAsItGoesAndCountsUnwantedKinds)
+TEST(BatchDecoder, HandsOutTextAsItGoesAndSkipsOverlongLines)
 {
     loggen::Options o;
     o.t1Frames = 3000;
@@ -83,9 +83,11 @@ TEST(BatchDecoder, HandsOutTextAsItGoesAndCountsUnwantedKinds)
     const std::string log = loggen::generateLog(o);
     StringSink t1Sink;
     BatchDecoder decoder({}, &t1Sink, nullptr);
+    decoder.feed(std::string(3 << 20, 'T') + "\n");
     decoder.feed(log);
     EXPECT_GT(t1Sink.text.size(), 0u); // before finish(): nothing waits for the end
     decoder.finish();
+    EXPECT_EQ(decoder.overlongLines(), 1u);
     EXPECT_LT(t1Sink.largestPiece, BatchDecoder::kFlushSize + 2048);
     EXPECT_EQ(std::count(t1Sink.text.begin(), t1Sink.text.end(), '\n'), 3001);
     EXPECT_EQ(decoder.counts().t2Frames, 3000u);

@@ -1,61 +1,65 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
+// The texts of a CSV line and of the grid beyond what the sample log's
+// reference files hold: number forms at their edges, frame times that would
+// break the line, separators that would break a field.
+
 #include "csv.h"
+#include "numtext.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <string>
 
 using namespace halcyra;
 
 namespace {
 
-std::string zeros(int n)
+TEST(NumberText, GeneralAndTwoDecimalsAtTheirEdges)
 {
-    std::string s;
-    for (int i = 0; i < n; ++i)
-        s += "0;";
-    return s;
+    const struct {
+        double value;
+        const char *general, *twoDecimals;
+    } cases[] = {{0.0, "0", "0.00"},
+                 {-0.0, "0", "0.00"},
+                 {12.346, "12.346", "12.35"},
+                 {-0.001, "-0.001", "0.00"},
+                 {1.0 / 3, "0.333333333333333", "0.33"},
+                 {123456789012345, "123456789012345", "123456789012345.00"},
+                 {1234567890123456, "1.23456789012346E+15", "1.23456789012346E+15"},
+                 {1e16, "1E+16", "1E+16"},
+                 {1.5e-7, "1.5E-07", "0.00"},
+                 {0.0001, "0.0001", "0.00"},
+                 {0.00001, "1E-05", "0.00"},
+                 {-2147483648.0, "-2147483648", "-2147483648.00"},
+                 {0.99999999999999999, "1", "1.00"},
+                 {std::numeric_limits<double>::denorm_min(), "4.94065645841247E-324", "0.00"}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(generalText(c.value), c.general);
+        EXPECT_EQ(twoDecimalsText(c.value), c.twoDecimals) << c.general;
+        std::string comma = c.general;
+        std::replace(comma.begin(), comma.end(), '.', ',');
+        EXPECT_EQ(generalText(c.value, ','), comma);
+    }
 }
 
-TEST(Csv, HeaderNamesEveryFieldOnce)
+TEST(NumberText, FitsTheBufferForEveryMagnitude)
 {
-    std::string plain, timed = "kept:";
-    appendCsvHeader(plain, false);
-    appendCsvHeader(timed, true);
-    EXPECT_TRUE(plain.starts_with("Uptime;X Cells Curr;Y Cells Curr;"));
-    EXPECT_TRUE(plain.ends_with("COMM2 RX cnt;COMM2 TX cnt;\r\n"));
-    EXPECT_EQ(std::count(plain.begin(), plain.end(), ';'), 45);
-    EXPECT_NE(plain.find(";Uptime;COMM1 RSSI;"), std::string::npos); // the T2 uptime too
-    EXPECT_EQ(timed, "kept:Frame time;" + plain);
-}
-
-TEST(Csv, RecordValuesInGeneralNumberText)
-{
-    TelemetryRecord rec;
-    rec.Values[0] = 12.5;
-    rec.Values[1] = -0.25;
-    rec.Values[2] = 1.0 / 3;
-    rec.Values[44] = 1e16;
-    rec.FrameTime.assign("10:15");
-    std::string point, comma, timed;
-    appendCsvRecord(point, rec, '.', false);
-    appendCsvRecord(comma, rec, ',', false);
-    appendCsvRecord(timed, rec, '.', true);
-    EXPECT_EQ(point, "12.5;-0.25;0.333333333333333;" + zeros(41) + "1E+16;\r\n");
-    EXPECT_EQ(comma, "12,5;-0,25;0,333333333333333;" + zeros(41) + "1E+16;\r\n");
-    EXPECT_EQ(timed, "10:15;" + point);
+    for (int e = -320; e <= 308; ++e) {
+        const double v = -1.2345678901234567 * std::pow(10.0, e);
+        EXPECT_LE(generalText(v).size(), kNumberTextCapacity);
+        EXPECT_LE(twoDecimalsText(v).size(), kNumberTextCapacity);
+    }
 }
 
 TEST(Csv, FrameTimesThatWouldBreakTheLineAreQuoted)
 {
-    struct Case {
-        std::string time, field;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"", ""},
-        {"2014-07-22 10:15:30.000 UTC", "2014-07-22 10:15:30.000 UTC"},
         {"10;15", "\"10;15\""},
         {"1\"5", "\"1\"\"5\""},
         {"=1+2", "\"'=1+2\""}, // a spreadsheet would run it as a formula
@@ -63,12 +67,15 @@ TEST(Csv, FrameTimesThatWouldBreakTheLineAreQuoted)
         {"\t1:00", "\"'\t1:00\""},
         {std::string(27, '"'), "\"" + std::string(54, '"') + "\""}, // the longest field
     };
-    for (const Case &c : cases) {
+    for (const auto &[time, field] : cases) {
         TelemetryRecord rec;
-        rec.FrameTime.assign(c.time);
+        rec.FrameTime.assign(time);
         std::string line;
         appendCsvRecord(line, rec, '.', true);
-        EXPECT_EQ(line, c.field + ";" + zeros(45) + "\r\n") << c.time;
+        std::string zeros;
+        for (int i = 0; i < kFieldCount; ++i)
+            zeros += "0;";
+        EXPECT_EQ(line, field + ";" + zeros + "\r\n") << time;
     }
 }
 

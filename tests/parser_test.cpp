@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
-#include "loggen.h"
+#include "lines.h"
 #include "parser.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 using namespace halcyra;
 
@@ -24,37 +26,15 @@ std::string spaced(const std::string &frame)
     return out;
 }
 
-std::string lower(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 struct Cycle {
     std::unique_ptr<RecordStore> t1 = std::make_unique<RecordStore>();
     std::unique_ptr<RecordStore> t2 = std::make_unique<RecordStore>();
     FrameTimeText time;
     CycleResult result;
 
-    const CycleResult &run(const std::string &text)
-    {
-        result = RunParseCycle(text, time, *t1, *t2);
-        return result;
-    }
+    void run(const std::string &text) { result = RunParseCycle(text, time, *t1, *t2); }
     std::string t1Time(int pos) const { return t1->records[static_cast<std::size_t>(pos)].FrameTime.str(); }
-    std::string t2Time(int pos) const { return t2->records[static_cast<std::size_t>(pos)].FrameTime.str(); }
 };
-
-TEST(ParseCycle, EmptyTextHasNoLines)
-{
-    Cycle c;
-    c.run("");
-    EXPECT_EQ(c.result.t1Count, 0);
-    EXPECT_EQ(c.result.t2Count, 0);
-    EXPECT_FALSE(c.result.frameTimeLabel);
-    EXPECT_FALSE(c.result.frameLength);
-}
 
 TEST(ParseCycle, TimeStampRules)
 {
@@ -63,13 +43,12 @@ TEST(ParseCycle, TimeStampRules)
         std::string time; // the frame time after the line, from 09:00
     } cases[] = {
         {"2014-07-22 10:15:30.000 utc", "2014-07-22 10:15:30.000 UTC"}, // any case
-        {"[12:34:56R] " + kT1, "12:34"},                                // on the frame's own line
-        {"10:15 " + spaced(kT1), "10:15"},
-        {"  10:16 " + kT1, "09:00"},            // a leading blank: no clock
-        {"[12-34-56R] x", "09:00"},             // a marker needs its colons
-        {"first r] then [12:34:56R]", "09:00"}, // only the first R] counts
-        {"2014 UTC", "09:00"},                  // fewer than 24 characters before UTC
-        {"1:2R]", "09:00"},                     // fewer than 8 before R]
+        {"  10:16 " + kT1, "09:00"},                                    // a leading blank: no clock
+        {"[12-34:56R] x", "09:00"},                                     // a marker needs both its colons
+        {"[12:34-56R] x", "09:00"},
+        {"first r] then [12:34:56R]", "09:00"},  // only the first R] counts
+        {"2014-07-22 10:15:30.00 UTC", "09:00"}, // fewer than 24 characters before UTC
+        {"1:2R]", "09:00"},                      // fewer than 8 before R]
         {"R]", "09:00"},
         {"20:15 [12:34:56R] " + kT1, "20:15"}, // the clock rule comes last and wins
     };
@@ -88,43 +67,17 @@ TEST(ParseCycle, TimeStampRules)
     EXPECT_EQ(c.result.frameTimeLabel->view(), "09:00");
 }
 
-TEST(ParseCycle, FramesBeforeTheFirstTimeStampKeepThePreviousTime)
-{
-    Cycle c;
-    const std::string log = kT2 + "\n10:15 AOS\n" + kT2;
-    c.run(log);
-    EXPECT_EQ(c.t2Time(1), "");
-    EXPECT_EQ(c.t2Time(2), "10:15");
-    c.run(log);
-    EXPECT_EQ(c.t2Time(1), "10:15"); // left by the previous cycle
-    EXPECT_EQ(c.result.t2Count, 2);  // and the store did not grow
-}
-
-TEST(ParseCycle, LineEndsOfEveryKindSplitLines)
-{
-    for (const char *end : {"\r\n", "\n", "\r"}) {
-        Cycle c;
-        c.run(kT1 + end + kT2 + end + kT1 + end);
-        EXPECT_EQ(c.result.t1Count, 2) << "line end " << int(end[0]);
-        EXPECT_EQ(c.result.t2Count, 1) << "line end " << int(end[0]);
-    }
-}
-
 TEST(ParseCycle, FrameShapes)
 {
     struct Case {
         std::string line;
         int t1, t2;
     } cases[] = {
-        {kT1, 1, 0},
-        {lower(kT1), 1, 0},
-        {spaced(kT2), 0, 1},
-        {lower(spaced(kT2)), 0, 1},
-        {"[12:00:00R] junk before " + kT1, 1, 0},    // text before the tag is dropped
         {kT1 + " 73", 0, 0},                         // text after the digits: too long
         {kT1.substr(0, 129), 0, 0},                  // 127 digits
         {"T1\t" + kT1.substr(2), 0, 0},              // a tab changes the length
         {kT1 + " T2" + kT2.substr(2), 0, 1},         // cut at the T2 behind the T1
+        {kT2 + " " + kT1, 1, 0},                     // not at a T2 before it
         {"T 1" + kT1.substr(2), 1, 0},               // blanks inside the tag vanish
         {"T1" + std::string(126, '0') + "G0", 1, 0}, // bad digits still decode
         {"T1" + std::string(127, '0') + '\0', 1, 0}, // so does a NUL
@@ -164,61 +117,57 @@ TEST(ParseCycle, WrongLengthFramesAreCounted)
     EXPECT_EQ(c.result.lines.t2WrongLength, 1u);
 }
 
-TEST(ParseCycle, DisplayWritesComeFromTheLastStoredFrames)
+using Lines = std::vector<std::string>;
+
+Lines whole(std::string_view text)
 {
-    Cycle c;
-    std::string second = kT2;
-    second.replace(30, 10, "abcdefabcd");
-    c.run(kT1 + "\n" + kT2 + "\n" + second);
-    EXPECT_EQ(c.result.frameLength, 130);
-    ASSERT_TRUE(c.result.rawHex);
-    EXPECT_EQ(c.result.rawHex->text(0), "ABCDEFABCD");
-    EXPECT_EQ(c.result.rawHex->text(1), "1111111111");
+    Lines lines;
+    forEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
+    return lines;
 }
 
-TEST(ParseCycle, StoresKeepTheFirstThousandFramesOfEachKind)
+// Feeds `text` in pieces of `size` bytes, with an empty chunk between them.
+Lines chunked(std::string_view text, std::size_t size, LineSplitter &splitter)
 {
-    std::string log;
-    for (int i = 0; i < 1005; ++i) {
-        std::string f = kT1;
-        std::snprintf(f.data() + 2, 5, "%04X", i & 0xFFFF); // uptime word: bytes swapped, still unique
-        f[6] = '0';
-        log += f + "\n" + kT2 + "\n";
+    Lines lines;
+    auto collect = [&](std::string_view line) { lines.emplace_back(line); };
+    for (std::size_t i = 0; i < text.size(); i += size) {
+        splitter.feed(text.substr(i, size), collect);
+        splitter.feed({}, collect);
     }
-    Cycle c;
-    c.run(log);
-    EXPECT_EQ(c.result.t1Count, 1000);
-    EXPECT_EQ(c.result.t2Count, 1000);
-    EXPECT_EQ(c.result.t1Ignored(), 5u);
-    EXPECT_EQ(c.result.t2Ignored(), 5u);
-    EXPECT_EQ(c.t1->records[0].Values[0], 0.0); // slot 0 never written
-    EXPECT_EQ(c.t1->at(1001), nullptr);
+    splitter.finish(collect);
+    return lines;
 }
 
-TEST(ParseCycle, ReparsingAShorterLogHidesTheOldRecords)
+TEST(LineSplitter, ChunksOfEverySizeGiveTheLinesOfTheWholeText)
 {
-    Cycle c;
-    c.run(kT1 + "\n" + kT1 + "\n" + kT1);
-    c.run(kT1);
-    EXPECT_EQ(c.result.t1Count, 1);
-    EXPECT_NE(c.t1->at(1), nullptr);
-    EXPECT_EQ(c.t1->at(2), nullptr);
+    std::vector<std::string> texts = {"",         "a",        "\r",     "\n",          "\r\n",   "\n\r",
+                                      "\r\r\n",   "\n\n",     "abc\r",  "abc\r\n",     "a\r\nb", "x\ry\nz\r\n\r",
+                                      "\r\n\r\n", "\n\r\n\r", "ab\r\r", "20 UTC\rT1\n"};
+    std::mt19937 rng(3);
+    for (int k = 0; k < 50; ++k) { // dense mixes of line ends
+        std::string t(1 + rng() % 40, 'x');
+        for (char &c : t)
+            c = "ab\r\n"[rng() % 4];
+        texts.push_back(t);
+    }
+    for (const std::string &text : texts) {
+        const Lines expected = whole(text);
+        for (std::size_t size = 1; size <= text.size() + 1; ++size) {
+            LineSplitter splitter;
+            EXPECT_EQ(chunked(text, size, splitter), expected)
+                << "chunk size " << size << ", text " << testing::PrintToString(text);
+        }
+    }
 }
 
-TEST(ParseCycle, GeneratedLogsDecodeEveryFrame)
+TEST(LineSplitter, LinesBeyondTheLimitAreCountedNotHandedOut)
 {
-    for (std::uint32_t seed = 1; seed <= 5; ++seed) {
-        loggen::Options o;
-        o.seed = seed;
-        o.t1Frames = 40;
-        o.t2Frames = 30;
-        o.lineEnd = seed % 2 ? "\r\n" : "\n";
-        Cycle c;
-        c.run(loggen::generateLog(o));
-        EXPECT_EQ(c.result.t1Count, 40) << "seed " << seed;
-        EXPECT_EQ(c.result.t2Count, 30) << "seed " << seed;
-        EXPECT_EQ(c.result.lines.t1WrongLength + c.result.lines.t2WrongLength, 0u);
-        EXPECT_EQ(c.t2->records[1].Values[32] > 1.4e9, true); // a 2014 timestamp
+    const std::string text = "abcd\nabcde\r\nab\rxyzxyzxyz";
+    for (std::size_t size : {1u, 2u, 3u, 5u, 64u}) {
+        LineSplitter splitter(4);
+        EXPECT_EQ(chunked(text, size, splitter), (Lines{"abcd", "ab"})) << "chunk size " << size;
+        EXPECT_EQ(splitter.overlongLines(), 2u);
     }
 }
 

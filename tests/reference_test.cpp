@@ -7,28 +7,19 @@
 
 #include "csv.h"
 #include "parser.h"
+#include "testutil.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
-#include <string>
 
 namespace fs = std::filesystem;
 using namespace halcyra;
+using halcyra::test::readFile;
 
 namespace {
-
-std::string readFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 const fs::path kData = HALCYRA_DATA_DIR;
 

@@ -18,6 +18,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <random>
 
 using namespace halcyra;
 using namespace halcyra::test;
@@ -53,24 +54,14 @@ private slots:
                 delete w;
     }
 
-    void confIniSetsTheScreenshotButtonAndFolder_data()
-    {
-        QTest::addColumn<QByteArray>("conf");
-        QTest::addColumn<bool>("button");
-        QTest::addColumn<QString>("imagePath"); // empty: the program folder
-        QTest::newRow("no") << QByteArray("SCREENSHOT=NO\n") << false << QString();
-        QTest::newRow("path keeps its case")
-            << QByteArray("# shots\nimage_path = /home/Ham/Shots/ \n") << true << QStringLiteral("/home/Ham/Shots/");
-    }
     void confIniSetsTheScreenshotButtonAndFolder()
     {
-        QFETCH(QByteArray, conf);
-        QFETCH(bool, button);
-        QFETCH(QString, imagePath);
-        open(conf);
-        QCOMPARE(ui().Command1()->isVisible(), button);
-        QCOMPARE(ui().imagePath(),
-                 imagePath.isEmpty() ? QDir::toNativeSeparators(folder->path()) + QDir::separator() : imagePath);
+        open("SCREENSHOT=NO\n");
+        QVERIFY(!ui().Command1()->isVisible());
+        QCOMPARE(ui().imagePath(), QDir::toNativeSeparators(folder->path()) + QDir::separator());
+        open("# shots\nimage_path = /home/Ham/Shots/ \n");
+        QVERIFY(ui().Command1()->isVisible());
+        QCOMPARE(ui().imagePath(), QStringLiteral("/home/Ham/Shots/"));
     }
 
     void pastedLogFillsGridLabelsAndChart()
@@ -81,14 +72,9 @@ private slots:
         o.t2Frames = 12;
         paste(QString::fromStdString(loggen::generateLog(o)));
         QCOMPARE(ui().Label2()->text(), QStringLiteral("#1 / 17"));
-        QVERIFY(ui().Option1(1)->isChecked());
-        QCOMPARE(base(ui().Text1(1)), kHighlight);
-        QCOMPARE(ui().Frame8()->title(), QStringLiteral("X Cells Curr  [ mA ]"));
+        QCOMPARE(base(ui().Text1(1)), kHighlight); // the chart starts on the first field
         QCOMPARE(ui().MSChart1()->bars()->data()->size(), 17);
         QCOMPARE(ui().Text1(31)->text(), QStringLiteral("deployed"));
-        QCOMPARE(ui().Text3()->text(), QStringLiteral("130"));
-        QCOMPARE(ui().Text4()->text().size(), 10);
-        QCOMPARE(ui().Text6()->text().size(), 12);
 
         // Paging: the label takes its short form and the grid follows.
         ui().HScroll1()->setValue(5);
@@ -106,7 +92,8 @@ private slots:
     void t2OnlyLogsCanBePagedAndDriftKeepsItsSign()
     {
         open();
-        paste((t2WithDrift(-12) + '\n').repeated(3) + t2WithDrift(40000));
+        paste((t2WithDrift(-12) + '\n').repeated(3) + t2WithDrift(40000).replace(30, 10, "abcdefabcd"));
+        QCOMPARE(ui().Text4()->text(), QStringLiteral("ABCDEFABCD")); // the raw texts of the last frame
         QCOMPARE(ui().Label2()->text(), QStringLiteral("#1 / 4"));
         QCOMPARE(ui().Text1(34)->text(), QStringLiteral("-12"));
         QVERIFY(ui().Text1(31)->text().isEmpty()); // no T1 record here
@@ -126,7 +113,6 @@ private slots:
         QCOMPARE(ui().MSChart1()->bars()->data()->at(0)->value, 159.18872);
 
         ui().Option1_Click(32); // a T2 field, and no T2 records
-        QCOMPARE(ui().Frame8()->title(), QStringLiteral("Timestamp  [  ]"));
         QCOMPARE(ui().MSChart1()->bars()->data()->size(), 0);
     }
 
@@ -192,6 +178,55 @@ private slots:
         QVERIFY(ui().Text1(1)->text().isEmpty());
     }
 
+    // Input nobody should paste: nothing may crash, write beyond the stores, or
+    // leave the user without word of what happened.
+    void tenMegabytesOfFrames()
+    {
+        open();
+        // Each frame's uptime word counts up, so the kept ones can be told apart.
+        QByteArray log;
+        for (int i = 1; i <= 5000; ++i) {
+            QByteArray t1 = kT1;
+            t1.replace(2, 4, QByteArray::number((i & 0xFF) << 8 | i >> 8, 16).rightJustified(4, '0'));
+            log += t1 + '\n' + kT2 + '\n';
+        }
+        log = log.repeated(9); // 45000 frames of each kind, 10 MB
+        QVERIFY(log.size() > 10'000'000);
+        paste(log);
+        QCOMPARE(ui().t1Store().records[1000].Values[0], 1000.0 / 1440); // the first thousand are kept
+        QCOMPARE(ui().MSChart1()->bars()->data()->size(), 1000);
+        QCOMPARE(ui().HScroll1()->maximum(), 1000);
+        QCOMPARE(ui().Label3()->text(),
+                 QStringLiteral("Only the first 1000 T1 frames are kept; 44000 more were ignored. "
+                                "Only the first 1000 T2 frames are kept; 44000 more were ignored"));
+        ui().HScroll1()->setValue(1000);
+        QCOMPARE(ui().Label2()->text(), QStringLiteral("1000/1000"));
+    }
+
+    void binaryGarbageAndLongLines()
+    {
+        std::mt19937 rng(3);
+        QString binary(1 << 20, QChar());
+        for (QChar &c : binary)
+            c = QChar(static_cast<char16_t>(rng() % 256)); // NULs, control bytes, Latin-1
+        const QString texts[] = {
+            binary, QString(1 << 20, QLatin1Char('T')),                      // one 1 MB line
+            QStringLiteral("10:15 T1") + QString(1 << 20, QLatin1Char('F')), // a frame as a 1 MB line
+            // characters beyond Latin-1
+            QStringLiteral("10:15 T1") + QString(100, QChar(0x4E00)) +
+                QStringLiteral("\n\U0001F6F0 2014-07-22 UTC R] T2"),
+            QString(100000, QLatin1Char('\r')), // only line ends
+        };
+        for (const QString &text : texts) {
+            open();
+            paste(text);
+            QCOMPARE(ui().t1Store().count, 0);
+            ui().Text2()->textCursor().insertText(QStringLiteral("x")); // and a keystroke after it
+            QApplication::processEvents();
+            QCOMPARE(ui().t1Store().count, 0);
+        }
+    }
+
     void infoShowsOneAboutWindowThatOutlivesExit()
     {
         // The program ends when no window that may end it is visible any more.
@@ -204,8 +239,6 @@ private slots:
         ui().MnuInfo()->trigger();
         QPointer<Form2> about = ui().aboutWindow();
         QVERIFY(about && about->isVisible());
-        QCOMPARE(about->windowTitle(), QStringLiteral("Info"));
-        QCOMPARE(about->Label2->text(), QStringLiteral("Version 0.2 - 22 July 2014"));
         QVERIFY(!about->parentWidget());
         ui().MnuInfo()->trigger();
         QCOMPARE(ui().aboutWindow(), about.data());

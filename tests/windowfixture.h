@@ -48,16 +48,11 @@ public:
             if (!box)
                 return;
             text = box->text();
-            title = box->windowTitle();
-            icon = box->icon();
-            buttons = box->buttons().size();
             box->buttons().front()->click();
         });
         timer_.start(10);
     }
-    QString text, title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    qsizetype buttons = 0;
+    QString text;
 
 private:
     QTimer timer_;
