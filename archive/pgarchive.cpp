@@ -343,8 +343,14 @@ public:
     {
         const Result start(PQexec(conn_, sql.c_str()));
         if (!start || PQresultStatus(start.get()) != PGRES_COPY_IN)
-            check(Result(PQexec(conn_, "")), start.get());
-        if (PQputCopyData(conn_, data.data(), static_cast<int>(data.size())) != 1 || PQputCopyEnd(conn_, nullptr) != 1)
+            fail(start.get());
+        constexpr std::size_t kChunk = std::size_t{1} << 20;
+        for (std::size_t at = 0; at < data.size(); at += kChunk) {
+            const std::string_view chunk = data.substr(at, kChunk);
+            if (PQputCopyData(conn_, chunk.data(), static_cast<int>(chunk.size())) != 1)
+                fail(nullptr);
+        }
+        if (PQputCopyEnd(conn_, nullptr) != 1)
             fail(nullptr);
         check(Result(PQgetResult(conn_)));
         while (PGresult *more = PQgetResult(conn_))
@@ -374,10 +380,8 @@ public:
     }
 
 private:
-    Result check(Result result, const PGresult *failed = nullptr)
+    Result check(Result result)
     {
-        if (failed)
-            fail(failed);
         const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
             return result;
@@ -540,6 +544,7 @@ class PostgresArchive final : public Archive {
         Connection conn;
         bool staged = false;
         int reading = 0; // queries under way, one inside the other
+        int cursors = 0; // declared so far: each gets a name of its own
     };
 
     Session &session()
@@ -910,15 +915,18 @@ private:
 
     // The station joins the frames it heard that others added first. Each
     // staged frame is looked up in the key's index, whatever the planner
-    // would guess of a staging table it knows nothing about, and the rows
-    // are locked in the order of their ids.
+    // would guess of a staging table it knows nothing about (a frame that
+    // has the station already gives NULL, which matches nothing); the frames
+    // that lack it are locked in the order of their ids, and checked again
+    // once locked.
     static std::string addStationSql(FrameKind kind)
     {
         const std::string table(framesTable(kind));
         const std::string lead = leadName(kind);
         return "WITH heard AS (SELECT f.id FROM " + table + " AS f WHERE f.id = ANY (ARRAY(SELECT (SELECT g.id FROM " +
                table + " AS g WHERE g." + lead + " = s." + lead +
-               " AND g.frame = s.frame AND g.damaged = s.damaged) FROM pg_temp." + std::string(stageTable(kind)) +
+               " AND g.frame = s.frame AND g.damaged = s.damaged AND NOT $1::text = ANY (g.stations)) FROM pg_temp." +
+               std::string(stageTable(kind)) +
                " AS s))\n"
                "AND NOT $1::text = ANY (f.stations) ORDER BY f.id FOR UPDATE OF f)\n"
                "UPDATE " +
@@ -935,7 +943,7 @@ private:
         std::optional<Transaction> transaction;
         if (session.reading == 0)
             transaction.emplace(conn, "BEGIN READ ONLY");
-        const std::string cursor = "halcyra_rows" + std::to_string(session.reading);
+        const std::string cursor = "halcyra_rows" + std::to_string(++session.cursors);
         ++session.reading;
         struct Done {
             int &reading;
