@@ -50,6 +50,8 @@ StartupConfig parseConfig(std::string_view text)
             config.imagePath = std::string(value);
         else if (equalsUpper(key, "SCREENSHOT"))
             config.screenshotButton = equalsUpper(value, "YES");
+        else if (equalsUpper(key, "ARCHIVE"))
+            config.archive = std::string(value);
     });
     return config;
 }

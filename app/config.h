@@ -14,6 +14,7 @@ namespace halcyra {
 struct StartupConfig {
     std::optional<std::string> imagePath; // IMAGE_PATH, used exactly as written
     std::optional<bool> screenshotButton; // SCREENSHOT: true only for "YES"
+    std::optional<std::string> archive;   // ARCHIVE, as written; empty: the default archive
 };
 
 // "#" in the first column starts a comment; other lines are KEY = VALUE, split

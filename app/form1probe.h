@@ -4,6 +4,7 @@
 #pragma once
 
 #include "aboutwindow.h"
+#include "logtext.h"
 #include "mainwindow.h"
 
 #include <cstddef>
@@ -32,16 +33,21 @@ public:
     QLineEdit *Text3() const { return w_.Text3; }
     QLineEdit *Text4() const { return w_.Text4; }
     QLineEdit *Text6() const { return w_.Text6; }
+    QMenu *MnuFile() const { return w_.MnuFile; }
     QAction *MnuOpenLog() const { return w_.MnuOpenLog; }
+    QMenu *MnuRecentLogs() const { return w_.MnuRecentLogs; }
     QAction *MnuFollowLog() const { return w_.MnuFollowLog; }
     QAction *MnuExit() const { return w_.MnuExit; }
     QAction *WriteCSVFile() const { return w_.WriteCSVFile; }
+    QAction *ExportRecords() const { return w_.ExportRecords; }
     QAction *MnuInfo() const { return w_.MnuInfo; }
 
     void Option1_Click(int Index) const { w_.Option1_Click(Index); }
     void Show_Data(int Rec) const { w_.Show_Data(Rec); }
     void Command1_Click() const { w_.Command1_Click(); }
+    void Export_Records(const QString &chosen, const ExportChoice &choice) const { w_.Export_Records(chosen, choice); }
 
+    std::string_view logText() const { return w_.Text2->parserText(); }
     const RecordStore &t1Store() const { return *w_.t1Store_; }
     const RecordStore &t2Store() const { return *w_.t2Store_; }
     const QString &imagePath() const { return w_.ImagePath; }

@@ -7,16 +7,21 @@
 #include "artwork.h"
 #include "config.h"
 #include "csvexport.h"
+#include "exportdialog.h"
 #include "fields.h"
 #include "fonts.h"
 #include "layout.h"
 #include "logfile.h"
+#include "logtext.h"
 #include "parsenotice.h"
 #include "recordview.h"
 #include "screenshot.h"
 #include "trendchart.h"
+#include "userfolders.h"
+#include "windowarchive.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +31,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -34,10 +40,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTextCursor>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <functional>
 
 namespace halcyra {
 
@@ -46,6 +56,9 @@ using layout::twips;
 namespace {
 
 constexpr QColor kHighlight(255, 255, 192);
+constexpr char kTitle[] = "Halcyra Telemetry Decoder [QZ7ZQ]";
+constexpr qsizetype kRecentLogCount = 5;
+constexpr char kRecentLogsKey[] = "recentLogs";
 
 template <typename W> W *place(W *widget, const char *name, const QRect &geometry)
 {
@@ -65,6 +78,53 @@ QString accessibleFieldName(const FieldInfo &f)
     return f.unit.empty() ? caption : caption + QStringLiteral(" [") + latin1(f.unit) + QLatin1Char(']');
 }
 
+// A recent log as the menu shows it: the home folder as "~", and "&" shown
+// rather than taken for a mnemonic.
+QString recentLogText(const QString &path)
+{
+    const QString home = QDir::homePath();
+    QString text = QDir::toNativeSeparators(
+        path.startsWith(home + QLatin1Char('/')) ? QLatin1Char('~') + path.mid(home.size()) : path);
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+ExportChoice savedExportChoice(const QSettings &settings)
+{
+    ExportChoice c;
+    const QString kinds = settings.value(QStringLiteral("export/kinds")).toString();
+    c.kinds = kinds == QLatin1String("t1")   ? RecordKinds::T1
+              : kinds == QLatin1String("t2") ? RecordKinds::T2
+                                             : RecordKinds::Both;
+    c.withTime = settings.value(QStringLiteral("export/frameTime"), c.withTime).toBool();
+    c.localeSeparator = settings.value(QStringLiteral("export/localeSeparator"), c.localeSeparator).toBool();
+    return c;
+}
+
+void saveExportChoice(QSettings &settings, const ExportChoice &c)
+{
+    settings.setValue(QStringLiteral("export/kinds"), c.kinds == RecordKinds::T1   ? QStringLiteral("t1")
+                                                      : c.kinds == RecordKinds::T2 ? QStringLiteral("t2")
+                                                                                   : QStringLiteral("both"));
+    settings.setValue(QStringLiteral("export/frameTime"), c.withTime);
+    settings.setValue(QStringLiteral("export/localeSeparator"), c.localeSeparator);
+}
+
+// Sees every key press of the application before the widget it is meant for.
+class KeyWatch : public QObject {
+public:
+    using Take = std::function<bool(QObject *, QKeyEvent *)>;
+    KeyWatch(QObject *parent, Take take) : QObject(parent), take_(std::move(take)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        return event->type() == QEvent::KeyPress && take_(watched, static_cast<QKeyEvent *>(event));
+    }
+
+private:
+    Take take_;
+};
+
 } // namespace
 
 Form1::Form1(const QString &programFolder, QWidget *parent)
@@ -74,14 +134,19 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
       follower_(new LogFollower(this))
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Halcyra Telemetry Decoder [QZ7ZQ]"));
+    setWindowTitle(QLatin1String(kTitle));
     setWindowIcon(QIcon(QPixmap::fromImage(drawWindowIcon(64))));
     buildWidgets();
     buildMenus();
     connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
     connect(follower_, &LogFollower::reloaded, this, &Form1::Reload_Log);
     connect(follower_, &LogFollower::stopped, this, &Form1::Follow_Stopped);
+    buildArchiveMenu(); // after the handlers above: the archive reads what they did
     setAcceptDrops(true);
+    // The value boxes, the buttons and the scroll bar each take these keys
+    // for themselves otherwise; only the log box keeps them.
+    QCoreApplication::instance()->installEventFilter(
+        new KeyWatch(this, [this](QObject *to, QKeyEvent *e) { return pageKey(to, e); }));
     Form_Load();
     resize(layout::twips(0, 0, layout::kClientWidth, layout::kClientHeight).width(),
            layout::twips(0, 0, layout::kClientWidth, layout::kClientHeight).height() + menuBar()->sizeHint().height());
@@ -101,7 +166,7 @@ void Form1::buildWidgets()
     const QFont windowFont = fonts::sans(8.25, false);
     client->setFont(windowFont);
 
-    Text2 = place(new QPlainTextEdit(client), "Text2", twips(120, 0, 10455, 1935));
+    Text2 = place(new LogBox(client), "Text2", twips(120, 0, 10455, 1935));
     Text2->setFont(fonts::fixed(8.25));
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -130,14 +195,15 @@ void Form1::buildWidgets()
         Text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(f.index));
         Text1[i]->setReadOnly(true);
         Text1[i]->setTextMargins(0, 0, 0, 0);
-        Text1[i]->setToolTip(QStringLiteral("invalid"));
         Text1[i]->setAccessibleName(accessibleFieldName(f));
         QPalette black = Text1[i]->palette();
         black.setColor(QPalette::Text, Qt::black);
         Text1[i]->setPalette(black);
         Label1[i] = place(new QLabel(client), "Label1", row.unit);
         Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(f.index));
+        gridArea_ |= row.option | row.value | row.unit;
     }
+    client->installEventFilter(this); // the wheel over the grid
     connect(group, &QButtonGroup::idClicked, this, &Form1::Option1_Click);
 
     Label4 = place(new QLabel(client), "Label4", twips(6600, 6000, 3735, 255));
@@ -192,6 +258,11 @@ void Form1::buildMenus()
     MnuOpenLog = MnuFile->addAction(QStringLiteral("Open Log..."), this, &Form1::MnuOpenLog_Click);
     MnuOpenLog->setObjectName(QStringLiteral("MnuOpenLog"));
     MnuOpenLog->setShortcut(QKeySequence::Open);
+    MnuRecentLogs = MnuFile->addMenu(QStringLiteral("Recent Logs"));
+    MnuRecentLogs->setObjectName(QStringLiteral("MnuRecentLogs"));
+    // Filled as the File menu opens, so that it holds what other windows opened too.
+    connect(MnuFile, &QMenu::aboutToShow, this, &Form1::fillRecentLogs);
+    fillRecentLogs();
     MnuFollowLog = MnuFile->addAction(QStringLiteral("Follow Log"), this, &Form1::MnuFollowLog_Click);
     MnuFollowLog->setObjectName(QStringLiteral("MnuFollowLog"));
     MnuFollowLog->setCheckable(true);
@@ -199,14 +270,38 @@ void Form1::buildMenus()
     MnuFile->addSeparator();
     MnuExit = MnuFile->addAction(QStringLiteral("Exit"), this, &Form1::MnuExit_Click);
     MnuExit->setObjectName(QStringLiteral("MnuExit"));
+    MnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     MnuTLMFile = menuBar()->addMenu(QStringLiteral("TLM File"));
     MnuTLMFile->setObjectName(QStringLiteral("MnuTLMFile"));
     WriteCSVFile = MnuTLMFile->addAction(QStringLiteral("Write CSV File"), this, &Form1::WriteCSVFile_Click);
     WriteCSVFile->setObjectName(QStringLiteral("WriteCSVFile"));
+    ExportRecords = MnuTLMFile->addAction(QStringLiteral("Export Records..."), this, &Form1::ExportRecords_Click);
+    ExportRecords->setObjectName(QStringLiteral("ExportRecords"));
 
     MnuInfo = menuBar()->addAction(QStringLiteral("Info"), this, &Form1::MnuInfo_Click);
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
+}
+
+// The archive's menu; the window's link to the archive behind it.
+void Form1::buildArchiveMenu()
+{
+    archive_ = new WindowArchive(Text2, follower_, this);
+    connect(archive_, &WindowArchive::status, this, &Form1::setStatus);
+    connect(archive_, &WindowArchive::withdraw, this, [this](const QString &text) {
+        if (Label3->text() == text)
+            setStatus(QString());
+    });
+    MnuArchive = new QMenu(QStringLiteral("Archive"), this);
+    MnuArchive->setObjectName(QStringLiteral("MnuArchive"));
+    menuBar()->insertMenu(MnuInfo, MnuArchive);
+    MnuAddToArchive = MnuArchive->addAction(QStringLiteral("Add Log to Archive"), archive_, &WindowArchive::addLogBox);
+    MnuAddToArchive->setObjectName(QStringLiteral("MnuAddToArchive"));
+    MnuArchiveFollowed = MnuArchive->addAction(QStringLiteral("Archive Followed Frames"));
+    MnuArchiveFollowed->setObjectName(QStringLiteral("MnuArchiveFollowed"));
+    MnuArchiveFollowed->setCheckable(true);
+    MnuArchiveFollowed->setChecked(archive_->archivesFollowed());
+    connect(MnuArchiveFollowed, &QAction::toggled, archive_, &WindowArchive::setArchiveFollowed);
 }
 
 void Form1::Form_Load()
@@ -214,11 +309,13 @@ void Form1::Form_Load()
     const QString folder = QDir::toNativeSeparators(programFolder_) + QDir::separator();
     ImagePath = folder;
 
-    const StartupConfig config = readConfigFile(QFile::encodeName(folder + QStringLiteral("conf.ini")).toStdString());
+    const StartupConfig config = readConfigFile(QFile::encodeName(configFilePath(programFolder_)).toStdString());
+    imagePathSet_ = config.imagePath.has_value();
     if (config.imagePath)
         ImagePath = QString::fromLocal8Bit(config.imagePath->data(), static_cast<qsizetype>(config.imagePath->size()));
     if (config.screenshotButton)
         Command1->setVisible(*config.screenshotButton);
+    archive_->setLocation(windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
 
     Picture2->setVisible(false);
 
@@ -243,8 +340,8 @@ void Form1::Form_Resize()
 
 void Form1::Text2_Change()
 {
-    const QByteArray bytes = Text2->toPlainText().toLatin1();
-    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    // Up to date: the document announces each change before it reports it.
+    const std::string_view text = Text2->parserText();
     const CycleResult r = RunParseCycle(text, CurrentFrameTime, *t1Store_, *t2Store_);
     // The frame-time label is not written here: Show_Data below always
     // replaces it with the time of the records on show.
@@ -350,6 +447,8 @@ void Form1::Command1_Click()
 {
     // The client area as it shows now, at its pixel size, into the capture surface.
     const QImage capture = centralWidget()->grab(QRect(QPoint(0, 0), Picture2->size())).toImage();
+    if (!imagePathSet_)
+        ImagePath = QDir::toNativeSeparators(outputFolder(programFolder_)) + QDir::separator();
     const QString path = ImagePath + QLatin1String(kScreenshotPrefix);
     if (const QString error = saveBitmap(capture, path); !error.isEmpty()) {
         setStatus(path + QStringLiteral(" could not be saved: ") + error);
@@ -367,10 +466,80 @@ void Form1::Command1_Click()
 
 void Form1::WriteCSVFile_Click()
 {
-    const QString path = QDir::toNativeSeparators(programFolder_) + QDir::separator() + QLatin1String(kCsvFileName);
+    const QString path =
+        QDir::toNativeSeparators(outputFolder(programFolder_)) + QDir::separator() + QLatin1String(kCsvFileName);
     const ExportResult r = writeCsvFile(path, *t1Store_, decimalSeparatorFor(QLocale::system()));
     setStatus(r.written ? path + QStringLiteral(" has been written")
                         : path + QStringLiteral(" could not be written: ") + r.error);
+}
+
+void Form1::ExportRecords_Click()
+{
+    QSettings settings = userSettings();
+    ExportDialog options(decimalSeparatorFor(QLocale::system()), this);
+    options.setChoice(savedExportChoice(settings));
+    if (options.exec() != QDialog::Accepted)
+        return;
+    const ExportChoice choice = options.choice();
+    saveExportChoice(settings, choice);
+
+    QString folder = settings.value(QStringLiteral("export/folder")).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    const QString log =
+        follower_->path().isEmpty() ? QStringLiteral("telemetry") : QFileInfo(follower_->path()).completeBaseName();
+    const QString kind = choice.kinds == RecordKinds::T1   ? QStringLiteral("-t1")
+                         : choice.kinds == RecordKinds::T2 ? QStringLiteral("-t2")
+                                                           : QString();
+    QFileDialog files(this, QStringLiteral("Export Records"), folder);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    files.setNameFilters({QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
+    files.setDefaultSuffix(QStringLiteral("csv"));
+    files.selectFile(log + kind + QStringLiteral(".csv"));
+    // The chosen name itself is not written when both kinds go to files of their own.
+    files.setOption(QFileDialog::DontConfirmOverwrite, choice.kinds == RecordKinds::Both);
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return;
+    const QString chosen = files.selectedFiles().constFirst();
+    settings.setValue(QStringLiteral("export/folder"), QFileInfo(chosen).absolutePath());
+
+    if (choice.kinds == RecordKinds::Both) {
+        QStringList existing;
+        for (const CsvOutput &out : exportOutputs(chosen, choice.kinds, *t1Store_, *t2Store_))
+            if (QFileInfo::exists(out.path))
+                existing << QFileInfo(out.path).fileName();
+        if (!existing.isEmpty()) {
+            QMessageBox ask(QMessageBox::Question, QStringLiteral("Export Records"),
+                            QStringLiteral("%1 already exists. Do you want to replace it?")
+                                .arg(existing.join(QStringLiteral(" and "))),
+                            QMessageBox::Yes | QMessageBox::No, this);
+            if (existing.size() > 1)
+                ask.setText(QStringLiteral("%1 already exist. Do you want to replace them?")
+                                .arg(existing.join(QStringLiteral(" and "))));
+            ask.setDefaultButton(QMessageBox::No);
+            if (ask.exec() != QMessageBox::Yes)
+                return;
+        }
+    }
+    Export_Records(chosen, choice);
+}
+
+void Form1::Export_Records(const QString &chosen, const ExportChoice &choice)
+{
+    const char separator = choice.localeSeparator ? decimalSeparatorFor(QLocale::system()) : '.';
+    const std::vector<CsvOutput> outputs = exportOutputs(chosen, choice.kinds, *t1Store_, *t2Store_);
+    const ExportResult r = writeCsvFiles(outputs, choice.withTime, separator);
+    if (!r.written) {
+        setStatus(QDir::toNativeSeparators(r.path) + QStringLiteral(" could not be written: ") + r.error);
+        return;
+    }
+    QStringList names;
+    for (const CsvOutput &out : outputs)
+        names << QDir::toNativeSeparators(out.path);
+    setStatus(names.join(QStringLiteral(" and ")) +
+              (names.size() > 1 ? QStringLiteral(" have been written") : QStringLiteral(" has been written")));
 }
 
 void Form1::MnuOpenLog_Click()
@@ -394,21 +563,59 @@ bool Form1::Open_Log(const QString &path)
     }
     follower_->setFile(path, r);
     MnuFollowLog->setEnabled(true);
+    setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - ") + QLatin1String(kTitle));
+    rememberLog(path, true);
     Text2->setPlainText(r.text);
+    archive_->logOpened();
     return true;
+}
+
+void Form1::Open_Recent_Log(const QString &path)
+{
+    // One that can no longer be opened has no place in the list.
+    if (!Open_Log(path))
+        rememberLog(path, false);
+}
+
+void Form1::rememberLog(const QString &path, bool keep)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QSettings settings = userSettings();
+    QStringList logs = settings.value(QLatin1String(kRecentLogsKey)).toStringList();
+    logs.removeAll(absolute);
+    if (keep)
+        logs.prepend(absolute);
+    settings.setValue(QLatin1String(kRecentLogsKey), logs.mid(0, kRecentLogCount));
+}
+
+void Form1::fillRecentLogs()
+{
+    MnuRecentLogs->clear();
+    const QStringList logs = userSettings().value(QLatin1String(kRecentLogsKey)).toStringList().mid(0, kRecentLogCount);
+    for (qsizetype i = 0; i < logs.size(); ++i) {
+        const QString path = logs[i];
+        QAction *entry = MnuRecentLogs->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(recentLogText(path)));
+        // Queued: opening may ask in a message box, and this menu is rebuilt while it is open.
+        connect(
+            entry, &QAction::triggered, this, [this, path] { Open_Recent_Log(path); }, Qt::QueuedConnection);
+    }
+    MnuRecentLogs->setEnabled(!logs.isEmpty());
 }
 
 void Form1::MnuFollowLog_Click()
 {
     if (!MnuFollowLog->isChecked()) {
         follower_->stop();
+        archive_->followStopped();
         return;
     }
     if (!followNotice_.isEmpty() && Label3->text() == followNotice_)
         setStatus(QString());
     followNotice_.clear();
-    // Following shows the end of the log, where the new lines arrive.
+    // Following shows the end of the log, where the new lines arrive, and the newest record.
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
+    HScroll1->setValue(HScroll1->maximum());
+    archive_->followStarting();
     follower_->start();
 }
 
@@ -490,8 +697,52 @@ void Form1::dropEvent(QDropEvent *event)
         QMainWindow::dropEvent(event);
 }
 
+void Form1::pageTo(int position)
+{
+    HScroll1->setValue(std::clamp(position, HScroll1->minimum(), HScroll1->maximum()));
+}
+
+bool Form1::pageKey(QObject *receiver, QKeyEvent *event)
+{
+    // Keys meant for an open menu or a dialog stay theirs: those are windows of their own.
+    const auto *to = qobject_cast<const QWidget *>(receiver);
+    const QWidget *focus = QApplication::focusWidget();
+    if (!to || to->window() != this || !focus || focus == Text2 || Text2->isAncestorOf(focus))
+        return false;
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    switch (event->key()) {
+    case Qt::Key_PageUp:
+        pageTo(HScroll1->value() - 1);
+        return true;
+    case Qt::Key_PageDown:
+        pageTo(HScroll1->value() + 1);
+        return true;
+    case Qt::Key_Home:
+        pageTo(HScroll1->minimum());
+        return true;
+    case Qt::Key_End:
+        pageTo(HScroll1->maximum());
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == centralWidget() && event->type() == QEvent::Wheel) {
+        // The field boxes and labels leave the wheel to the client area.
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        if (!gridArea_.contains(wheel->position().toPoint()))
+            return QMainWindow::eventFilter(watched, event);
+        wheelAngle_ += wheel->angleDelta().y();
+        const int notches = wheelAngle_ / QWheelEvent::DefaultDeltasPerStep;
+        wheelAngle_ -= notches * QWheelEvent::DefaultDeltasPerStep;
+        pageTo(HScroll1->value() - notches); // away from the user: back
+        wheel->accept();
+        return true;
+    }
     if (watched != Text2->viewport() ||
         (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove && event->type() != QEvent::Drop))
         return QMainWindow::eventFilter(watched, event);

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "csvexport.h"
 #include "parser.h"
 #include "record.h"
 
@@ -15,10 +16,10 @@
 class QAction;
 class QDropEvent;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -27,7 +28,9 @@ namespace halcyra {
 
 class Form2;
 class LogFollower;
+class LogBox;
 class TrendChart;
+class WindowArchive;
 
 // The main window. Its handlers and widgets keep the names the program has
 // always used; the decoding, the texts and the chart data come from the
@@ -60,7 +63,7 @@ private:
     static constexpr int LastFieldIndex = kLastFieldIndex;
 
     // Widgets, by the names they have always had.
-    QPlainTextEdit *Text2; // packet log
+    LogBox *Text2;         // packet log
     QPushButton *Command2; // "C": clear the log
     std::array<QRadioButton *, kFieldCount> Option1{};
     std::array<QLineEdit *, kFieldCount> Text1{};
@@ -80,11 +83,16 @@ private:
 
     QMenu *MnuFile;
     QAction *MnuOpenLog;
+    QMenu *MnuRecentLogs;
     QAction *MnuFollowLog;
     QAction *MnuExit;
     QMenu *MnuTLMFile;
     QAction *WriteCSVFile;
+    QAction *ExportRecords;
     QAction *MnuInfo;
+    QMenu *MnuArchive;
+    QAction *MnuAddToArchive;
+    QAction *MnuArchiveFollowed;
 
     // Handlers.
     void Form_Load();
@@ -97,7 +105,11 @@ private:
     void Command2_Click();
     void Command1_Click();
     void WriteCSVFile_Click();
+    void ExportRecords_Click();
+    // Writes what the export dialogs chose and reports it in the status line.
+    void Export_Records(const QString &chosen, const ExportChoice &choice);
     void MnuOpenLog_Click();
+    void Open_Recent_Log(const QString &path);
     void MnuFollowLog_Click();
     void MnuExit_Click();
     void MnuInfo_Click();
@@ -108,15 +120,23 @@ private:
 
     void buildWidgets();
     void buildMenus();
+    void buildArchiveMenu();
     void highlightField(int index);
     void showParseNotice(const QString &notice);
     void setStatus(const QString &text);
     bool takeLogDrop(QDropEvent *event);
     bool onLastRecord() const;
     void followPosition(bool wasOnLast);
+    void pageTo(int position);
+    bool pageKey(QObject *receiver, QKeyEvent *event);
+    void fillRecentLogs();
+    void rememberLog(const QString &path, bool keep);
 
     QString programFolder_;
     QString ImagePath;
+    bool imagePathSet_ = false; // by conf.ini, which then wins over the fallback folder
+    QRect gridArea_;            // where the wheel pages
+    int wheelAngle_ = 0;        // of a part notch, as touchpads send them
     std::unique_ptr<RecordStore> t1Store_;
     std::unique_ptr<RecordStore> t2Store_;
     FrameTimeText CurrentFrameTime;
@@ -124,6 +144,7 @@ private:
     QString parseNotice_;
     QString followNotice_;
     LogFollower *follower_;
+    WindowArchive *archive_ = nullptr;
     QPointer<Form2> about_;
 };
 

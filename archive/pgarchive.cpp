@@ -124,16 +124,19 @@ std::string oneLine(std::string_view message)
         if (message.starts_with(severity))
             message.remove_prefix(severity.size());
     }
+    // libpq's hints follow on lines of their own.
     std::string line;
-    bool blank = false;
+    bool broken = false;
     for (const char c : message) {
-        if (c == '\n' || c == '\t' || c == '\r') {
-            blank = !line.empty();
+        if (c == '\n' || c == '\r') {
+            broken = !line.empty();
             continue;
         }
-        if (blank)
-            line += ' ';
-        blank = false;
+        if (c == '\t' && (broken || line.empty()))
+            continue;
+        if (broken)
+            line += "; ";
+        broken = false;
         line += c;
     }
     return line;

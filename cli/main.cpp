@@ -4,6 +4,7 @@
 // halcyra-decode: decodes packet logs of any length into the CSV files the
 // window writes, streaming.
 
+#include "archiveio.h"
 #include "batch.h"
 #include "csv.h"
 #include "options.h"
@@ -55,6 +56,8 @@ std::string checkFiles(const halcyra::DecodeOptions &o)
     }
     if (outputs.size() == 2 && halcyra::sameFile(outputs[0].second, outputs[1].second))
         return "--t1 and --t2 name the same file";
+    if (std::string error = halcyra::checkArchiveFiles(o); !error.empty())
+        return error;
     for (const std::string &log : o.logs) {
         const halcyra::FileIdentity input = halcyra::identifyFile(log, STDIN_FILENO);
         for (const auto &[name, output] : outputs) {
@@ -131,9 +134,12 @@ bool anyFailed(const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs)
 
 // Feeds one log to the decoder; false with the reason when it could not be
 // read to its end (what was read is decoded all the same).
-bool decodeLog(const std::string &name, bool inputClosed, halcyra::BatchDecoder &decoder, std::vector<char> &buffer,
+bool decodeLog(const std::string &name, bool inputClosed, halcyra::BatchDecoder &decoder,
+               halcyra::ArchiveImport *archive, std::vector<char> &buffer,
                const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, std::string &error)
 {
+    if (archive)
+        archive->beginLog(name);
     const bool standardInput = name == "-";
     if (standardInput && inputClosed) {
         error = closedReason();
@@ -157,6 +163,8 @@ bool decodeLog(const std::string &name, bool inputClosed, halcyra::BatchDecoder 
         if (n == 0)
             break;
         decoder.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        if (archive)
+            archive->feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
         if (anyFailed(outputs)) // no use reading on
             break;
     }
@@ -209,9 +217,9 @@ int main(int argc, char **argv)
             std::printf("%s %s\n", kDecodeProgram, halcyra::kVersion);
         return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
     }
-    if (options.t1Path.empty() && options.t2Path.empty())
+    if (options.t1Path.empty() && options.t2Path.empty() && !options.archive.given)
         options.t1Path = "-";
-    if (options.logs.empty())
+    if (options.logs.empty() && !options.fromArchive.given)
         options.logs.emplace_back("-");
     if (const std::string error = checkFiles(options); !error.empty()) {
         std::fputs(halcyra::usageText(error).c_str(), stderr);
@@ -224,6 +232,8 @@ int main(int argc, char **argv)
         settings.decimalSeparator = localeDecimalSeparator();
 
     halcyra::installCleanupOnSignals();
+    if (options.fromArchive.given)
+        return halcyra::writeFromArchive(options, settings, closed.output);
 
     // Outputs are opened before anything is read: a name that cannot be
     // written is reported at once, not after a long log.
@@ -246,6 +256,11 @@ int main(int argc, char **argv)
         outputs.push_back(std::move(file));
     }
 
+    // Opened before anything is read, as the outputs are.
+    std::unique_ptr<halcyra::ArchiveImport> archive;
+    if (options.archive.given && !(archive = halcyra::ArchiveImport::open(options)))
+        return kFileFailure;
+
     int status = kSuccess;
     halcyra::BatchDecoder decoder(settings, t1Sink.get(), t2Sink.get());
     std::vector<char> buffer(kReadSize);
@@ -254,7 +269,7 @@ int main(int argc, char **argv)
         if (anyFailed(outputs))
             break;
         std::string error;
-        if (!decodeLog(log, closed.input, decoder, buffer, outputs, error)) {
+        if (!decodeLog(log, closed.input, decoder, archive.get(), buffer, outputs, error)) {
             message(displayName(log) + ": " + error);
             status = kFileFailure;
         }
@@ -267,6 +282,8 @@ int main(int argc, char **argv)
         }
     }
     decoder.finish();
+    if (archive && !archive->finish())
+        status = kFileFailure;
     if (decoder.overlongLines() != overlongBefore) { // the text's last line
         message(displayName(options.logs.back()) + ": a line longer than 1 MiB skipped");
         status = kFileFailure;

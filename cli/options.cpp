@@ -3,6 +3,8 @@
 
 #include "options.h"
 
+#include "receivetime.h"
+
 #include <algorithm>
 #include <memory>
 #include <string_view>
@@ -12,24 +14,39 @@ namespace halcyra {
 namespace {
 
 constexpr const char *kDescription = R"(usage: halcyra-decode [options] [LOG ...]
+  or:  halcyra-decode --archive[=FILE] [--station NAME] [--date DATE] [options] [LOG ...]
+  or:  halcyra-decode --from-archive[=FILE] [--since TIME] [--until TIME] [options]
 
 Decodes the T1 and T2 frames of Halcyra packet logs into CSV files, with the
 window's rules and number texts and without its limit of 1000 frames. The
 logs are read in the order given as one continuous text: the frame time and
 a line end split between two files carry over. With no LOG, or for "-",
-standard input is read.)";
+standard input is read.
+
+--archive adds the frames of the logs to the archive, FILE or by default
+$XDG_DATA_HOME/halcyra/archive.sqlite; --from-archive writes the archived
+records as CSV, by receive time. FILE goes after "=": a name after a blank
+is a log.)";
 
 constexpr const char *kFooter = R"(Output files are replaced only once every output has been written in full;
 a failed or interrupted run leaves the previous files as they were. An
 output may not be one of the logs.
 
 Exit status: 0 success; 1 a log could not be read or held a line longer
-than 1 MiB (the others are still read), or an output or the summary could
-not be written; 2 a usage error.)";
+than 1 MiB (the others are still read), an output or the summary could not
+be written, or the archive could not be opened, read or written; 2 a usage
+error.)";
 
 bool isFlag(const CLI::Option &option)
 {
     return option.get_items_expected_max() == 0;
+}
+
+// "--archive" or "--archive=FILE": a flag that takes a value only after "=",
+// so that the log after it is never read as its value.
+bool takesValueAfterEquals(const CLI::Option &option)
+{
+    return isFlag(option) && !option.get_type_name().empty();
 }
 
 // "--t1 FILE": the long names, and what a value stands for.
@@ -38,7 +55,9 @@ std::string helpName(const CLI::Option &option)
     std::string name;
     for (const std::string &lname : option.get_lnames())
         name += (name.empty() ? "--" : ", --") + lname;
-    if (!isFlag(option))
+    if (takesValueAfterEquals(option))
+        name += "[=" + option.get_type_name() + "]";
+    else if (!isFlag(option))
         name += " " + option.get_type_name();
     return name;
 }
@@ -118,7 +137,7 @@ std::string usageMessage(const CLI::App &app, const CLI::Error &error)
 void refuseRepeatedValues(const CLI::App &app)
 {
     for (const CLI::Option *option : app.get_options()) {
-        if (option->nonpositional() && !isFlag(*option) && option->count() > 1)
+        if (option->nonpositional() && (!isFlag(*option) || takesValueAfterEquals(*option)) && option->count() > 1)
             throw CLI::ValidationError("option --" + option->get_lnames().front() + " given twice");
     }
 }
@@ -130,6 +149,46 @@ CLI::Option *addValue(CLI::App &app, const std::string &name, std::string &value
     return app.add_option(name, value, description)
         ->type_name(type)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+CLI::Option *addValueAfterEquals(CLI::App &app, const std::string &name, DecodeOptions::ArchiveChoice &choice,
+                                 const std::string &description)
+{
+    // "{}": given alone, the flag's value is empty, the default archive.
+    return app.add_flag(name + "{}", choice.location, description)->type_name("FILE");
+}
+
+// Combinations that would do nothing the user might expect, and times that
+// do not read as such: usage errors, before anything is opened.
+void checkArchiveOptions(const DecodeOptions &o)
+{
+    const auto refuse = [](const std::string &message) { throw CLI::ValidationError(message); };
+    if (!o.archive.given) {
+        for (const auto &[name, value] : {std::pair{"--station", &o.station}, std::pair{"--date", &o.date}}) {
+            if (!value->empty())
+                refuse(std::string("option ") + name + " needs --archive");
+        }
+    }
+    if (!o.fromArchive.given) {
+        for (const auto &[name, value] : {std::pair{"--since", &o.since}, std::pair{"--until", &o.until}}) {
+            if (!value->empty())
+                refuse(std::string("option ") + name + " needs --from-archive");
+        }
+    } else {
+        if (!o.logs.empty())
+            refuse("option --from-archive reads no log: " + o.logs.front());
+        for (const auto &[name, given] : {std::pair{"--archive", o.archive.given}, std::pair{"--summary", o.summary},
+                                          std::pair{"--partial", o.partial}})
+            if (given)
+                refuse(std::string("option --from-archive does not go with ") + name);
+    }
+    if (!o.date.empty() && !parseDate(o.date))
+        refuse("option --date takes a date YYYY-MM-DD, not \"" + o.date + "\"");
+    for (const auto &[name, value] : {std::pair{"--since", &o.since}, std::pair{"--until", &o.until}}) {
+        if (!value->empty() && !parseUtcTime(*value))
+            refuse(std::string("option ") + name +
+                   " takes a UTC date YYYY-MM-DD or date and time YYYY-MM-DDTHH:MM[:SS], not \"" + *value + "\"");
+    }
 }
 
 } // namespace
@@ -157,16 +216,35 @@ void describeOptions(CLI::App &app, DecodeOptions &o)
     app.add_flag("--partial", o.partial,
                  "replace the output files even when a log could not be read\n"
                  "or held a line that is too long (the exit status stays 1)");
+    CLI::Option *archive = addValueAfterEquals(app, "--archive", o.archive,
+                                               "add the frames of the logs to the archive FILE (with\n"
+                                               "none, the default one) and count them on standard error");
+    addValue(app, "--station", o.station, "NAME", "the receiving station, kept with the archived frames");
+    addValue(app, "--date", o.date, "DATE",
+             "the UTC date YYYY-MM-DD of clock-only time stamps before\n"
+             "the logs' first UTC line, for the archive's receive times");
+    CLI::Option *fromArchive = addValueAfterEquals(app, "--from-archive", o.fromArchive,
+                                                   "write the records of the archive FILE (with none, the\n"
+                                                   "default one) instead of decoding logs, by receive time");
+    addValue(app, "--since", o.since, "TIME",
+             "only records received at TIME or later (UTC: YYYY-MM-DD,\n"
+             "or YYYY-MM-DDTHH:MM:SS)");
+    addValue(app, "--until", o.until, "TIME", "only records received before TIME");
     app.add_flag("--help,-h", o.help, "show this text");
     app.add_flag("--version", o.version, "show the version");
     app.add_option("LOG", o.logs, "a log to decode; \"-\" is standard input");
 
     // "--time=yes" is refused rather than read as a setting.
     for (CLI::Option *option : app.get_options()) {
-        if (isFlag(*option))
+        if (isFlag(*option) && !takesValueAfterEquals(*option))
             option->disable_flag_override();
     }
-    app.final_callback([&app] { refuseRepeatedValues(app); });
+    app.final_callback([&app, &o, archive, fromArchive] {
+        refuseRepeatedValues(app);
+        o.archive.given = archive->count() > 0;
+        o.fromArchive.given = fromArchive->count() > 0;
+        checkArchiveOptions(o);
+    });
 }
 
 void parseCommandLine(CLI::App &app, int argc, char **argv)
@@ -182,11 +260,12 @@ void parseCommandLine(CLI::App &app, int argc, char **argv)
             continue;
         const std::size_t equals = arg.find('=');
         const CLI::Option *option = longOption(app, arg.substr(2, equals == arg.npos ? arg.npos : equals - 2));
-        if (!option || isFlag(*option))
+        if (!option || (isFlag(*option) && !takesValueAfterEquals(*option)))
             continue;
-        if (equals == arg.npos)
-            ++i; // the value follows, whatever it looks like
-        else if (equals + 1 == arg.size())
+        if (equals == arg.npos) {
+            if (!isFlag(*option))
+                ++i; // the value follows, whatever it looks like
+        } else if (equals + 1 == arg.size())
             throw CLI::ValidationError(valueMissing(*option));
     }
     app.parse(argc, argv);

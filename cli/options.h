@@ -23,6 +23,19 @@ struct DecodeOptions {
     bool help = false;
     bool version = false;
     std::vector<std::string> logs; // "-" standard input
+
+    // --archive and --from-archive: given or not, and the archive named with
+    // "=FILE" (empty: the default one).
+    struct ArchiveChoice {
+        bool given = false;
+        std::string location;
+    };
+    ArchiveChoice archive;
+    ArchiveChoice fromArchive;
+    std::string station;
+    std::string date; // YYYY-MM-DD
+    std::string since;
+    std::string until;
 };
 
 // Describes every option to `app`, bound to its field of `options`, with the

@@ -6,6 +6,7 @@
 
 #include "loggen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -109,5 +110,19 @@ int main(int argc, char **argv)
     number("negative-e-308", -1e-308);
     number("subnormal", 4e-320);
     number("hundredths-tie", -1.375);
+    // Edits of the log box: an operation byte, then positions (a byte each)
+    // and texts (a length byte, then the bytes; 0x80 to 0x85 stand for
+    // characters beyond Latin-1). See log_text_fuzz.cpp for the operations.
+    const auto text = [](std::string t) {
+        t.resize(std::min<std::size_t>(t.size(), 255));
+        return static_cast<char>(t.size()) + t;
+    };
+    const fs::path logText = root / "log_text";
+    write(logText, "log-edits",
+          '\0' + text(generateLog(logOptions(1, 1, 5))) + "\1\x80" + text("7") + "\2\x40\3" + "\3\4" + "\x0a\xc0\x04" +
+              "\5\x20\2" + text("\xa0 0A\r\n") + "\x08\x10\5");
+    write(logText, "line-ends",
+          '\0' + text("T1 00\r\n\r\n\n\r\xa0\x80\x81\x82\x83\x84\x85") + "\7\x40" + text("\r") + "\xa0" + "\x09" +
+              "\6" + text("x\r\ny"));
     return 0;
 }

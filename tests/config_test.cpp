@@ -44,12 +44,13 @@ INSTANTIATE_TEST_SUITE_P(Table, ScreenshotKey,
                                            ScreenshotCase{"SCREENSHOT=NO\nSCREENSHOT\n", false},
                                            ScreenshotCase{"SCREENSHOT=NO\rSCREENSHOT=YES\r", true}));
 
-TEST(ImagePathKey, KeepsTheValueAsWritten)
+TEST(PathKeys, KeepTheValueAsWritten)
 {
     EXPECT_EQ(parseConfig("image_path = /home/ham/Shots/ \r\n").imagePath, "/home/ham/Shots/");
     EXPECT_EQ(parseConfig("IMAGE_PATH=/srv/a=b/").imagePath, "/srv/a=b/"); // split at the first "="
     EXPECT_EQ(parseConfig("IMAGE_PATH=").imagePath, "");
     EXPECT_EQ(parseConfig("# IMAGE_PATH=/x/\nOTHER=1\nIMAGE_PATH").imagePath, std::nullopt);
+    EXPECT_EQ(parseConfig("Archive = /srv/pass archive.sqlite \r\n").archive, "/srv/pass archive.sqlite");
 }
 
 TEST(ConfigFile, IsReadToTheEndUpToTheSizeLimit)

@@ -73,11 +73,14 @@ protected:
     Form1Probe ui() const { return Form1Probe(*window); }
 
     // A shown window on a new program folder that holds `confIni` as conf.ini
-    // when it is given.
+    // when it is given. The folder is the user's home and configuration too,
+    // so that no test reads or changes the real ones.
     void open(const QByteArray &confIni = QByteArray())
     {
         folder = std::make_unique<QTemporaryDir>();
         QVERIFY(folder->isValid());
+        qputenv("HOME", QFile::encodeName(file("home")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(file("home/.config")));
         if (!confIni.isNull())
             QVERIFY(writeFile(file("conf.ini"), confIni));
         window = std::make_unique<Form1>(folder->path());

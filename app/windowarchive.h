@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include "archive.h"
+#include "importer.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace halcyra {
+
+class LogBox;
+class LogFollower;
+
+// The archive a conf.ini value names: empty or absent is the default one; a
+// relative path is taken from the folder of conf.ini, not from wherever the
+// program was started; a server address is passed on as it is.
+std::string windowArchiveLocation(const std::optional<std::string> &configured, const std::string &configFolder);
+
+// The window's side of the archive: the log box added on request, and the
+// frames of a followed log as they arrive. The archive is opened on first
+// use and kept open. Nothing here interrupts the user: errors go to the
+// status line, never into a message box, and never end the program.
+class WindowArchive : public QObject {
+    Q_OBJECT
+public:
+    // Connect it after the window's own handlers of the follower: it reads
+    // the log box once they have changed it.
+    WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *window);
+    ~WindowArchive() override;
+
+    void setLocation(std::string location) { location_ = std::move(location); }
+
+    // Adds every frame of the log box, with a progress dialog once it takes
+    // longer than half a second. The frames come from the opened file's path
+    // while the box holds nothing but that file's text, otherwise from "paste".
+    void addLogBox();
+
+    // Archive Followed Frames, remembered from one run to the next.
+    void setArchiveFollowed(bool on);
+    bool archivesFollowed() const { return followed_; }
+
+    // Following starts, or stops: what the box holds when it starts is not
+    // archived, only what arrives after it.
+    void followStarting();
+    void followStopped();
+    // A file was put into the log box; while following, it is the one followed now.
+    void logOpened();
+
+signals:
+    void status(const QString &text);
+    // A status text of ours that no longer holds, if it is still on show.
+    void withdraw(const QString &text);
+
+private:
+    archive::Archive &archive();
+    void startImporter(std::string_view text, bool archiveText);
+    void stopImporter();
+    void appended(const QString &text);
+    void reloaded(const QString &text);
+    void pump();
+    void followFailed(const archive::ArchiveError &error);
+
+    LogBox *logBox_;
+    LogFollower *follower_;
+    QWidget *window_;
+    std::string location_;
+    std::unique_ptr<archive::Archive> archive_;
+    bool followed_ = true;
+    bool following_ = false;
+    std::unique_ptr<archive::LogImporter> importer_;
+    // Followed text not yet handed to the importer: it is fed in slices, each
+    // written at once, so that a write that fails leaves its frames queued and
+    // the rest here, to be tried again.
+    QByteArray backlog_;
+    qsizetype backlogAt_ = 0;
+    QTimer pump_;
+    QString followNotice_; // the error of the followed frames on show
+    // Changes of the log box, and their count when it last held the opened
+    // file's text and nothing else.
+    quint64 changes_ = 0;
+    quint64 fileChanges_ = 0;
+};
+
+} // namespace halcyra

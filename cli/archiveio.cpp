@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "archiveio.h"
+
+#include "csv.h"
+#include "outputfile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+namespace halcyra {
+
+namespace {
+
+void message(const std::string &text)
+{
+    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, text.c_str());
+}
+
+bool isServerAddress(const std::string &location)
+{
+    return location.find("://") != std::string::npos;
+}
+
+// A log's name as the archive keeps it: a path that still tells the file
+// when the archive is read from another folder.
+std::string sourceOf(const std::string &log)
+{
+    if (log == "-")
+        return "standard input";
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(log, error);
+    return error ? log : absolute.lexically_normal().string();
+}
+
+} // namespace
+
+std::string archiveLocation(const DecodeOptions::ArchiveChoice &choice)
+{
+    return choice.location.empty() ? archive::defaultArchiveLocation() : choice.location;
+}
+
+std::string checkArchiveFiles(const DecodeOptions &o)
+{
+    const DecodeOptions::ArchiveChoice &choice = o.archive.given ? o.archive : o.fromArchive;
+    if (!choice.given)
+        return {};
+    const std::string location = archiveLocation(choice);
+    if (location.empty() || isServerAddress(location))
+        return {};
+    // Replacing the archive with a CSV file would lose every frame in it.
+    const FileIdentity archiveFile = identifyFile(location, -1);
+    for (const auto &[option, path] : {std::pair{"--t1", &o.t1Path}, std::pair{"--t2", &o.t2Path}}) {
+        if (!path->empty() && sameFile(archiveFile, identifyFile(*path, STDOUT_FILENO)))
+            return (*path == "-" ? std::string("standard output") : option) + " names the archive: " + location;
+    }
+    return {};
+}
+
+std::unique_ptr<ArchiveImport> ArchiveImport::open(const DecodeOptions &options)
+{
+    archive::ImportOptions importOptions;
+    importOptions.origin.station = options.station;
+    if (!options.date.empty())
+        importOptions.fallbackDay = parseDate(options.date); // checked with the command line
+    try {
+        auto archive = archive::openArchive(archiveLocation(options.archive));
+        return std::unique_ptr<ArchiveImport>(new ArchiveImport(std::move(archive), importOptions));
+    } catch (const archive::ArchiveError &error) {
+        message(error.what());
+        return nullptr;
+    }
+}
+
+ArchiveImport::ArchiveImport(std::unique_ptr<archive::Archive> archive, const archive::ImportOptions &options)
+    : archive_(std::move(archive)), station_(options.origin.station), importer_(*archive_, options)
+{}
+
+void ArchiveImport::failed(const archive::ArchiveError &error)
+{
+    // The CSV decoding goes on; the archive is not written to again, so the
+    // message stays the only one.
+    failed_ = true;
+    message(error.what());
+}
+
+void ArchiveImport::beginLog(const std::string &name)
+{
+    if (failed_)
+        return;
+    try {
+        importer_.setOrigin({sourceOf(name), station_});
+    } catch (const archive::ArchiveError &error) {
+        failed(error);
+    }
+}
+
+void ArchiveImport::feed(std::string_view chunk)
+{
+    if (failed_)
+        return;
+    try {
+        importer_.feed(chunk);
+    } catch (const archive::ArchiveError &error) {
+        failed(error);
+    }
+}
+
+bool ArchiveImport::finish()
+{
+    if (!failed_) {
+        try {
+            importer_.finish();
+        } catch (const archive::ArchiveError &error) {
+            failed(error);
+        }
+    }
+    const archive::AddCounts &c = importer_.counts();
+    std::fprintf(stderr, "%llu new T1 frames, %llu already archived; %llu new T2 frames, %llu already archived\n",
+                 static_cast<unsigned long long>(c.t1.added), static_cast<unsigned long long>(c.t1.present),
+                 static_cast<unsigned long long>(c.t2.added), static_cast<unsigned long long>(c.t2.present));
+    std::fflush(stderr);
+    return !failed_;
+}
+
+int writeFromArchive(const DecodeOptions &options, const BatchSettings &settings, bool outputClosed)
+{
+    std::unique_ptr<archive::Archive> archive;
+    try {
+        archive::OpenOptions open;
+        open.create = false;
+        open.readOnly = true;
+        archive = archive::openArchive(archiveLocation(options.fromArchive), open);
+    } catch (const archive::ArchiveError &error) {
+        message(error.what());
+        return 1;
+    }
+    archive::TimeRange range;
+    if (!options.since.empty())
+        range.since = parseUtcTime(options.since); // checked with the command line
+    if (!options.until.empty())
+        range.until = parseUtcTime(options.until);
+
+    // As for decoding: every output opened before anything is written, each
+    // replaced only once all of them are complete.
+    std::vector<std::unique_ptr<OutputFile>> outputs;
+    std::vector<std::pair<FrameKind, OutputFile *>> wanted;
+    for (const auto &[kind, path] :
+         {std::pair{FrameKind::T1, &options.t1Path}, std::pair{FrameKind::T2, &options.t2Path}}) {
+        if (path->empty())
+            continue;
+        if (*path == "-" && outputClosed) {
+            message("standard output: " + std::string(std::strerror(EBADF)));
+            return 1;
+        }
+        auto file = std::make_unique<OutputFile>(*path);
+        if (!file->open()) {
+            message(file->error());
+            return 1;
+        }
+        wanted.emplace_back(kind, file.get());
+        outputs.push_back(std::move(file));
+    }
+
+    bool complete = true;
+    try {
+        std::string buffer;
+        for (const auto &[kind, file] : wanted) {
+            buffer.clear();
+            appendCsvHeader(buffer, settings.withTime);
+            archive->forEachRecord(kind, range, [&, out = file](const archive::StoredRecord &stored) {
+                appendCsvRecord(buffer, stored.record, settings.decimalSeparator, settings.withTime);
+                if (buffer.size() >= BatchDecoder::kFlushSize) {
+                    out->write(buffer);
+                    buffer.clear();
+                }
+                return !out->failed(); // no use reading on
+            });
+            file->write(buffer);
+        }
+    } catch (const archive::ArchiveError &error) {
+        message(error.what());
+        complete = false;
+    }
+    for (const auto &out : outputs) {
+        if (!out->flush()) {
+            message(out->error());
+            complete = false;
+        }
+    }
+    if (complete && commitAll(outputs))
+        return 0;
+    if (complete) {
+        for (const auto &out : outputs) {
+            if (out->failed())
+                message(out->error());
+        }
+        return 1;
+    }
+    const bool kept = std::any_of(outputs.begin(), outputs.end(), [](const auto &o) { return o->replacesFile(); });
+    for (const auto &out : outputs)
+        out->discard();
+    if (kept)
+        message("the output files were left as they were");
+    return 1;
+}
+
+} // namespace halcyra

@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// Runs the real halcyra-decode with --archive and --from-archive.
+
+#include "archive.h"
+#include "loggen.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string shellWord(const std::string &text)
+{
+    std::string q = "'";
+    for (const char c : text)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+// Frames, a few before any time stamp, then each after a UTC line one second
+// later than the last: receive order is log order, and the frame time text of
+// a record sorts as its receive time.
+std::string stampedLog(int t1, int t2)
+{
+    halcyra::loggen::Options o;
+    o.t1Frames = t1;
+    o.t2Frames = t2;
+    o.timeStamps = false;
+    o.noise = false; // a frame on every line
+    std::istringstream in(halcyra::loggen::generateLog(o));
+    std::string log;
+    int frames = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (const int s = 10 * 3600 + ++frames; frames > 3) {
+            char stamp[64];
+            std::snprintf(stamp, sizeof stamp, "2014-07-22 %02d:%02d:%02d.000 UTC\r\n", s / 3600, s / 60 % 60, s % 60);
+            log += stamp;
+        }
+        log += line + "\n";
+    }
+    return log;
+}
+
+class ArchiveRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string name = (fs::temp_directory_path() / "halcyra-archive-cli-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        dir = name;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string at(const std::string &name) const { return dir + "/" + name; }
+
+    // In the test's folder, with the default archive in it; `shell` runs
+    // first, in the program's shell.
+    Result run(const std::vector<std::string> &args, const std::string &shell = "true")
+    {
+        std::string command = "cd " + shellWord(dir) + " && " + shell + " && XDG_DATA_HOME=" + shellWord(at("data")) +
+                              " exec " + shellWord(HALCYRA_DECODE);
+        for (const std::string &arg : args)
+            command += " " + shellWord(arg);
+        const int status = std::system((command + " </dev/null >stdout 2>stderr").c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(at("stdout")), readFile(at("stderr"))};
+    }
+
+    std::string dir;
+};
+
+// The lines of a CSV text whose first column (the frame time) is in [from, to).
+std::string recordsBetween(const std::string &csv, const std::string &from, const std::string &to)
+{
+    std::istringstream in(csv);
+    std::string out, line;
+    std::getline(in, line);
+    out = line + "\n"; // the header
+    while (std::getline(in, line)) {
+        const std::string time = line.substr(0, line.find(';'));
+        if (time >= from && time < to)
+            out += line + "\n";
+    }
+    return out;
+}
+
+TEST_F(ArchiveRun, WritesBackWhatDecodingWrites)
+{
+    writeFile(at("pass.log"), stampedLog(1200, 300));
+    const std::string archive = "--archive=" + at("a.sqlite");
+    // Filled in the same run as the CSV files are written.
+    Result r = run({archive, "--station", "Ground 1", "--time", "--t1", "t1.csv", "--t2", "t2.csv", "pass.log"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "1200 new T1 frames, 0 already archived; 300 new T2 frames, 0 already archived\n");
+    halcyra::archive::openArchive(at("a.sqlite"))
+        ->forEachRecord(halcyra::FrameKind::T2, {}, [&](const halcyra::archive::StoredRecord &stored) {
+            EXPECT_EQ(stored.source, fs::canonical(at("pass.log")).string()); // absolute, though named relative
+            EXPECT_EQ(stored.station, "Ground 1");
+            return false;
+        });
+    r = run({archive, "pass.log"});
+    EXPECT_EQ(r.err, "0 new T1 frames, 1200 already archived; 0 new T2 frames, 300 already archived\n");
+    EXPECT_EQ(r.out, "");
+
+    r = run({"--from-archive=a.sqlite", "--time", "--t1", "f1.csv", "--t2", "f2.csv"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(at("f1.csv")), readFile(at("t1.csv")));
+    EXPECT_EQ(readFile(at("f2.csv")), readFile(at("t2.csv")));
+
+    // Bounds in both forms; frames without a receive time are left out.
+    r = run({"--from-archive=a.sqlite", "--time", "--since", "2014-07-22T10:05", "--until", "2014-07-22 10:10:30Z"});
+    EXPECT_EQ(r.out,
+              recordsBetween(readFile(at("t1.csv")), "2014-07-22 10:05:00.000 UTC", "2014-07-22 10:10:30.000 UTC"));
+
+    // "--archive" alone is the default archive, and the name after it a log.
+    r = run({"--archive", "pass.log"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(at("data/halcyra/archive.sqlite")));
+}
+
+TEST_F(ArchiveRun, UsageErrorsTouchNothing)
+{
+    writeFile(at("pass.log"), stampedLog(5, 5));
+    const std::vector<std::vector<std::string>> cases = {
+        {"--archive=", "pass.log"},
+        {"--archive=a.sqlite", "--archive=b.sqlite", "pass.log"},
+        {"--station", "Ground 1", "pass.log"},
+        {"--archive=a.sqlite", "--date", "2014-02-30", "pass.log"},
+        {"--since", "2014-07-22"},
+        {"--from-archive=a.sqlite", "--until", "10:00"},
+        {"--from-archive=a.sqlite", "pass.log"},
+        {"--from-archive=a.sqlite", "--archive=a.sqlite"},
+        {"--archive=a.sqlite", "--t1", "./a.sqlite", "pass.log"}, // the CSV file would replace the archive
+    };
+    for (const auto &args : cases) {
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
+        EXPECT_NE(r.err.find("Try 'halcyra-decode --help'"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(at("a.sqlite")) || fs::exists(at("b.sqlite"))) << testing::PrintToString(args);
+    }
+}
+
+TEST_F(ArchiveRun, FailuresLeaveFilesAsTheyWere)
+{
+    writeFile(at("pass.log"), stampedLog(3000, 20));
+    writeFile(at("notes.txt"), "not an archive\n");
+    writeFile(at("t2.csv"), "old");
+    struct Case {
+        std::vector<std::string> args;
+        std::string shell;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--archive=notes.txt", "--t2", "t2.csv", "pass.log"}, "true", "notes.txt is not a Halcyra archive"},
+        {{"--from-archive=notes.txt", "--t2", "t2.csv"}, "true", "notes.txt is not a Halcyra archive"},
+        // The archive's batch does not fit (files of at most 200 KB), the CSV file would.
+        {{"--archive=full.sqlite", "--t2", "t2.csv", "pass.log"},
+         "trap '' XFSZ; ulimit -f 400",
+         "full.sqlite: the disk"},
+    };
+    for (const Case &c : cases) {
+        const Result r = run(c.args, c.shell);
+        EXPECT_EQ(r.status, 1) << testing::PrintToString(c.args);
+        EXPECT_TRUE(r.err.starts_with("halcyra-decode: " + c.message)) << r.err;
+        EXPECT_EQ(readFile(at("notes.txt")), "not an archive\n");
+        EXPECT_EQ(readFile(at("t2.csv")), "old");
+    }
+}
+
+} // namespace

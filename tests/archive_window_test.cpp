@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// The window's Archive menu, and the frames of a followed log going into the
+// archive, read back with the archive library.
+
+#include "archive.h"
+#include "logfile.h"
+#include "loggen.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTextCursor>
+
+#include <cstdlib>
+
+using namespace halcyra;
+using namespace halcyra::test;
+
+namespace {
+
+// Lines of distinct frames, each line ended by CR LF.
+QList<QByteArray> frameLines(int t1, int t2, std::uint32_t seed = 1)
+{
+    loggen::Options o;
+    o.t1Frames = t1;
+    o.t2Frames = t2;
+    o.seed = seed;
+    o.noise = false;
+    o.timeStamps = false;
+    QList<QByteArray> lines = QByteArray::fromStdString(loggen::generateLog(o)).split('\n');
+    lines.removeLast(); // after the last line end
+    for (QByteArray &line : lines)
+        line += '\n';
+    return lines;
+}
+
+QByteArray joined(const QList<QByteArray> &lines, qsizetype from, qsizetype n)
+{
+    return lines.mid(from, n).join();
+}
+
+} // namespace
+
+class ArchiveWindowTest : public QObject, WindowFixture {
+    Q_OBJECT
+
+    QTemporaryDir home_; // the user's settings and default archive: none of the real ones
+
+    // The archive conf.ini names, relative to the program folder.
+    QString archivePath() const { return file("archive.sqlite"); }
+    void openWindow() { open("ARCHIVE = archive.sqlite\r\n"); }
+    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
+    QString status() const { return ui().Label3()->text(); }
+
+    std::unique_ptr<archive::Archive> reader() const
+    {
+        archive::OpenOptions o;
+        o.readOnly = true;
+        return archive::openArchive(QFile::encodeName(archivePath()).toStdString(), o);
+    }
+    std::uint64_t archived(FrameKind kind) const { return reader()->recordCount(kind); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(home_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath(QStringLiteral("config"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath(QStringLiteral("data"))));
+    }
+    void cleanup() { window.reset(); }
+    void cleanupTestCase() { QVERIFY(!QFile::exists(home_.filePath(QStringLiteral("data")))); }
+
+    void addLogCountsNewFramesAndNamesTheFile()
+    {
+        openWindow();
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, joined(frameLines(30, 20), 0, 50)));
+        QVERIFY(window->Open_Log(path));
+        action("MnuAddToArchive")->trigger();
+        QCOMPARE(status(), QStringLiteral("50 new frames archived, 0 were already there"));
+        action("MnuAddToArchive")->trigger();
+        QCOMPARE(status(), QStringLiteral("0 new frames archived, 50 were already there"));
+
+        // A frame typed into the opened log is the user's, not the file's.
+        QTextCursor end(ui().Text2()->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QString::fromLatin1(frameLines(1, 0, 7).front()));
+        action("MnuAddToArchive")->trigger();
+        QCOMPARE(status(), QStringLiteral("1 new frames archived, 50 were already there"));
+        std::vector<std::string> sources;
+        reader()->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &r) {
+            sources.emplace_back(r.source);
+            return true;
+        });
+        QCOMPARE(sources.size(), std::size_t{31});
+        QCOMPARE(sources.front(), QFile::encodeName(path).toStdString());
+        QCOMPARE(sources.back(), std::string("paste"));
+    }
+
+    void followedFramesGoInAsTheyArriveBeyondTheWindowsLimit()
+    {
+        openWindow();
+        QVERIFY(action("MnuArchiveFollowed")->isChecked()); // on by default
+        const QList<QByteArray> lines = frameLines(1030, 0);
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, joined(lines, 0, 995)));
+        QVERIFY(window->Open_Log(path));
+        ui().MnuFollowLog()->trigger();
+        QVERIFY(writeFile(path, joined(lines, 995, 20), QIODevice::Append));
+        QTRY_COMPARE(ui().t1Store().count, 1000);                 // the window keeps no more
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{20}); // what was there before following is not
+        // A frame whose line is still being written goes in once it is complete.
+        QVERIFY(writeFile(path, joined(lines, 1015, 14) + lines[1029].left(60), QIODevice::Append));
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{34});
+        QVERIFY(writeFile(path, lines[1029].mid(60), QIODevice::Append));
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{35});
+
+        // Typed while following: shown, never archived.
+        QTextCursor end(ui().Text2()->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QString::fromLatin1(frameLines(1, 0, 7).front()));
+        ui().MnuFollowLog()->trigger(); // stops, and what was followed is written
+        QVERIFY(!ui().logFollower()->isFollowing());
+        QCOMPARE(archived(FrameKind::T1), std::uint64_t{35});
+    }
+
+    void nothingIsArchivedUnasked()
+    {
+        openWindow();
+        paste(joined(frameLines(5, 5), 0, 10));
+        action("MnuArchiveFollowed")->trigger(); // off, and remembered
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, QByteArray()));
+        QVERIFY(window->Open_Log(path));
+        ui().MnuFollowLog()->trigger();
+        QVERIFY(writeFile(path, joined(frameLines(5, 5, 3), 0, 10), QIODevice::Append));
+        QTRY_COMPARE(ui().t2Store().count, 5);
+        QVERIFY(!QFile::exists(archivePath()));
+
+        // A new window of the same user remembers the choice.
+        window = std::make_unique<Form1>(folder->path());
+        QVERIFY(!action("MnuArchiveFollowed")->isChecked());
+    }
+};
+
+QTEST_MAIN(ArchiveWindowTest)
+#include "archive_window_test.moc"
