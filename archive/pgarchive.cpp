@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -563,8 +562,9 @@ class PostgresArchive final : public Archive {
         // Text as UTF-8 whatever the server's or the user's defaults. A
         // write waits for another writer's frames (a lock) as long as for a
         // busy file.
-        std::string settings =
-            "SET client_encoding = 'UTF8'; SET lock_timeout = " + std::to_string(busyTimeout_.count()) + ";";
+        // (A lock_timeout of 0 would wait for ever.)
+        std::string settings = "SET client_encoding = 'UTF8'; SET lock_timeout = " +
+                               std::to_string(std::max<std::int64_t>(busyTimeout_.count(), 1)) + ";";
         if (readOnly_)
             settings += " SET default_transaction_read_only = on;";
         session->conn.exec(settings);
@@ -597,7 +597,7 @@ class PostgresArchive final : public Archive {
                                              " frames were committed: they may or may not have been added (" + message +
                                              "); adding them again adds what is missing, once"};
         if (failure.lost && !connected)
-            return {Reason::Unreachable, where + ": cannot connect to the archive server: " + message};
+            return {Reason::Unreachable, where + ": cannot connect to the archive server: " + message + undone};
         if (failure.lost)
             return {Reason::Unreachable, where + ": the connection to the server was lost (" + message + ")" + undone};
         const std::string &state = failure.sqlstate;
