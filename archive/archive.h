@@ -21,8 +21,8 @@
 namespace halcyra::archive {
 
 // The archive's memory of every decoded frame, behind one interface for
-// every kind of store: an SQLite file on this computer today, a database
-// server shared by a network of stations later. An Archive is used by one
+// every kind of store: an SQLite file on this computer, or a PostgreSQL
+// server that a network of stations shares. An Archive is used by one
 // thread at a time.
 
 // Why an archive could not be opened, read or written. what() names the
@@ -37,6 +37,8 @@ public:
         Busy,         // another program held it for writing too long
         DiskFull,     // the write was undone whole
         Failed,       // anything else the store reported
+        Unreachable,  // the server is down, refused the connection, or the connection broke
+        Denied,       // the server's user may not do it (create the tables, write)
     };
 
     ArchiveError(Reason reason, const std::string &message) : std::runtime_error(message), reason_(reason) {}
@@ -117,7 +119,8 @@ class Archive {
 public:
     virtual ~Archive() = default;
 
-    // The path or address it was opened with, for messages.
+    // The path or address it was opened with, for messages: a server's
+    // address without its password.
     virtual const std::string &location() const = 0;
 
     // Adds the frames as one transaction: all of them or, on an error, none.
@@ -146,9 +149,23 @@ struct OpenOptions {
 };
 
 // Opens or creates the archive at `location`: a file path for the embedded
-// store. Anything that is not an archive of this program, or of a version it
-// can read, is refused with an ArchiveError and left untouched.
+// store, or a PostgreSQL connection URI (postgresql://user@host:port/dbname)
+// for a server. Anything that is not an archive of this program, or of a
+// version it can read, is refused with an ArchiveError and left untouched.
 std::unique_ptr<Archive> openArchive(const std::string &location, const OpenOptions &options = {});
+
+// Whether `location` names a database server rather than a file: leave it as
+// it is (no folders, no absolute paths).
+bool isServerLocation(std::string_view location);
+
+// `location` as messages may show it: a server's URI without its password and
+// parameters; a path as it is.
+std::string displayLocation(std::string_view location);
+
+// Overwrites, in place, the password of every server URI among a program's
+// arguments (also in --option=URI) with '*', so that the process list does
+// not show it. Take copies of the arguments first.
+void concealPasswords(int argc, char **argv);
 
 // $XDG_DATA_HOME/halcyra/archive.sqlite, by default
 // ~/.local/share/halcyra/archive.sqlite; empty when neither variable is set.

@@ -2,14 +2,15 @@
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
 // Used by the archive tests only: imports one log into an archive as a
-// separate process, so that the tests can kill it, run two at once, or limit
-// the size of the files it may write.
+// separate process, so that the tests can kill it, run several at once, cut
+// its connection, or limit the size of the files it may write.
 //
-//   archive_writer ARCHIVE LOG [--batch N] [--max-file-size BYTES]
+//   archive_writer ARCHIVE LOG [--batch N] [--station NAME] [--max-file-size BYTES] [--wait]
 //
-// Prints "batch" after each chunk of the log that committed a batch, and
-// "t1 ADDED PRESENT t2 ADDED PRESENT" at the end. Exit status 1 and the
-// message on standard error when the archive fails.
+// Prints "batch" after each chunk of the log that committed a batch (with
+// --wait, then reads a byte from standard input before it goes on, until
+// that ends), and "t1 ADDED PRESENT t2 ADDED PRESENT" at the end. Exit
+// status 1 and the message on standard error when the archive fails.
 
 #include "archive.h"
 #include "importer.h"
@@ -19,8 +20,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace halcyra;
 
@@ -30,13 +33,24 @@ int main(int argc, char **argv)
         return 2;
     archive::ImportOptions options;
     options.origin.source = argv[2];
-    for (int i = 3; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--batch")) {
-            options.batchFrames = std::strtoul(argv[i + 1], nullptr, 10);
-        } else if (!std::strcmp(argv[i], "--max-file-size")) {
+    bool wait = false;
+    for (int i = 3; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--wait") {
+            wait = true;
+            continue;
+        }
+        if (i + 1 == argc)
+            return 2;
+        const char *value = argv[++i];
+        if (option == "--station") {
+            options.origin.station = value;
+        } else if (option == "--batch") {
+            options.batchFrames = std::strtoul(value, nullptr, 10);
+        } else if (option == "--max-file-size") {
             // A full disk, as the process sees it: writes past the limit fail.
             std::signal(SIGXFSZ, SIG_IGN);
-            const rlim_t limit = std::strtoull(argv[i + 1], nullptr, 10);
+            const rlim_t limit = std::strtoull(value, nullptr, 10);
             const rlimit r{limit, limit};
             setrlimit(RLIMIT_FSIZE, &r);
         } else {
@@ -58,6 +72,8 @@ int main(int argc, char **argv)
                 written = now;
                 std::printf("batch\n");
                 std::fflush(stdout);
+                char go;
+                wait = wait && ::read(0, &go, 1) == 1;
             }
         }
         importer.finish();

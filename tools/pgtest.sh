@@ -7,6 +7,10 @@
 #
 #   tools/pgtest.sh start DIR   starts it and writes its URI to DIR/uri
 #   tools/pgtest.sh stop DIR    stops it and removes DIR
+#
+# The server's own files go to a new folder in /tmp, which DIR names: the
+# unprivileged user may not be able to enter DIR's parents (a build tree in
+# /root).
 set -euo pipefail
 
 bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
@@ -20,8 +24,14 @@ as_owner() {
     fi
 }
 
+# A port nothing listens on now; the start is tried again should another
+# program take it meanwhile.
 free_port() {
-    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+    local port
+    while :; do
+        port=$((20000 + RANDOM % 40000))
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+    done
 }
 
 dir=${2:?usage: $0 start|stop DIR}
@@ -29,20 +39,31 @@ case "$1" in
 start)
     "$0" stop "$dir" 2>/dev/null || true
     mkdir -p "$dir"
-    [ "$(id -u)" -eq 0 ] && chown nobody "$dir"
-    chmod 700 "$dir"
-    as_owner "$bindir/initdb" -D "$dir/data" -U halcyra -A trust -E UTF8 --no-sync >"$dir/initdb.log" 2>&1 ||
-        { cat "$dir/initdb.log" >&2; exit 1; }
-    port=$(free_port)
-    as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-c listen_addresses=127.0.0.1 -p $port -k $dir -c fsync=off -c max_connections=50" start >/dev/null ||
-        { cat "$dir/server.log" >&2; exit 1; }
-    echo "postgresql://halcyra@127.0.0.1:$port/postgres" >"$dir/uri"
-    echo "pgtest: server on 127.0.0.1:$port"
+    home=$(mktemp -d /tmp/halcyra-pg-XXXXXX)
+    echo "$home" >"$dir/home"
+    [ "$(id -u)" -eq 0 ] && chown nobody "$home"
+    chmod 700 "$home"
+    as_owner "$bindir/initdb" -D "$home/data" -U halcyra -A trust -E UTF8 --no-sync >"$home/initdb.log" 2>&1 ||
+        { cat "$home/initdb.log" >&2; exit 1; }
+    for attempt in 1 2 3 4 5; do
+        port=$(free_port)
+        if as_owner "$bindir/pg_ctl" -D "$home/data" -l "$home/server.log" -w -t 60 \
+            -o "-c listen_addresses=127.0.0.1 -p $port -k $home -c fsync=off -c max_connections=50" start >/dev/null; then
+            echo "postgresql://halcyra@127.0.0.1:$port/postgres" >"$dir/uri"
+            echo "pgtest: server on 127.0.0.1:$port"
+            exit 0
+        fi
+    done
+    cat "$home/server.log" >&2
+    exit 1
     ;;
 stop)
-    if [ -f "$dir/data/postmaster.pid" ]; then
-        as_owner "$bindir/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
+    if [ -f "$dir/home" ]; then
+        home=$(cat "$dir/home")
+        if [ -f "$home/data/postmaster.pid" ]; then
+            as_owner "$bindir/pg_ctl" -D "$home/data" -m immediate -w stop >/dev/null 2>&1 || true
+        fi
+        case "$home" in /tmp/halcyra-pg-*) rm -rf "$home" ;; esac
     fi
     rm -rf "$dir"
     ;;
