@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
+#include "archive.h"
 #include "commandline.h"
 #include "mainwindow.h"
 #include "version.h"
@@ -8,6 +9,8 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -40,7 +43,15 @@ int main(int argc, char *argv[])
     if (line.action != halcyra::CommandLine::Action::Run && !line.unknownOption)
         return answer(line);
 
-    QApplication app(argc, argv);
+    // The process list shows the arguments as they stand: Qt reads copies,
+    // and a server password is hidden in the originals.
+    std::vector<std::string> copies(argv, argv + argc);
+    std::vector<char *> copyPointers;
+    for (std::string &a : copies)
+        copyPointers.push_back(a.data());
+    copyPointers.push_back(nullptr);
+    halcyra::archive::concealPasswords(argc, argv);
+    QApplication app(argc, copyPointers.data());
     QApplication::setApplicationName(QStringLiteral("Halcyra Telemetry Decoder"));
     QApplication::setApplicationVersion(QString::fromLatin1(halcyra::kVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral(HALCYRA_DESKTOP_ID));

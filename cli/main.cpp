@@ -4,6 +4,7 @@
 // halcyra-decode: decodes packet logs of any length into the CSV files the
 // window writes, streaming.
 
+#include "archive.h"
 #include "archiveio.h"
 #include "batch.h"
 #include "csv.h"
@@ -197,11 +198,20 @@ int main(int argc, char **argv)
     if (!openClosedStreams(closed))
         return kFileFailure; // no way left to report it
 
+    // The process list shows the arguments as they stand: read copies, and
+    // hide a server password in the originals.
+    std::vector<std::string> arguments(argv, argv + argc);
+    std::vector<char *> copies;
+    for (std::string &a : arguments)
+        copies.push_back(a.data());
+    copies.push_back(nullptr);
+    halcyra::archive::concealPasswords(argc, argv);
+
     halcyra::DecodeOptions options;
     CLI::App app;
     halcyra::describeOptions(app, options);
     try {
-        halcyra::parseCommandLine(app, argc, argv);
+        halcyra::parseCommandLine(app, argc, copies.data());
     } catch (const CLI::ParseError &error) {
         app.exit(error); // prints the usage error
         return kUsageError;
