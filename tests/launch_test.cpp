@@ -7,7 +7,6 @@
 #include "artwork.h"
 #include "commandline.h"
 #include "logfile.h"
-#include "version.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -100,14 +99,10 @@ private slots:
         QVERIFY(ui().t1Store().count == 1 && ui().t2Store().count == 1);
     }
 
-    // help2man and the package checks ask on machines without a display: a
-    // program that connected to one first would abort there.
+    // help2man asks on machines without a display: a program that connected
+    // to one first would abort there. (--version: the package checks.)
     void answersWithoutADisplay()
     {
-        const Run version = runWithoutDisplay({QStringLiteral("--version")});
-        QCOMPARE(version.code, 0);
-        QCOMPARE(version.out, QStringLiteral("halcyra %1\n").arg(QLatin1String(kVersion)));
-
         const Run help = runWithoutDisplay({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
         QVERIFY(help.out.startsWith(QStringLiteral("Usage: halcyra [--follow] [LOG]\n")));
