@@ -38,7 +38,7 @@ QList<QByteArray> frameLines(int t1, int t2, std::uint32_t seed = 1)
 class ArchiveWindowTest : public QObject, WindowFixture {
     Q_OBJECT
 
-    QTemporaryDir home_; // the user's settings and default archive: none of the real ones
+    QTemporaryDir home_; // the user's default archive: not the real one; open() gives each test its settings
 
     // The archive conf.ini names, relative to the program folder.
     QString archivePath() const { return file("archive.sqlite"); }
@@ -64,7 +64,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath(QStringLiteral("config"))));
         qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath(QStringLiteral("data"))));
     }
     void cleanup() { window.reset(); }
