@@ -5,13 +5,13 @@
 
 #include "archive.h"
 #include "loggen.h"
+#include "testutil.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,21 +20,9 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace halcyra::test;
 
 namespace {
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::string &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 std::string shellWord(const std::string &text)
 {
@@ -54,12 +42,9 @@ struct Result {
 // a record sorts as its receive time.
 std::string stampedLog(int t1, int t2)
 {
-    halcyra::loggen::Options o;
-    o.t1Frames = t1;
-    o.t2Frames = t2;
-    o.timeStamps = false;
-    o.noise = false; // a frame on every line
-    std::istringstream in(halcyra::loggen::generateLog(o));
+    // noise off: a frame on every line
+    std::istringstream in(
+        halcyra::loggen::generateLog({.t1Frames = t1, .t2Frames = t2, .timeStamps = false, .noise = false}));
     std::string log;
     int frames = 0;
     for (std::string line; std::getline(in, line);) {
@@ -104,9 +89,9 @@ protected:
 std::string recordsBetween(const std::string &csv, const std::string &from, const std::string &to)
 {
     std::istringstream in(csv);
-    std::string out, line;
+    std::string line;
     std::getline(in, line);
-    out = line + "\n"; // the header
+    std::string out = line + "\n"; // the header
     while (std::getline(in, line)) {
         const std::string time = line.substr(0, line.find(';'));
         if (time >= from && time < to)
@@ -176,12 +161,10 @@ TEST_F(ArchiveRun, FailuresLeaveFilesAsTheyWere)
     writeFile(at("pass.log"), stampedLog(3000, 20));
     writeFile(at("notes.txt"), "not an archive\n");
     writeFile(at("t2.csv"), "old");
-    struct Case {
+    const struct {
         std::vector<std::string> args;
-        std::string shell;
-        std::string message;
-    };
-    const Case cases[] = {
+        std::string shell, message;
+    } cases[] = {
         {{"--archive=notes.txt", "--t2", "t2.csv", "pass.log"}, "true", "notes.txt is not a Halcyra archive"},
         {{"--from-archive=notes.txt", "--t2", "t2.csv"}, "true", "notes.txt is not a Halcyra archive"},
         // The archive's batch does not fit (files of at most 200 KB), the CSV file would.
@@ -189,7 +172,7 @@ TEST_F(ArchiveRun, FailuresLeaveFilesAsTheyWere)
          "trap '' XFSZ; ulimit -f 400",
          "full.sqlite: the disk"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         const Result r = run(c.args, c.shell);
         EXPECT_EQ(r.status, 1) << testing::PrintToString(c.args);
         EXPECT_TRUE(r.err.starts_with("halcyra-decode: " + c.message)) << r.err;

@@ -25,29 +25,25 @@ class LogTextTest : public QObject, WindowFixture {
 private slots:
     void cleanup() { window.reset(); }
 
-    void theWindowReadsALogFileAsTheBatchDecoderDoes_data()
-    {
-        QTest::addColumn<QByteArray>("log");
-        QTest::addColumn<int>("t1Frames");
-        const QByteArray pairs = QByteArray("00 ").repeated(64).chopped(1);
-        QTest::newRow("blanks between the pairs") << "T1 " + pairs << 1;
-        // Only the blank separates pairs; a no-break space is any other character.
-        QTest::newRow("no-break spaces between the pairs") << "T1 " + QByteArray(pairs).replace(' ', '\xa0') << 0;
-        QTest::newRow("CR, LF and CR LF") << kT1 + '\r' + kT2 + '\n' + kT1 + "\r\n" + kT2 << 2;
-    }
     void theWindowReadsALogFileAsTheBatchDecoderDoes()
     {
-        QFETCH(QByteArray, log);
-        QFETCH(int, t1Frames);
-        open();
-        QVERIFY(writeFile(file("pass.log"), log));
-        QVERIFY(window->Open_Log(file("pass.log")));
-        BatchDecoder batch(BatchSettings{}, nullptr, nullptr);
-        batch.feed(std::string_view(log.constData(), static_cast<std::size_t>(log.size())));
-        batch.finish();
-        QCOMPARE(ui().t1Store().count, t1Frames);
-        QCOMPARE(static_cast<std::uint64_t>(ui().t1Store().count), batch.counts().t1Frames);
-        QCOMPARE(static_cast<std::uint64_t>(ui().t2Store().count), batch.counts().t2Frames);
+        const QByteArray pairs = QByteArray("00 ").repeated(64).chopped(1);
+        const std::pair<QByteArray, int> cases[] = {
+            {"T1 " + pairs, 1}, // blanks between the pairs
+            // Only the blank separates pairs; a no-break space is any other character.
+            {"T1 " + QByteArray(pairs).replace(' ', '\xa0'), 0},
+            {kT1 + '\r' + kT2 + '\n' + kT1 + "\r\n" + kT2, 2}, // CR, LF and CR LF
+        };
+        for (const auto &[log, t1Frames] : cases) {
+            open();
+            QVERIFY(writeFile(file("pass.log"), log) && window->Open_Log(file("pass.log")));
+            BatchDecoder batch(BatchSettings{}, nullptr, nullptr);
+            batch.feed(std::string_view(log.constData(), static_cast<std::size_t>(log.size())));
+            batch.finish();
+            QCOMPARE(ui().t1Store().count, t1Frames);
+            QCOMPARE(static_cast<std::uint64_t>(ui().t1Store().count), batch.counts().t1Frames);
+            QCOMPARE(static_cast<std::uint64_t>(ui().t2Store().count), batch.counts().t2Frames);
+        }
     }
 
     void theParserReadsTheDocumentAfterEveryEdit()

@@ -8,13 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <ios>
 #include <limits>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 using namespace halcyra;
@@ -34,12 +37,7 @@ constexpr int kDraws = 1 << 21;
 
 using Values = std::vector<double>;
 
-double fromText(const std::string &text)
-{
-    double v = 0;
-    std::from_chars(text.data(), text.data() + text.size(), v);
-    return v;
-}
+const auto fromText = [](const std::string &text) { return std::strtod(text.c_str(), nullptr); };
 
 void withNeighbours(Values &values, double v, int ulps)
 {
@@ -56,20 +54,15 @@ void withNeighbours(Values &values, double v, int ulps)
 Values catalogueValues()
 {
     Values values;
-    std::vector<std::pair<halcyra::Formula, halcyra::Reading>> seen;
-    for (const halcyra::FieldInfo &f : halcyra::FieldCatalogue) {
-        const auto same = [&](const auto &s) {
-            return s.first.scale == f.formula.scale && s.first.divisor == f.formula.divisor &&
-                   s.first.offset == f.formula.offset && s.second == f.reading;
-        };
-        if (std::find_if(seen.begin(), seen.end(), same) != seen.end())
+    std::set<std::tuple<double, double, double, Reading>> seen;
+    for (const FieldInfo &f : FieldCatalogue) {
+        if (!seen.emplace(f.formula.scale, f.formula.divisor, f.formula.offset, f.reading).second)
             continue;
-        seen.emplace_back(f.formula, f.reading);
         for (std::int64_t k = 0; k < 65536; ++k) {
             std::int64_t raw = k;
-            if (f.reading == halcyra::Reading::Signed16)
+            if (f.reading == Reading::Signed16)
                 raw = k - 32768;
-            else if (f.reading == halcyra::Reading::Signed32 || f.reading == halcyra::Reading::Low31)
+            else if (f.reading == Reading::Signed32 || f.reading == Reading::Low31)
                 raw = (k - 32768) * 65537 + k % 7;
             values.push_back(f.formula.apply(static_cast<double>(raw)));
         }
@@ -160,35 +153,21 @@ struct Source {
     Values (*values)();
 };
 
-void PrintTo(const Source &s, std::ostream *os)
-{
-    *os << s.name;
-}
-
 class NumberTextSweep : public ::testing::TestWithParam<Source> {};
 
 TEST_P(NumberTextSweep, SameBytesAsLibraryConversion)
 {
     using Formatter = std::size_t (*)(double, char, char *);
-    const std::pair<Formatter, Formatter> formatters[] = {
-        {formatGeneral, halcyra::reference::formatGeneral},
-        {formatTwoDecimals, halcyra::reference::formatTwoDecimals},
-    };
+    const std::pair<Formatter, Formatter> formatters[] = {{formatGeneral, reference::formatGeneral},
+                                                          {formatTwoDecimals, reference::formatTwoDecimals}};
     int failures = 0;
     for (double v : GetParam().values()) {
         for (const auto &[format, reference] : formatters) {
             char text[kNumberTextCapacity], expected[kNumberTextCapacity];
-            const std::string_view got(text, format(v, ',', text));
-            const std::string_view want(expected, reference(v, ',', expected));
-            if (got != want) {
-                char bits[32];
-                ADD_FAILURE() << std::string_view(
-                                     bits,
-                                     std::to_chars(bits, bits + sizeof bits, v, std::chars_format::hex).ptr - bits)
-                              << ": " << got << " instead of " << want;
-                if (++failures == 10)
-                    return;
-            }
+            const std::string_view got(text, format(v, ',', text)), want(expected, reference(v, ',', expected));
+            EXPECT_EQ(got, want) << std::hexfloat << v;
+            if (got != want && ++failures == 10)
+                return;
         }
     }
 }

@@ -13,11 +13,14 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace halcyra::test {
 
@@ -37,25 +40,35 @@ inline QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Answers every message box, also one that opens later from a queued call, and
-// keeps what the last one said.
-class MessageBoxAnswer {
+// Acts once on each modal dialog that opens while it lives, also one that
+// opens later from a queued call.
+class ModalAnswers {
 public:
-    MessageBoxAnswer()
+    explicit ModalAnswers(std::function<void(QWidget *)> act) : act_(std::move(act))
     {
         QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            text = box->text();
-            box->buttons().front()->click();
+            if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != last_)
+                act_(last_ = modal);
         });
         timer_.start(10);
     }
-    QString text;
 
 private:
+    std::function<void(QWidget *)> act_;
+    QPointer<QWidget> last_;
     QTimer timer_;
+};
+
+// Answers every message box and keeps what the last one said.
+class MessageBoxAnswer : ModalAnswers {
+public:
+    MessageBoxAnswer()
+        : ModalAnswers([this](QWidget *modal) {
+              if (auto *box = qobject_cast<QMessageBox *>(modal))
+                  text = box->text(), box->buttons().front()->click();
+          })
+    {}
+    QString text;
 };
 
 // Mixed into a test class after QObject; the class's cleanup() resets `window`.
