@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <utility>
@@ -270,37 +271,21 @@ public:
 
     void forEachRecord(FrameKind kind, const TimeRange &range, const RecordVisitor &visit) override
     {
-        try {
-            const std::map<std::int64_t, std::pair<std::string, std::string>> sources = readSources();
-            const int first = firstField(kind);
-            const int count = fieldEnd(kind) - first;
-            std::string sql = "SELECT received_utc, frame_time, frame, source_id";
-            for (int i = first; i < fieldEnd(kind); ++i)
-                sql += ", " + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption);
-            sql += " FROM " + std::string(framesTable(kind)) + rangeSql(range) + " ORDER BY received_utc, id";
-            SQLite::Statement query(db_, sql);
-            bindRange(query, range);
-            TelemetryRecord record;
-            while (query.executeStep()) {
-                const SQLite::Column frameTime = query.getColumn(1);
-                const char *timeText = frameTime.getText();
-                record.FrameTime.assign(std::string_view(timeText, static_cast<std::size_t>(frameTime.getBytes())));
-                for (int i = 0; i < count; ++i)
-                    record.Values[static_cast<std::size_t>(first + i)] = query.getColumn(4 + i).getDouble();
-                const SQLite::Column frame = query.getColumn(2);
-                const bool binary = frame.isBlob();
-                const auto *bytes = static_cast<const char *>(binary ? frame.getBlob() : frame.getText());
-                const std::string hex =
-                    frameHex(std::string_view(bytes, static_cast<std::size_t>(frame.getBytes())), binary);
-                const auto source = sources.find(query.getColumn(3).getInt64());
-                static const std::pair<std::string, std::string> kUnknown;
-                const auto &[sourceText, station] = source != sources.end() ? source->second : kUnknown;
-                if (!visit(StoredRecord{record, receivedOf(query.getColumn(0)), hex, sourceText, station}))
-                    break;
-            }
-        } catch (const SQLite::Exception &e) {
-            throw translate(path_, e, db_.getHandle(), {});
-        }
+        visitRecords(
+            kind, rangeSql(range) + " ORDER BY received_utc, id",
+            [&](SQLite::Statement &query) { bindRange(query, range); }, visit);
+    }
+
+    void forEachRecordById(FrameKind kind, std::int64_t firstId, std::int64_t lastId,
+                           const RecordVisitor &visit) override
+    {
+        visitRecords(
+            kind, " WHERE id BETWEEN ?1 AND ?2 ORDER BY id",
+            [&](SQLite::Statement &query) {
+                query.bind(1, firstId);
+                query.bind(2, lastId);
+            },
+            visit);
     }
 
     std::vector<FieldSample> fieldSeries(int fieldIndex, const TimeRange &range) override
@@ -320,12 +305,13 @@ public:
                 db_.execAndGet("SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(storeOf(field.index))))
                     .getInt64();
             samples.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(lastId, 0, std::int64_t{1} << 24)));
-            SQLite::Statement query(db_, "SELECT received_utc, " + fieldColumn(field.caption) + " FROM " +
+            SQLite::Statement query(db_, "SELECT received_utc, " + fieldColumn(field.caption) + ", id FROM " +
                                              std::string(framesTable(storeOf(field.index))) + rangeSql(range) +
                                              (everything ? "" : " ORDER BY received_utc, id"));
             bindRange(query, range);
             while (query.executeStep())
-                samples.push_back({receivedOf(query.getColumn(0)), query.getColumn(1).getDouble()});
+                samples.push_back(
+                    {receivedOf(query.getColumn(0)), query.getColumn(1).getDouble(), query.getColumn(2).getInt64()});
         } catch (const SQLite::Exception &e) {
             throw translate(path_, e, db_.getHandle(), {});
         }
@@ -360,6 +346,45 @@ public:
     }
 
 private:
+    // The records that `tail` (a WHERE and ORDER BY clause) selects, with the
+    // values `bind` gives its parameters.
+    void visitRecords(FrameKind kind, const std::string &tail, const std::function<void(SQLite::Statement &)> &bind,
+                      const RecordVisitor &visit)
+    {
+        try {
+            const std::map<std::int64_t, std::pair<std::string, std::string>> sources = readSources();
+            const int first = firstField(kind);
+            const int count = fieldEnd(kind) - first;
+            std::string sql = "SELECT received_utc, frame_time, frame, source_id, id";
+            for (int i = first; i < fieldEnd(kind); ++i)
+                sql += ", " + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption);
+            sql += " FROM " + std::string(framesTable(kind)) + tail;
+            SQLite::Statement query(db_, sql);
+            bind(query);
+            TelemetryRecord record;
+            while (query.executeStep()) {
+                const SQLite::Column frameTime = query.getColumn(1);
+                const char *timeText = frameTime.getText();
+                record.FrameTime.assign(std::string_view(timeText, static_cast<std::size_t>(frameTime.getBytes())));
+                for (int i = 0; i < count; ++i)
+                    record.Values[static_cast<std::size_t>(first + i)] = query.getColumn(5 + i).getDouble();
+                const SQLite::Column frame = query.getColumn(2);
+                const bool binary = frame.isBlob();
+                const auto *bytes = static_cast<const char *>(binary ? frame.getBlob() : frame.getText());
+                const std::string hex =
+                    frameHex(std::string_view(bytes, static_cast<std::size_t>(frame.getBytes())), binary);
+                const auto source = sources.find(query.getColumn(3).getInt64());
+                static const std::pair<std::string, std::string> kUnknown;
+                const auto &[sourceText, station] = source != sources.end() ? source->second : kUnknown;
+                if (!visit(StoredRecord{record, receivedOf(query.getColumn(0)), hex, sourceText, station,
+                                        query.getColumn(4).getInt64()}))
+                    break;
+            }
+        } catch (const SQLite::Exception &e) {
+            throw translate(path_, e, db_.getHandle(), {});
+        }
+    }
+
     void setUp(bool readOnly)
     {
         if (readOnly) {
