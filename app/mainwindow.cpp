@@ -207,6 +207,7 @@ void Form1::buildMenus()
 
     MnuInfo = menuBar()->addAction(QStringLiteral("Info"), this, &Form1::MnuInfo_Click);
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
+    buildHistoryMenu();
 }
 
 void Form1::Form_Load()

@@ -25,6 +25,10 @@ class QScrollBar;
 
 namespace halcyra {
 
+namespace history {
+class HistoryWindow;
+}
+
 class Form2;
 class LogFollower;
 class TrendChart;
@@ -85,6 +89,7 @@ private:
     QMenu *MnuTLMFile;
     QAction *WriteCSVFile;
     QAction *MnuInfo;
+    QAction *MnuHistory;
 
     // Handlers.
     void Form_Load();
@@ -101,6 +106,7 @@ private:
     void MnuFollowLog_Click();
     void MnuExit_Click();
     void MnuInfo_Click();
+    void MnuHistory_Click();
     // What the followed file brings: appended text, or the whole file again.
     void Append_Log(const QString &text);
     void Reload_Log(const QString &text);
@@ -108,6 +114,7 @@ private:
 
     void buildWidgets();
     void buildMenus();
+    void buildHistoryMenu();
     void highlightField(int index);
     void showParseNotice(const QString &notice);
     void setStatus(const QString &text);
@@ -125,6 +132,7 @@ private:
     QString followNotice_;
     LogFollower *follower_;
     QPointer<Form2> about_;
+    QPointer<history::HistoryWindow> history_;
 };
 
 } // namespace halcyra

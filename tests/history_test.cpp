@@ -1,0 +1,380 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// The History window and `halcyra --plot` on small archives built here: the
+// ranges of the presets, the breaks between passes, the figures of the
+// records on show, the read-out, the CSV export, frames arriving while the
+// window is open, and the program drawing pictures without a window.
+
+#include "archive.h"
+#include "historymodel.h"
+#include "historyplot.h"
+#include "historywindow.h"
+#include "importer.h"
+#include "loggen.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace halcyra;
+using namespace halcyra::history;
+
+Q_DECLARE_METATYPE(halcyra::history::Preset)
+Q_DECLARE_METATYPE(halcyra::history::XAxis)
+Q_DECLARE_METATYPE(halcyra::history::PointDetails)
+
+namespace {
+
+constexpr UtcMillis kMinute = 60'000;
+constexpr int kBatt1 = 17;
+constexpr int kXCellsCurr = 1;
+constexpr int kEmsTemp = 27;
+constexpr int kRssi = 36;
+constexpr int kTimestamp = 32;
+
+const UtcMillis kDay = *parseUtcTime("2014-07-22");
+
+std::string utcLine(UtcMillis t)
+{
+    std::string text(formatUtc(t)->data(), kUtcTextLength);
+    text[10] = ' ';
+    text.pop_back();
+    return text + " UTC\n";
+}
+
+// A T1 frame whose Batt1 Volt reads `raw` counts, told apart by `serial`.
+std::string t1(int serial, int raw)
+{
+    std::array<std::uint16_t, 32> words{};
+    words[0] = static_cast<std::uint16_t>(serial);
+    words[kBatt1] = static_cast<std::uint16_t>(raw);
+    return loggen::makeT1Frame(words) + "\n";
+}
+
+std::string t2(std::uint32_t timestamp)
+{
+    std::array<std::uint8_t, 48> payload{};
+    for (int i = 0; i < 4; ++i)
+        payload[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(timestamp >> (8 * i));
+    return loggen::makeT2Frame(payload) + "\n";
+}
+
+double batt(int raw)
+{
+    return FieldCatalogue[kBatt1].formula.apply(raw);
+}
+
+} // namespace
+
+class HistoryTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::string archivePath;
+
+    // An old pass three days back; pass A 10:00-10:04; pass B from 10:40,
+    // 36 minutes after A, and its frames 10:42 and 11:12, exactly 30 minutes
+    // apart, still one pass; a T2 frame at 10:20 that bridges A and B for
+    // whoever looks at T2 as well. Two T1 frames without a receive time were
+    // archived first. Batt1 reads 1000 + the frame's number.
+    struct Frame {
+        UtcMillis at;
+        int raw;
+    };
+    const std::vector<Frame> old{{kDay - 3 * 1440 * kMinute + 600 * kMinute, 990}};
+    const std::vector<Frame> passA{
+        {kDay + 600 * kMinute, 1000}, {kDay + 602 * kMinute, 1001}, {kDay + 604 * kMinute, 1002}};
+    const std::vector<Frame> passB{
+        {kDay + 640 * kMinute, 1010}, {kDay + 642 * kMinute, 1011}, {kDay + 672 * kMinute, 1012}};
+
+    static std::unique_ptr<archive::Archive> open(const std::string &path, bool readOnly = true)
+    {
+        archive::OpenOptions options;
+        options.readOnly = readOnly;
+        return archive::openArchive(path, options);
+    }
+
+    static void import(archive::Archive &store, const std::string &log, const std::string &station = {})
+    {
+        archive::ImportOptions options;
+        options.origin = {"test.log", station};
+        archive::importText(store, log, options);
+    }
+
+    Track track(int field) const
+    {
+        auto store = open(archivePath);
+        return loadTrack(*store, field);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
+        archivePath = dir.filePath("archive.sqlite").toStdString();
+        auto store = open(archivePath, false);
+        import(*store, t1(1, 900) + t1(2, 901));
+        std::string log;
+        int serial = 10;
+        for (const auto *pass : {&old, &passA, &passB})
+            for (const Frame &f : *pass)
+                log += utcLine(f.at) + t1(serial++, f.raw);
+        log += utcLine(kDay + 620 * kMinute) + t2(1406000000);
+        import(*store, log, "QZ7ZQ, \"home\"");
+    }
+
+    void presetsShowTheirRecords_data()
+    {
+        QTest::addColumn<Preset>("preset");
+        QTest::addColumn<XAxis>("axis");
+        QTest::addColumn<bool>("withT2");
+        QTest::addColumn<QList<int>>("shown"); // raw Batt1 readings
+        const QList<int> all{990, 1000, 1001, 1002, 1010, 1011, 1012};
+        QTest::newRow("last pass: after the last gap of more than 30 minutes")
+            << Preset::LastPass << XAxis::ReceiveTime << false << QList<int>{1010, 1011, 1012};
+        QTest::newRow("last pass over T1 and T2: the T2 frame bridges the gap")
+            << Preset::LastPass << XAxis::ReceiveTime << true << QList<int>{1000, 1001, 1002, 1010, 1011, 1012};
+        QTest::newRow("last 24 hours, back from the newest frame")
+            << Preset::Last24Hours << XAxis::ReceiveTime << false << all.mid(1);
+        QTest::newRow("last 7 days") << Preset::Last7Days << XAxis::ReceiveTime << false << all;
+        QTest::newRow("all: only records with a receive time on a time axis")
+            << Preset::All << XAxis::ReceiveTime << false << all;
+        QTest::newRow("custom") << Preset::Custom << XAxis::ReceiveTime << false << QList<int>{1001, 1002};
+        QTest::newRow("by archive order, all: also those without a receive time")
+            << Preset::All << XAxis::ArchiveOrder << false << QList<int>{900, 901} + all;
+        QTest::newRow("by archive order, last pass")
+            << Preset::LastPass << XAxis::ArchiveOrder << false << QList<int>{1010, 1011, 1012};
+    }
+    void presetsShowTheirRecords()
+    {
+        QFETCH(Preset, preset);
+        QFETCH(XAxis, axis);
+        QFETCH(bool, withT2);
+        QFETCH(QList<int>, shown);
+        const Track batt = track(kBatt1);
+        const Track stamp = track(kTimestamp);
+        std::vector<const Track *> tracks{&batt};
+        if (withT2)
+            tracks.push_back(&stamp);
+        const std::optional<Span> span = presetSpan(preset, tracks, axis, {kDay + 602 * kMinute, kDay + 604 * kMinute});
+        QVERIFY(span);
+        QList<int> inSpan;
+        const Line line = lineOf(batt, axis);
+        for (const QCPGraphData &p : line.points)
+            if (!std::isnan(p.value) && span->contains(p.key))
+                inSpan << static_cast<int>(std::lround(FieldCatalogue[kBatt1].formula.rawFor(p.value)));
+        std::sort(inSpan.begin(), inSpan.end());
+        QCOMPARE(inSpan, shown);
+    }
+
+    void gapsOfMoreThanThirtyMinutesBreakTheLine()
+    {
+        const Line line = lineOf(track(kBatt1), XAxis::ReceiveTime);
+        QList<double> breaks;
+        for (const QCPGraphData &p : line.points)
+            if (std::isnan(p.value))
+                breaks << p.key;
+        // After the old pass and after pass A; not between 10:42 and 11:12.
+        QCOMPARE(breaks.size(), 2);
+        QVERIFY(breaks[1] > timeKey(passA.back().at) && breaks[1] < timeKey(passB.front().at));
+        QVERIFY(lineOf(track(kBatt1), XAxis::ArchiveOrder).points.size() == 9);
+    }
+
+    void figuresOfTheRecordsOnShow()
+    {
+        const Line line = lineOf(track(kBatt1), XAxis::ReceiveTime);
+        // From the middle of pass A to the end: a break inside is no record.
+        const Stats s = statsOf(line, {timeKey(passA[1].at), timeKey(passB.back().at)});
+        QCOMPARE(s.count, std::size_t{5});
+        QCOMPARE(s.min, batt(1001));
+        QCOMPARE(s.max, batt(1012));
+        QCOMPARE(s.mean, (batt(1001) + batt(1002) + batt(1010) + batt(1011) + batt(1012)) / 5);
+        QCOMPARE(statsOf(line, {0, 1}).count, std::size_t{0});
+    }
+
+    void readOutText_data()
+    {
+        QTest::addColumn<PointDetails>("point");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a voltage in a locale with a decimal comma")
+            << PointDetails{kBatt1, 7.9125, kDay + 600 * kMinute + 5500, "10:00", "QZ7ZQ"} << "de_DE"
+            << "Batt1 Volt: 7,9125 V\nreceived 2014-07-22 10:00:05.500 UTC\nframe time 10:00\nstation QZ7ZQ";
+        QTest::newRow("a time field as its date; nothing known of the reception")
+            << PointDetails{kTimestamp, 1406023200, std::nullopt, "", ""} << "en_US"
+            << "Timestamp: 2014-07-22 10:00:00.000 UTC\nno receive time\nno frame time\nstation not given";
+        QTest::newRow("Ant deploy as its voltage, the uptime with its kind")
+            << PointDetails{31, 3.1, kDay, "2014-07-22 00:00:00.000 UTC", ""} << "en_US"
+            << "Ant deploy: 3.1 V\nreceived 2014-07-22 00:00:00.000 UTC\nframe time 2014-07-22 00:00:00.000 "
+               "UTC\nstation not given";
+    }
+    void readOutText()
+    {
+        QFETCH(PointDetails, point);
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QCOMPARE(history::readOutText(point, QLocale(locale)), text);
+    }
+
+    void fieldsByColumnNameAndAxesByUnit()
+    {
+        QCOMPARE(lookUpField("batt1_volt").field, kBatt1);
+        QCOMPARE(lookUpField("COMM1_RSSI").field, kRssi);
+        QCOMPARE(lookUpField("t2.uptime").field, 35);
+        QCOMPARE(lookUpField(columnName(0)).field, 0);
+        QVERIFY(QString::fromStdString(lookUpField("uptime").error).contains("t1.uptime or t2.uptime"));
+        QCOMPARE(lookUpField("battery").field, -1);
+        QCOMPARE(assignAxes({kBatt1, kXCellsCurr, 31, kEmsTemp}), (std::vector<int>{0, 1, 0, -1}));
+    }
+
+    void exportsTheRecordsOnShowAsCsv()
+    {
+        QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+        auto store = open(archivePath);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        QVERIFY(writeCsv(*store, {kBatt1, kTimestamp}, XAxis::ReceiveTime, {timeKey(passA[2].at), timeKey(passB[0].at)},
+                         out));
+        QLocale::setDefault(QLocale::c());
+        const QByteArray frameTime = "2014-07-22 10:04:00.000 UTC";
+        QCOMPARE(out.data(),
+                 "received_utc,kind,frame_time,station,Batt1 Volt [V],Timestamp [UTC]\r\n"
+                 "2014-07-22T10:04:00.000Z,T1," +
+                     frameTime + ",\"QZ7ZQ, \"\"home\"\"\"," + QByteArray::number(batt(1002), 'g', 15) +
+                     ",\r\n"
+                     "2014-07-22T10:20:00.000Z,T2,2014-07-22 10:20:00.000 UTC,\"QZ7ZQ, \"\"home\"\"\",,2014-07-22T03:"
+                     "33:20.000Z\r\n"
+                     "2014-07-22T10:40:00.000Z,T1,2014-07-22 10:40:00.000 UTC,\"QZ7ZQ, \"\"home\"\"\"," +
+                     QByteArray::number(batt(1010), 'g', 15) + ",\r\n");
+    }
+
+    // The window on the archive: a third unit refused, figures that follow
+    // the zoom, frames of another writer followed, its fields remembered.
+    void theWindowFollowsTheArchive()
+    {
+        const std::string path = dir.filePath("live.sqlite").toStdString();
+        auto writer = open(path, false);
+        import(*writer, utcLine(kDay) + t1(1, 1000) + utcLine(kDay + kMinute) + t1(2, 1001));
+
+        auto *window = new HistoryWindow(path);
+        window->show();
+        window->setFieldShown(kBatt1, true);
+        window->setFieldShown(kXCellsCurr, true);
+        window->setFieldShown(kEmsTemp, true);
+        QCOMPARE(window->shownFields(), (std::vector<int>{kBatt1, kXCellsCurr}));
+        QVERIFY2(window->note().contains("third value axis"), qPrintable(window->note()));
+        window->setFieldShown(kXCellsCurr, false);
+        QVERIFY2(window->statsRows().front().startsWith("Batt1 Volt [V]|2|"),
+                 qPrintable(window->statsRows().join('\n')));
+
+        // A zoom onto the first frame: its figures only.
+        window->plot()->xAxis->setRange(timeKey(kDay) - 1, timeKey(kDay) + 1);
+        QCOMPARE(window->statsRows().front(),
+                 "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(1000), QLocale())).join('|'));
+
+        // Hovering over the second point tells its record.
+        window->choosePreset(Preset::LastPass);
+        window->plot()->replot();
+        QCPGraph *graph = window->plot()->graphOf(0);
+        const QPoint second(qRound(graph->keyAxis()->coordToPixel(timeKey(kDay + kMinute))),
+                            qRound(graph->valueAxis()->coordToPixel(batt(1001))) + 3);
+        QVERIFY(window->readOutAt(second).startsWith("Batt1 Volt: " + valueText(kBatt1, batt(1001), QLocale()) +
+                                                     "\nreceived 2014-07-22 00:01:00.000 UTC"));
+
+        // Another program adds a frame an hour later: the last pass moves to it.
+        import(*writer, utcLine(kDay + 60 * kMinute) + t1(3, 1002));
+        window->pollArchive();
+        QCOMPARE(window->statsRows().front(),
+                 "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(1002), QLocale())).join('|'));
+
+        window->close(); // deletes it, and keeps its fields and range
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        auto *again = new HistoryWindow(path);
+        QCOMPARE(again->shownFields(), std::vector<int>{kBatt1});
+        QCOMPARE(again->statsRows().size(), 1);
+        delete again;
+    }
+
+    // An archive that does not exist yet is waited for.
+    void anArchiveThatAppearsLaterIsRead()
+    {
+        const std::string path = dir.filePath("later.sqlite").toStdString();
+        HistoryWindow window(path);
+        window.setFieldShown(kBatt1, true);
+        QVERIFY(window.note().contains("No archive yet"));
+        import(*open(path, false), utcLine(kDay) + t1(1, 1000));
+        window.pollArchive();
+        QVERIFY(window.note().isEmpty());
+        QVERIFY(window.statsRows().front().startsWith("Batt1 Volt [V]|1|"));
+    }
+
+    void plotsWithoutAWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error"); // a part of the message
+        const QString archive = dir.filePath("archive.sqlite");
+        const QStringList plot{"--plot", "batt1_volt,comm1_rssi", "--archive", archive};
+        QTest::newRow("PNG of the asked size")
+            << plot + QStringList{"--size", "640x360", "--output", "p.png"} << 0 << QString();
+        QTest::newRow("PDF") << plot + QStringList{"--since", "2014-07-22", "--output", "p.pdf"} << 0 << QString();
+        QTest::newRow("unknown field") << QStringList{"--plot", "batt1_volts", "--output", "p.png"} << 2
+                                       << "no field 'batt1_volts'";
+        QTest::newRow("a third unit") << QStringList{"--plot", "batt1_volt,ems_curr,ems_temp", "--output", "p.png"} << 2
+                                      << "third value axis";
+        QTest::newRow("empty range") << plot + QStringList{"--until", "2014-01-01", "--output", "p.png"} << 1
+                                     << "no records of Batt1 Volt, COMM1 RSSI received before 2014-01-01";
+        QTest::newRow("missing archive") << QStringList{"--plot",    "batt1_volt",
+                                                        "--archive", dir.filePath("none.sqlite"),
+                                                        "--output",  "p.png"}
+                                         << 1 << "there is no archive there";
+        QTest::newRow("not a picture") << plot + QStringList{"--output", "p.txt"} << 2 << ".png, .pdf or .svg";
+    }
+    void plotsWithoutAWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QTemporaryDir out;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(out.path());
+        program.start(QStringLiteral(HALCYRA_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        QCOMPARE(program.exitCode(), status);
+        if (status != 0) {
+            QVERIFY2(err.contains(error), qPrintable(err));
+            QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
+            return;
+        }
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        const QString output = out.filePath(arguments.last());
+        if (output.endsWith(".png")) {
+            QCOMPARE(QImage(output).size(), QSize(640, 360));
+        } else {
+            QFile pdf(output);
+            QVERIFY(pdf.open(QIODevice::ReadOnly));
+            const QByteArray bytes = pdf.readAll();
+            QVERIFY(bytes.startsWith("%PDF-"));
+            // A page of the default size, in points.
+            QVERIFY(QRegularExpression(QStringLiteral("/MediaBox \\[0 0 1000(\\.0*)? 500(\\.0*)?\\]"))
+                        .match(QString::fromLatin1(bytes))
+                        .hasMatch());
+        }
+    }
+};
+
+QTEST_MAIN(HistoryTest)
+#include "history_test.moc"
