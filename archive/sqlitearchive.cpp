@@ -315,10 +315,11 @@ public:
         } catch (const SQLite::Exception &e) {
             throw translate(path_, e, db_.getHandle(), {});
         }
-        if (everything) {
-            std::stable_sort(samples.begin(), samples.end(),
-                             [](const FieldSample &a, const FieldSample &b) { return a.received < b.received; });
-        }
+        // Logs are mostly archived in the order they were received: then
+        // there is nothing to sort.
+        const auto byTime = [](const FieldSample &a, const FieldSample &b) { return a.received < b.received; };
+        if (everything && !std::is_sorted(samples.begin(), samples.end(), byTime))
+            std::stable_sort(samples.begin(), samples.end(), byTime);
         return samples;
     }
 

@@ -16,9 +16,11 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -198,6 +200,33 @@ private slots:
         QCOMPARE(s.max, batt(1012));
         QCOMPARE(s.mean, (batt(1001) + batt(1002) + batt(1010) + batt(1011) + batt(1012)) / 5);
         QCOMPARE(statsOf(line, {0, 1}).count, std::size_t{0});
+
+        // Over many points the figures come from blocks of them: any range
+        // gives what the points themselves give.
+        Track many;
+        for (int i = 0; i < 2000; ++i)
+            many.samples.push_back({kDay + i * kMinute * (i % 300 == 0 ? 40 : 1), std::sin(i * 0.37) * i, i + 1});
+        for (std::size_t i = 1; i < many.samples.size(); ++i)
+            *many.samples[i].received = std::max(*many.samples[i].received, *many.samples[i - 1].received + kMinute);
+        const Line long_ = lineOf(many, XAxis::ReceiveTime);
+        for (int k = 0; k < 200; ++k) {
+            const Span span{long_.points[(k * 37) % 1900].key, long_.points[(k * 37) % 1900 + (k * 13) % 700].key};
+            Stats naive{0, 1e300, -1e300, 0};
+            for (const QCPGraphData &p : long_.points)
+                if (span.contains(p.key) && !std::isnan(p.value)) {
+                    ++naive.count;
+                    naive.min = std::min(naive.min, p.value);
+                    naive.max = std::max(naive.max, p.value);
+                    naive.mean += p.value;
+                }
+            const Stats fast = statsOf(long_, span);
+            QCOMPARE(fast.count, naive.count);
+            if (naive.count) {
+                QCOMPARE(fast.min, naive.min);
+                QCOMPARE(fast.max, naive.max);
+                QVERIFY(std::fabs(fast.mean - naive.mean / double(naive.count)) < 1e-9);
+            }
+        }
     }
 
     void readOutText_data()
@@ -289,6 +318,25 @@ private slots:
         QVERIFY(window->readOutAt(second).startsWith("Batt1 Volt: " + valueText(kBatt1, batt(1001), QLocale()) +
                                                      "\nreceived 2014-07-22 00:01:00.000 UTC"));
 
+        // The wheel zooms time around the pointer, with Ctrl the values; a
+        // double click shows the range again.
+        const QCPRange keys = window->plot()->xAxis->range();
+        const QCPRange values = window->plot()->yAxis->range();
+        const auto wheel = [&](Qt::KeyboardModifiers modifiers) {
+            const QPointF at = window->plot()->axisRect()->center();
+            QWheelEvent event(at, window->plot()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, modifiers,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(window->plot(), &event);
+        };
+        wheel(Qt::NoModifier);
+        QVERIFY(window->plot()->xAxis->range().size() < keys.size() * 0.99);
+        QCOMPARE(window->plot()->yAxis->range(), values); // the same data on show
+        wheel(Qt::ControlModifier);
+        QVERIFY(window->plot()->yAxis->range().size() < values.size() * 0.99);
+        QTest::mouseDClick(window->plot(), Qt::LeftButton, {}, window->plot()->axisRect()->center());
+        QCOMPARE(window->plot()->xAxis->range(), keys);
+        QCOMPARE(window->plot()->yAxis->range(), values);
+
         // Another program adds a frame an hour later: the last pass moves to it.
         import(*writer, utcLine(kDay + 60 * kMinute) + t1(3, 1002));
         window->pollArchive();
@@ -314,6 +362,39 @@ private slots:
         window.pollArchive();
         QVERIFY(window.note().isEmpty());
         QVERIFY(window.statsRows().front().startsWith("Batt1 Volt [V]|1|"));
+    }
+
+    // Qt's SVG writer drops the clipping that keeps a zoomed line inside the axes.
+    void anSvgKeepsTheLinesInsideTheAxes()
+    {
+        Track zigzag;
+        for (int i = 0; i < 20; ++i)
+            zigzag.samples.push_back({kDay + i * kMinute, i % 2 ? 10.0 : 0.0, i + 1});
+        const Line line = lineOf(zigzag, XAxis::ReceiveTime);
+        HistoryPlot plot;
+        plot.setViewport(QRect(0, 0, 400, 300));
+        plot.setLines({{kBatt1, 0, QColor(Qt::red), &line}});
+        plot.setSpan({timeKey(kDay + 5 * kMinute + 20'000), timeKey(kDay + 12 * kMinute)});
+        plot.yAxis->setRange(2, 8);
+        plot.replot();
+        const QString path = dir.filePath("zoomed.svg");
+        QCOMPARE(savePlot(plot, path, QSize(400, 300)), QString());
+        QImage picture(400, 300, QImage::Format_ARGB32);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        QSvgRenderer(path).render(&painter);
+        painter.end();
+        const QRect axes = plot.axisRect()->rect().adjusted(-2, -2, 2, 2);
+        int redInside = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb c = picture.pixel(x, y);
+                if (qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100) {
+                    QVERIFY2(axes.contains(x, y), qPrintable(QStringLiteral("red at %1, %2").arg(x).arg(y)));
+                    ++redInside;
+                }
+            }
+        QVERIFY(redInside > 100);
     }
 
     void plotsWithoutAWindow_data()

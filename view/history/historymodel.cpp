@@ -121,6 +121,34 @@ void appendValue(QByteArray &out, int field, double value)
     out.append(buffer, static_cast<qsizetype>(formatGeneral(value, '.', buffer)));
 }
 
+void add(Line::Block &b, double value)
+{
+    if (std::isnan(value))
+        return;
+    b.min = b.count ? std::min(b.min, value) : value;
+    b.max = b.count ? std::max(b.max, value) : value;
+    b.sum += value;
+    ++b.count;
+}
+
+void add(Line::Block &b, const Line::Block &other)
+{
+    if (!other.count)
+        return;
+    b.min = b.count ? std::min(b.min, other.min) : other.min;
+    b.max = b.count ? std::max(b.max, other.max) : other.max;
+    b.sum += other.sum;
+    b.count += other.count;
+}
+
+void addBlocks(Line &line)
+{
+    const std::size_t n = static_cast<std::size_t>(line.points.size());
+    line.blocks.assign((n + Line::kBlock - 1) / Line::kBlock, {});
+    for (std::size_t i = 0; i < n; ++i)
+        add(line.blocks[i / Line::kBlock], line.points[static_cast<qsizetype>(i)].value);
+}
+
 struct CsvRow {
     std::optional<UtcMillis> received;
     QByteArray text;
@@ -261,6 +289,7 @@ Line lineOf(const Track &track, XAxis axis)
             line.points.push_back({static_cast<double>(track.samples[i].id), track.samples[i].value});
             line.sample.push_back(i);
         }
+        addBlocks(line);
         return line;
     }
     std::optional<UtcMillis> previous;
@@ -275,6 +304,7 @@ Line lineOf(const Track &track, XAxis axis)
         line.sample.push_back(static_cast<std::uint32_t>(i));
         previous = s.received;
     }
+    addBlocks(line);
     return line;
 }
 
@@ -335,22 +365,22 @@ std::optional<Span> presetSpan(Preset preset, std::span<const Track *const> trac
 
 Stats statsOf(const Line &line, const Span &span)
 {
-    const auto key = [](const QCPGraphData &p, double k) { return p.key < k; };
-    auto it = std::lower_bound(line.points.begin(), line.points.end(), span.lower, key);
-    Stats stats;
-    double sum = 0;
-    for (; it != line.points.end() && it->key <= span.upper; ++it) {
-        if (std::isnan(it->value))
-            continue;
-        if (stats.count == 0)
-            stats.min = stats.max = it->value;
-        stats.min = std::min(stats.min, it->value);
-        stats.max = std::max(stats.max, it->value);
-        sum += it->value;
-        ++stats.count;
-    }
-    if (stats.count)
-        stats.mean = sum / static_cast<double>(stats.count);
+    const auto before = [](const QCPGraphData &p, double k) { return p.key < k; };
+    const auto after = [](double k, const QCPGraphData &p) { return k < p.key; };
+    const auto begin = line.points.begin();
+    auto i = static_cast<std::size_t>(std::lower_bound(begin, line.points.end(), span.lower, before) - begin);
+    const auto end = static_cast<std::size_t>(std::upper_bound(begin, line.points.end(), span.upper, after) - begin);
+    Line::Block all;
+    // Points up to a block's start, whole blocks, the points after the last one.
+    for (; i < end && i % Line::kBlock != 0; ++i)
+        add(all, line.points[static_cast<qsizetype>(i)].value);
+    for (; i + Line::kBlock <= end; i += Line::kBlock)
+        add(all, line.blocks[i / Line::kBlock]);
+    for (; i < end; ++i)
+        add(all, line.points[static_cast<qsizetype>(i)].value);
+    Stats stats{all.count, all.min, all.max, 0};
+    if (all.count)
+        stats.mean = all.sum / static_cast<double>(all.count);
     return stats;
 }
 

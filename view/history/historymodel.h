@@ -92,6 +92,18 @@ inline constexpr std::uint32_t kBreak = UINT32_MAX;
 struct Line {
     QVector<QCPGraphData> points;
     std::vector<std::uint32_t> sample; // each point's index into the track's samples, kBreak for a break
+
+    // The figures of each run of kBlock points: those of any range come
+    // from a few thousand blocks instead of half a million points, at every
+    // step of a zoom.
+    static constexpr std::size_t kBlock = 256;
+    struct Block {
+        double min = 0;
+        double max = 0;
+        double sum = 0;
+        std::size_t count = 0;
+    };
+    std::vector<Block> blocks;
 };
 Line lineOf(const Track &track, XAxis axis);
 

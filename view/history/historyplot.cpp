@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace halcyra::history {
 
@@ -82,6 +83,113 @@ QCPRange padded(QCPRange range)
     return {range.lower - margin, range.upper + margin};
 }
 
+// The part of a line inside the rectangle of `keys` by `values`, cut where
+// it crosses an edge, with a break wherever it is outside: Qt's SVG writer
+// leaves out the clipping that keeps a line inside the axes on screen and in
+// PDF. Both axes are linear, so cutting in values is cutting in pixels.
+QVector<QCPGraphData> clipLine(const QVector<QCPGraphData> &points, const QCPRange &keys, const QCPRange &values)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QVector<QCPGraphData> out;
+    const auto inside = [&](const QCPGraphData &p) { return keys.contains(p.key) && values.contains(p.value); };
+    const auto breakLine = [&] {
+        if (!out.isEmpty() && !std::isnan(out.back().value))
+            out.push_back({out.back().key, nan});
+    };
+    const auto gap = [](const QCPGraphData &p) { return std::isnan(p.value); };
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const QCPGraphData &p = points[i];
+        if (gap(p)) {
+            breakLine();
+            continue;
+        }
+        const bool alone = (i == 0 || gap(points[i - 1])) && (i + 1 == points.size() || gap(points[i + 1]));
+        if (alone && inside(p)) {
+            out.push_back(p);
+            breakLine();
+        }
+        if (i + 1 == points.size() || gap(points[i + 1]))
+            continue;
+        // Liang and Barsky: the part 0 <= t0 <= t <= t1 <= 1 of p + t (q - p) inside.
+        const QCPGraphData &q = points[i + 1];
+        const double dx = q.key - p.key;
+        const double dy = q.value - p.value;
+        double t0 = 0;
+        double t1 = 1;
+        bool visible = true;
+        const auto edge = [&](double d, double room) {
+            if (d == 0)
+                return room >= 0;
+            const double t = room / d;
+            if (d < 0)
+                t0 = std::max(t0, t);
+            else
+                t1 = std::min(t1, t);
+            return t0 <= t1;
+        };
+        visible = edge(-dx, p.key - keys.lower) && edge(dx, keys.upper - p.key) && edge(-dy, p.value - values.lower) &&
+                  edge(dy, values.upper - p.value);
+        if (!visible) {
+            breakLine();
+            continue;
+        }
+        const QCPGraphData from{p.key + t0 * dx, p.value + t0 * dy};
+        const QCPGraphData to{p.key + t1 * dx, p.value + t1 * dy};
+        if (out.isEmpty() || std::isnan(out.back().value) || out.back().key != from.key ||
+            out.back().value != from.value) {
+            breakLine();
+            out.push_back(from);
+        }
+        out.push_back(to);
+        if (t1 < 1)
+            breakLine();
+    }
+    return out;
+}
+
+// Draws `plot` with each line cut to its axes, and its points inside them
+// drawn on their own, as the SVG writer needs; restores the plot after.
+void drawClipped(HistoryPlot &plot, QCPPainter &painter, QSize size)
+{
+    std::vector<QSharedPointer<QCPGraphDataContainer>> kept;
+    std::vector<QCPScatterStyle> styles;
+    std::vector<QCPGraph *> points;
+    const int graphs = plot.graphCount();
+    for (int i = 0; i < graphs; ++i) {
+        QCPGraph *g = plot.graph(i);
+        kept.push_back(g->data());
+        styles.push_back(g->scatterStyle());
+        QVector<QCPGraphData> original;
+        for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
+            original.push_back(*it);
+        const QCPRange keys = g->keyAxis()->range();
+        const QCPRange values = g->valueAxis()->range();
+        auto clipped = QSharedPointer<QCPGraphDataContainer>::create();
+        clipped->set(clipLine(original, keys, values), true);
+        g->setData(clipped);
+        if (g->scatterStyle().isNone())
+            continue;
+        QCPGraph *dots = plot.addGraph(g->keyAxis(), g->valueAxis());
+        dots->removeFromLegend();
+        dots->setLineStyle(QCPGraph::lsNone);
+        dots->setScatterStyle(g->scatterStyle());
+        QVector<QCPGraphData> inside;
+        for (const QCPGraphData &p : original)
+            if (keys.contains(p.key) && values.contains(p.value))
+                inside.push_back(p);
+        dots->data()->set(inside, true);
+        g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+        points.push_back(dots);
+    }
+    plot.toPainter(&painter, size.width(), size.height());
+    for (QCPGraph *dots : points)
+        plot.removeGraph(dots);
+    for (int i = 0; i < graphs; ++i) {
+        plot.graph(i)->setData(kept[static_cast<std::size_t>(i)]);
+        plot.graph(i)->setScatterStyle(styles[static_cast<std::size_t>(i)]);
+    }
+}
+
 } // namespace
 
 QColor lineColour(int slot)
@@ -97,7 +205,7 @@ HistoryPlot::HistoryPlot(QWidget *parent) : QCustomPlot(parent), note_(new QCPIt
     setObjectName(QStringLiteral("historyPlot"));
     setAccessibleName(QStringLiteral("History plot"));
     setLocale(QLocale());
-    legend->setVisible(true);
+    legend->setVisible(false);
     legend->setBrush(QColor(255, 255, 255, 220));
     axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
     xAxis->grid()->setSubGridVisible(false);
@@ -238,7 +346,7 @@ bool isPlotFileName(const QString &path)
     return suffix == QLatin1String("png") || suffix == QLatin1String("pdf") || suffix == QLatin1String("svg");
 }
 
-QString savePlot(QCustomPlot &plot, const QString &path, QSize size)
+QString savePlot(HistoryPlot &plot, const QString &path, QSize size)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (!isPlotFileName(path))
@@ -269,13 +377,15 @@ QString savePlot(QCustomPlot &plot, const QString &path, QSize size)
     } else {
         QSvgGenerator generator;
         generator.setOutputDevice(&file);
+        // Pixels as the CSS pixels of a browser, 96 to the inch.
+        generator.setResolution(96);
         generator.setSize(size);
         generator.setViewBox(QRect(QPoint(0, 0), size));
         generator.setTitle(QStringLiteral("Halcyra telemetry history"));
         QCPPainter painter;
         if (painter.begin(&generator)) {
             painter.setMode(QCPPainter::pmVectorized);
-            plot.toPainter(&painter, size.width(), size.height());
+            drawClipped(plot, painter, size);
             drawn = painter.end();
         }
     }

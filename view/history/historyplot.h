@@ -73,7 +73,7 @@ private:
 // Writes the plot at `size` as PNG, PDF or SVG, by the file name's suffix.
 // The file appears whole or not at all, and keeps the permissions of one it
 // replaces. Returns why it could not be written, or an empty text.
-QString savePlot(QCustomPlot &plot, const QString &path, QSize size);
+QString savePlot(HistoryPlot &plot, const QString &path, QSize size);
 
 // Whether savePlot writes files of this name's suffix.
 bool isPlotFileName(const QString &path);

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDialog>
@@ -71,10 +70,15 @@ HistoryWindow::HistoryWindow(const std::string &location, QWidget *parent)
     openArchive();
     restoreSettings();
     connect(pollTimer_, &QTimer::timeout, this, &HistoryWindow::pollArchive);
-    pollTimer_->start(1000);
+    // Twice a second, so that a frame shows within a second of its archiving.
+    pollTimer_->start(500);
 }
 
-HistoryWindow::~HistoryWindow() = default;
+HistoryWindow::~HistoryWindow()
+{
+    // Also when the main window takes it along, which sends no close event.
+    saveSettings();
+}
 
 void HistoryWindow::buildWidgets()
 {
@@ -167,7 +171,7 @@ void HistoryWindow::buildWidgets()
     plot_->setMinimumSize(320, 200);
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     QCPAxisRect *rect = plot_->axisRect();
-    rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    rect->setRangeDrag(Qt::Horizontal);
     rect->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
     rect->setRangeZoom(Qt::Horizontal);
     rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
@@ -182,6 +186,10 @@ void HistoryWindow::buildWidgets()
     connect(plot_->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this, &HistoryWindow::spanChanged);
     connect(plot_, &QCustomPlot::mouseMove, this, &HistoryWindow::mouseMoved);
     connect(plot_, &QCustomPlot::mouseWheel, this, &HistoryWindow::mouseWheel);
+    connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
+        // A drag moves along time; with Ctrl held it moves the values.
+        plot_->axisRect()->setRangeDrag(event->modifiers() & Qt::ControlModifier ? Qt::Vertical : Qt::Horizontal);
+    });
     connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent *) { resetView(); });
 
     statsView_ = new QTreeWidget;
@@ -287,12 +295,6 @@ void HistoryWindow::saveSettings() const
     settings.setValue(QStringLiteral("archiveOrder"), axis_ == XAxis::ArchiveOrder);
 }
 
-void HistoryWindow::closeEvent(QCloseEvent *event)
-{
-    saveSettings();
-    QWidget::closeEvent(event);
-}
-
 std::vector<int> HistoryWindow::shownFields() const
 {
     std::vector<int> fields;
@@ -327,6 +329,7 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
         shown_.erase(at);
         setNote({});
         rebuildLines();
+        saveSettings();
         return;
     }
     if (at != shown_.end())
@@ -367,6 +370,7 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
     s.line = lineOf(s.track, axis_);
     shown_.push_back(std::move(s));
     rebuildLines();
+    saveSettings();
 }
 
 void HistoryWindow::rebuildLines()
@@ -400,6 +404,8 @@ void HistoryWindow::applyPreset()
     settingSpan_ = true;
     if (span)
         plot_->setSpan(*span);
+    else if (shown_.empty() && axis_ == XAxis::ReceiveTime)
+        plot_->setSpan({timeKey(utcNow()) - 86400, timeKey(utcNow())}); // rather than 1970
     else
         plot_->fitValues();
     settingSpan_ = false;
@@ -502,6 +508,7 @@ void HistoryWindow::choosePreset(Preset preset)
     }
     setNote({});
     applyPreset();
+    saveSettings();
 }
 
 void HistoryWindow::setXAxis(XAxis axis)
@@ -518,6 +525,7 @@ void HistoryWindow::setXAxis(XAxis axis)
         s.line = lineOf(s.track, axis_);
     exploring_ = false;
     rebuildLines();
+    saveSettings();
 }
 
 void HistoryWindow::resetView()

@@ -61,9 +61,6 @@ public:
     QString savePicture(const QString &path, QSize size);
     QString exportData(const QString &path);
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     struct Shown {
         Track track;
