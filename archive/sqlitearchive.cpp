@@ -189,17 +189,20 @@ std::string rangeSql(const TimeRange &range)
     return {};
 }
 
+// A bound of a time range as received_utc text: instants beyond the years
+// text can write bound nothing or everything.
+std::string boundText(UtcMillis t)
+{
+    const std::optional<UtcText> s = formatUtc(t);
+    return s ? std::string(s->data(), s->size()) : std::string(t < 0 ? "" : "~");
+}
+
 void bindRange(SQLite::Statement &query, const TimeRange &range)
 {
-    // Instants beyond the years text can write bound nothing or everything.
-    const auto text = [](UtcMillis t) {
-        const std::optional<UtcText> s = formatUtc(t);
-        return s ? std::string(s->data(), s->size()) : std::string(t < 0 ? "" : "~");
-    };
     if (range.since)
-        query.bind(1, text(*range.since));
+        query.bind(1, boundText(*range.since));
     if (range.until)
-        query.bind(2, text(*range.until));
+        query.bind(2, boundText(*range.until));
 }
 
 std::optional<UtcMillis> receivedOf(const SQLite::Column &column)
@@ -305,13 +308,34 @@ public:
                 db_.execAndGet("SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(storeOf(field.index))))
                     .getInt64();
             samples.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(lastId, 0, std::int64_t{1} << 24)));
-            SQLite::Statement query(db_, "SELECT received_utc, " + fieldColumn(field.caption) + ", id FROM " +
-                                             std::string(framesTable(storeOf(field.index))) + rangeSql(range) +
-                                             (everything ? "" : " ORDER BY received_utc, id"));
-            bindRange(query, range);
-            while (query.executeStep())
-                samples.push_back(
-                    {receivedOf(query.getColumn(0)), query.getColumn(1).getDouble(), query.getColumn(2).getInt64()});
+            // Straight through SQLite's own interface: a wrapper object per
+            // column and row costs a fifth of the query over half a million records.
+            sqlite3 *db = db_.getHandle();
+            const std::string sql = "SELECT received_utc, " + fieldColumn(field.caption) + ", id FROM " +
+                                    std::string(framesTable(storeOf(field.index))) + rangeSql(range) +
+                                    (everything ? "" : " ORDER BY received_utc, id");
+            sqlite3_stmt *prepared = nullptr;
+            if (const int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &prepared, nullptr); rc != SQLITE_OK)
+                throw SQLite::Exception(db, rc);
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> row(prepared, sqlite3_finalize);
+            const std::string since = range.since ? boundText(*range.since) : std::string();
+            const std::string until = range.until ? boundText(*range.until) : std::string();
+            if (range.since)
+                sqlite3_bind_text(prepared, 1, since.c_str(), static_cast<int>(since.size()), SQLITE_STATIC);
+            if (range.until)
+                sqlite3_bind_text(prepared, 2, until.c_str(), static_cast<int>(until.size()), SQLITE_STATIC);
+            int rc;
+            while ((rc = sqlite3_step(prepared)) == SQLITE_ROW) {
+                std::optional<UtcMillis> received;
+                if (sqlite3_column_type(prepared, 0) != SQLITE_NULL) {
+                    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(prepared, 0));
+                    received = parseUtcText(
+                        std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(prepared, 0))));
+                }
+                samples.push_back({received, sqlite3_column_double(prepared, 1), sqlite3_column_int64(prepared, 2)});
+            }
+            if (rc != SQLITE_DONE)
+                throw SQLite::Exception(db, rc);
         } catch (const SQLite::Exception &e) {
             throw translate(path_, e, db_.getHandle(), {});
         }
