@@ -210,7 +210,9 @@ private slots:
             *many.samples[i].received = std::max(*many.samples[i].received, *many.samples[i - 1].received + kMinute);
         const Line long_ = lineOf(many, XAxis::ReceiveTime);
         for (int k = 0; k < 200; ++k) {
-            const Span span{long_.points[(k * 37) % 1900].key, long_.points[(k * 37) % 1900 + (k * 13) % 700].key};
+            const qsizetype from = (k * 37) % 1900;
+            const qsizetype to = std::min<qsizetype>(from + (k * 13) % 700, long_.points.size() - 1);
+            const Span span{long_.points[from].key, long_.points[to].key};
             Stats naive{0, 1e300, -1e300, 0};
             for (const QCPGraphData &p : long_.points)
                 if (span.contains(p.key) && !std::isnan(p.value)) {

@@ -9,6 +9,7 @@
 #include <QSvgGenerator>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -33,6 +34,14 @@ protected:
     double getTickStep(const QCPRange &range) override
     {
         step_ = QCPAxisTickerDateTime::getTickStep(range);
+        // Steps of whole minutes, hours or days as clocks divide them (not
+        // 2.5 minutes, whose ticks "HH:mm" would name wrongly); days and
+        // months stay as the date ticker counts them.
+        static constexpr std::array<double, 29> kSteps = {
+            0.001, 0.002, 0.005, 0.01, 0.02, 0.05, 0.1,  0.2,  0.5,  1,    2,     5,     10,    15,   20,
+            30,    60,    120,   300,  600,  900,  1200, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+        if (step_ < 86400)
+            step_ = *std::lower_bound(kSteps.begin(), kSteps.end(), step_ * (1 - 1e-9));
         return step_;
     }
 
@@ -63,9 +72,6 @@ protected:
 private:
     double step_ = 1;
 };
-
-// Values of a date axis may be any seconds since 1970 a frame carried.
-class ValueTicker : public UtcTicker {};
 
 QString axisLabel(int field)
 {
@@ -256,7 +262,7 @@ void HistoryPlot::setLines(const std::vector<PlotLine> &lines)
         value->setVisible(a == 0 || field >= 0);
         value->setLabel(field >= 0 ? axisLabel(field) : QString());
         if (field >= 0 && plotsAsDate(field))
-            value->setTicker(QSharedPointer<QCPAxisTicker>(new ValueTicker));
+            value->setTicker(QSharedPointer<QCPAxisTicker>(new UtcTicker));
         else
             value->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
     }

@@ -16,6 +16,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -183,6 +184,8 @@ void HistoryWindow::buildWidgets()
     tracer_->setStyle(QCPItemTracer::tsCircle);
     tracer_->setSize(10);
     tracer_->setVisible(false);
+    plot_->setFocusPolicy(Qt::StrongFocus);
+    plot_->installEventFilter(this);
     connect(plot_->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this, &HistoryWindow::spanChanged);
     connect(plot_, &QCustomPlot::mouseMove, this, &HistoryWindow::mouseMoved);
     connect(plot_, &QCustomPlot::mouseWheel, this, &HistoryWindow::mouseWheel);
@@ -498,8 +501,6 @@ void HistoryWindow::choosePreset(Preset preset)
     }
     preset_ = preset;
     rangeBox_->setCurrentIndex(static_cast<int>(preset));
-    fromEdit_->setEnabled(axis_ == XAxis::ReceiveTime || preset == Preset::Custom);
-    toEdit_->setEnabled(fromEdit_->isEnabled());
     if (preset == Preset::Custom) {
         const QSignalBlocker blockFrom(fromEdit_);
         const QSignalBlocker blockTo(toEdit_);
@@ -596,6 +597,55 @@ void HistoryWindow::pollArchive()
         // The presets follow the newest frame.
         applyPreset();
     }
+}
+
+bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != plot_)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::Leave && tracer_->visible()) {
+        tracer_->setVisible(false);
+        plot_->layer(QStringLiteral("readout"))->replot();
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    // The keyboard does what the mouse does: arrows move, + and - zoom (with
+    // Ctrl the values), Home shows the range again.
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool values = key->modifiers() & Qt::ControlModifier;
+    const auto zoom = [&](double factor) {
+        if (values) {
+            for (QCPAxis *axis : {plot_->yAxis, plot_->yAxis2})
+                axis->scaleRange(factor);
+        } else {
+            plot_->xAxis->scaleRange(factor);
+        }
+    };
+    switch (key->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        plot_->xAxis->moveRange((key->key() == Qt::Key_Left ? -0.1 : 0.1) * plot_->xAxis->range().size());
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        for (QCPAxis *axis : {plot_->yAxis, plot_->yAxis2})
+            axis->moveRange((key->key() == Qt::Key_Up ? 0.1 : -0.1) * axis->range().size());
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoom(0.8);
+        break;
+    case Qt::Key_Minus:
+        zoom(1.25);
+        break;
+    case Qt::Key_Home:
+        resetView();
+        return true;
+    default:
+        return false;
+    }
+    plot_->replot();
+    return true;
 }
 
 void HistoryWindow::mouseWheel(QWheelEvent *event)

@@ -61,6 +61,9 @@ public:
     QString savePicture(const QString &path, QSize size);
     QString exportData(const QString &path);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     struct Shown {
         Track track;
