@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 using namespace halcyra;
 using namespace halcyra::history;
 
@@ -46,13 +48,24 @@ long statusKiB(const char *key)
     return -1;
 }
 
-// Now, as a receiver writes it: later than every frame of the archive, and in order.
-std::string utcLine()
+// A receiver's UTC line for `t`.
+std::string utcLine(UtcMillis t)
 {
-    std::string text(formatUtc(utcNow())->data(), kUtcTextLength);
+    std::string text(formatUtc(t)->data(), kUtcTextLength);
     text[10] = ' ';
     text.pop_back();
     return text + " UTC\n";
+}
+
+// The time the process has computed, in milliseconds: on a busy machine the
+// wall clock also counts the other programs' turns.
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e6 +
+            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec)) /
+           1e3;
 }
 
 double median(std::vector<double> v)
@@ -115,9 +128,11 @@ int main(int argc, char *argv[])
 
     // Opening: the window, one field, its first picture on screen.
     std::vector<double> opening;
+    std::vector<double> openingCpu;
     for (int run = 0; run < 5; ++run) {
         QElapsedTimer t;
         t.start();
+        const double cpu = cpuMs();
         auto *window = new HistoryWindow(path);
         window->resize(1100, 720);
         window->show();
@@ -125,6 +140,7 @@ int main(int argc, char *argv[])
         window->plot()->replot(QCustomPlot::rpImmediateRefresh);
         QApplication::processEvents();
         opening.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        openingCpu.push_back(cpuMs() - cpu);
         delete window;
     }
     std::vector<double> query;
@@ -134,10 +150,10 @@ int main(int argc, char *argv[])
         const Track track = loadTrack(*archive::openArchive(path), kBatt1);
         query.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
     }
-    std::printf("open window, Batt1 Volt of %zu records: first %.0f ms, median %.0f ms "
-                "(of which the archive's query %.0f ms)\n",
+    std::printf("open window, Batt1 Volt of %zu records: first %.0f ms, median %.0f ms (%.0f ms of CPU), "
+                "of which the archive's query %.0f ms\n",
                 static_cast<std::size_t>(archive::openArchive(path)->recordCount(FrameKind::T1)), opening.front(),
-                median(opening), median(query));
+                median(opening), median(openingCpu), median(query));
 
     auto *window = new HistoryWindow(path);
     window->resize(1100, 720);
@@ -166,6 +182,10 @@ int main(int argc, char *argv[])
     // A frame archived by another connection, as another program would.
     window->choosePreset(Preset::LastPass);
     auto writer = archive::openArchive(path);
+    // Frames right after the newest: the archive stays one of a receiver's log.
+    UtcMillis next = 0;
+    for (const archive::FieldSample &s : writer->fieldSeries(kBatt1, {}))
+        next = std::max(next, s.received.value_or(0));
     std::vector<double> latency;
     std::vector<double> polls;
     // Frames this run has not archived before: the archive keeps each frame once.
@@ -176,7 +196,8 @@ int main(int argc, char *argv[])
         words[0] = static_cast<std::uint16_t>(40000 + i);
         words[1] = run;
         words[17] = static_cast<std::uint16_t>(6500 + i);
-        const std::string log = utcLine() + loggen::makeT1Frame(words) + "\n";
+        next += 10'000;
+        const std::string log = utcLine(next) + loggen::makeT1Frame(words) + "\n";
         archive::importText(*writer, log, {});
         QElapsedTimer t;
         t.start();
@@ -185,7 +206,8 @@ int main(int argc, char *argv[])
         latency.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         // The work itself, without the wait for the timer: one more frame, polled at once.
         words[0] = static_cast<std::uint16_t>(41000 + i);
-        archive::importText(*writer, utcLine() + loggen::makeT1Frame(words) + "\n", {});
+        next += 10'000;
+        archive::importText(*writer, utcLine(next) + loggen::makeT1Frame(words) + "\n", {});
         QElapsedTimer p;
         p.start();
         window->pollArchive();
