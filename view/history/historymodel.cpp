@@ -285,9 +285,20 @@ Line lineOf(const Track &track, XAxis axis)
             order[i] = static_cast<std::uint32_t>(i);
         std::sort(order.begin(), order.end(),
                   [&](std::uint32_t a, std::uint32_t b) { return track.samples[a].id < track.samples[b].id; });
+        const archive::FieldSample *previous = nullptr;
         for (const std::uint32_t i : order) {
-            line.points.push_back({static_cast<double>(track.samples[i].id), track.samples[i].value});
+            const archive::FieldSample &s = track.samples[i];
+            // Passes apart in time stay apart here too; a record without a
+            // receive time joins its neighbours.
+            if (previous && previous->received && s.received &&
+                std::abs(*s.received - *previous->received) > kPassGap) {
+                line.points.push_back({(static_cast<double>(previous->id) + static_cast<double>(s.id)) / 2,
+                                       std::numeric_limits<double>::quiet_NaN()});
+                line.sample.push_back(kBreak);
+            }
+            line.points.push_back({static_cast<double>(s.id), s.value});
             line.sample.push_back(i);
+            previous = &s;
         }
         addBlocks(line);
         return line;

@@ -87,7 +87,8 @@ inline double timeKey(UtcMillis t)
 
 // What a track draws: one point per record, keyed by receive time (records
 // without one are left out) or by the record's id in archive order. Where
-// frames are more than kPassGap apart a point with a NaN value breaks the line.
+// frames were received more than kPassGap apart a point with a NaN value
+// breaks the line.
 inline constexpr std::uint32_t kBreak = UINT32_MAX;
 struct Line {
     QVector<QCPGraphData> points;

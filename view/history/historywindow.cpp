@@ -146,6 +146,7 @@ void HistoryWindow::buildWidgets()
     connect(saveButton_, &QPushButton::clicked, this, &HistoryWindow::savePlotClicked);
     exportButton_ = new QPushButton(QStringLiteral("Export Data..."));
     exportButton_->setObjectName(QStringLiteral("exportButton"));
+    exportButton_->setEnabled(false); // until a field is on show
     connect(exportButton_, &QPushButton::clicked, this, &HistoryWindow::exportDataClicked);
 
     auto *bar = new QHBoxLayout;
@@ -342,9 +343,11 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
     fields.push_back(field);
     if (assignAxes(fields).back() < 0) {
         QStringList units;
-        for (const int f : shownFields())
-            if (!units.contains(plotUnit(f)))
-                units << (plotUnit(f).isEmpty() ? QStringLiteral("count") : plotUnit(f));
+        for (const int f : shownFields()) {
+            const QString unit = plotUnit(f).isEmpty() ? QStringLiteral("count") : plotUnit(f);
+            if (!units.contains(unit))
+                units << unit;
+        }
         setNote(QStringLiteral("%1 needs a third value axis: the plot has two, for %2. Uncheck the fields of one "
                                "of them first.")
                     .arg(fieldLabel(field), units.join(QStringLiteral(" and "))));
@@ -378,6 +381,7 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
 
 void HistoryWindow::rebuildLines()
 {
+    exportButton_->setEnabled(!shown_.empty());
     std::vector<PlotLine> lines;
     const std::vector<int> axes = assignAxes(shownFields());
     for (std::size_t i = 0; i < shown_.size(); ++i)
@@ -474,10 +478,14 @@ void HistoryWindow::showRangeInEdits()
     const auto clampKey = [](double key) { return static_cast<UtcMillis>(std::clamp(key, -6e10, 2.5e11) * 1000); };
     fromEdit_->setDateTime(utcDateTime(clampKey(span.lower)));
     toEdit_->setDateTime(utcDateTime(clampKey(span.upper)));
+    editsShow_ = {fromEdit_->dateTime(), toEdit_->dateTime()};
 }
 
 void HistoryWindow::customRangeEdited()
 {
+    // Leaving an edit unchanged leaves the range as it is.
+    if (fromEdit_->dateTime() == editsShow_.first && toEdit_->dateTime() == editsShow_.second)
+        return;
     const TimeSpan span{millisOf(fromEdit_->dateTime()), millisOf(toEdit_->dateTime())};
     if (span.from >= span.to) {
         setNote(QStringLiteral("The range must end after it begins."));
@@ -506,6 +514,7 @@ void HistoryWindow::choosePreset(Preset preset)
         const QSignalBlocker blockTo(toEdit_);
         fromEdit_->setDateTime(utcDateTime(custom_.from));
         toEdit_->setDateTime(utcDateTime(custom_.to));
+        editsShow_ = {fromEdit_->dateTime(), toEdit_->dateTime()};
     }
     setNote({});
     applyPreset();

@@ -5,6 +5,7 @@
 
 #include "historymodel.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 
@@ -102,6 +103,7 @@ private:
     std::uint64_t lastMark_ = 0;
     std::optional<std::pair<int, std::int64_t>> readOutPoint_;
     QString readOut_;
+    std::pair<QDateTime, QDateTime> editsShow_; // what the From and To edits were given
 
     QTreeWidget *fieldList_;
     QComboBox *rangeBox_;
