@@ -3,18 +3,28 @@
 
 #include "commandline.h"
 
+#include "archive.h"
+#include "historymodel.h"
+#include "historyplot.h"
 #include "mainwindow.h"
 
 #include <QAction>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
 
 namespace halcyra {
 
 namespace {
 
 constexpr const char *kUsage = R"(Usage: halcyra [--follow] [LOG]
+       halcyra --plot FIELD[,FIELD...] [--archive FILE] [--since TIME]
+               [--until TIME] [--size WxH] --output FILE
 
 Shows the telemetry of the Halcyra cubesat: paste the packet log of your
 receiving software into the log box, or name its file. Each T1 frame (32
@@ -28,16 +38,100 @@ a grid of named fields, and any field can be plotted over all frames.
   -h, --help     show this text
   -v, --version  show the version
 
+With --plot no window opens: the archived values of the fields are drawn as
+the History window draws them and written to a picture.
+
+  --plot FIELD[,FIELD...]  the fields, by their column names in the archive;
+                 fields of two units at most
+  --archive FILE the archive to read (default: the program's archive,
+                 ~/.local/share/halcyra/archive.sqlite)
+  --since TIME   only frames received at or after TIME (UTC), written
+                 YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]
+  --until TIME   only frames received before TIME (UTC)
+  --size WxH     the picture's size in pixels (default 1000x500)
+  --output FILE  the picture: FILE.png, FILE.pdf or FILE.svg; it is replaced
+                 whole or not at all
+
+The fields:
+)";
+
+constexpr const char *kUsageEnd = R"(
 Qt's own options, such as -platform or -style, are taken as well.
 
-Exit status: 0 when the window was closed; 2 on a usage error.
+Exit status: 0 when the window was closed or the picture written; 1 when the
+picture could not be made (no archive, no records in the range, a file that
+cannot be written); 2 on a usage error.
 )";
+
+bool usageError(CommandLine &line, const QString &error)
+{
+    line.action = CommandLine::Action::UsageError;
+    line.error = error;
+    return false;
+}
+
+// Reads the options of --plot into line.plot.
+bool parsePlot(CommandLine &line, const QCommandLineParser &parser, const QCommandLineOption &plot,
+               const QCommandLineOption &archive, const QCommandLineOption &since, const QCommandLineOption &until,
+               const QCommandLineOption &size, const QCommandLineOption &output)
+{
+    history::PlotRequest &request = line.plot;
+    for (const QString &name : parser.value(plot).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const history::FieldLookup found = history::lookUpField(name.trimmed().toStdString());
+        if (found.field < 0)
+            return usageError(line, QString::fromStdString(found.error));
+        if (std::find(request.fields.begin(), request.fields.end(), found.field) == request.fields.end())
+            request.fields.push_back(found.field);
+    }
+    if (request.fields.empty())
+        return usageError(line, QStringLiteral("--plot needs at least one FIELD"));
+    const std::vector<int> axes = history::assignAxes(request.fields);
+    for (std::size_t i = 0; i < axes.size(); ++i) {
+        if (axes[i] < 0)
+            return usageError(line, QStringLiteral("%1 would need a third value axis: a plot has two, one unit each")
+                                        .arg(history::fieldLabel(request.fields[i])));
+    }
+
+    request.archive =
+        parser.isSet(archive) ? parser.value(archive) : QString::fromStdString(archive::defaultArchiveLocation());
+    for (const auto &[option, bound] : {std::pair{&since, &request.since}, std::pair{&until, &request.until}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *bound = parseUtcTime(parser.value(*option).toStdString());
+        if (!*bound)
+            return usageError(line, QStringLiteral("--%1 %2: not a time, write YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS")
+                                        .arg(option->names().front(), parser.value(*option)));
+    }
+    if (request.since && request.until && *request.since >= *request.until)
+        return usageError(line, QStringLiteral("--until must come after --since"));
+
+    if (parser.isSet(size)) {
+        static const QRegularExpression shape(QStringLiteral("^([0-9]{1,6})[xX]([0-9]{1,6})$"));
+        const QRegularExpressionMatch m = shape.match(parser.value(size));
+        request.size = m.hasMatch() ? QSize(m.captured(1).toInt(), m.captured(2).toInt()) : QSize();
+        if (request.size.width() < 100 || request.size.height() < 100 ||
+            request.size.width() > history::kLargestPicture || request.size.height() > history::kLargestPicture)
+            return usageError(line, QStringLiteral("--size %1: write WIDTHxHEIGHT, each 100 to %2 pixels")
+                                        .arg(parser.value(size))
+                                        .arg(history::kLargestPicture));
+    }
+
+    if (!parser.isSet(output))
+        return usageError(line, QStringLiteral("--plot needs --output FILE"));
+    request.output = parser.value(output);
+    if (!history::isPlotFileName(request.output))
+        return usageError(line,
+                          QStringLiteral("--output %1: the name must end in .png, .pdf or .svg").arg(request.output));
+    line.action = CommandLine::Action::Plot;
+    return true;
+}
 
 } // namespace
 
 const char *commandLineUsage()
 {
-    return kUsage;
+    static const std::string usage = kUsage + history::fieldNameList() + kUsageEnd;
+    return usage.c_str();
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -46,7 +140,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption follow(QStringLiteral("follow"));
-    parser.addOptions({help, version, follow});
+    const QCommandLineOption plot(QStringLiteral("plot"), QString(), QStringLiteral("FIELD"));
+    const QCommandLineOption archive(QStringLiteral("archive"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption since(QStringLiteral("since"), QString(), QStringLiteral("TIME"));
+    const QCommandLineOption until(QStringLiteral("until"), QString(), QStringLiteral("TIME"));
+    const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
+    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({help, version, follow, plot, archive, since, until, size, output});
     parser.addPositionalArgument(QStringLiteral("LOG"), QString(), QStringLiteral("[LOG]"));
 
     CommandLine line;
@@ -65,6 +165,19 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return line;
     }
     const QStringList logs = parser.positionalArguments();
+    if (parser.isSet(plot)) {
+        if (parser.isSet(follow) || !logs.isEmpty())
+            usageError(line, QStringLiteral("--plot draws from the archive: it takes no LOG and no --follow"));
+        else
+            parsePlot(line, parser, plot, archive, since, until, size, output);
+        return line;
+    }
+    for (const QCommandLineOption *option : {&archive, &since, &until, &size, &output}) {
+        if (parser.isSet(*option)) {
+            usageError(line, QStringLiteral("--%1 goes with --plot").arg(option->names().front()));
+            return line;
+        }
+    }
     if (logs.size() > 1) {
         line.action = CommandLine::Action::UsageError;
         line.error = QStringLiteral("one LOG at most, not %1").arg(logs.size());
@@ -80,6 +193,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     line.log = QFileInfo(logs.front()).absoluteFilePath();
     return line;
+}
+
+int plotFromCommandLine(const CommandLine &line)
+{
+    const history::PlotOutcome outcome = history::renderPlot(line.plot);
+    if (outcome.status != 0)
+        std::fprintf(stderr, "halcyra: %s\n", outcome.message.toLocal8Bit().constData());
+    return outcome.status;
 }
 
 void openFromCommandLine(Form1 &window, const CommandLine &line)

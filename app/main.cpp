@@ -40,6 +40,18 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     halcyra::CommandLine line = halcyra::parseCommandLine(arguments);
+    if (line.action == halcyra::CommandLine::Action::Plot) {
+        // The picture is drawn without a display: from a timer, on a server.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Qt's notes about the session (no XDG_RUNTIME_DIR under cron) would
+        // reach the mail of every run; only our own messages go out.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "halcyra: %s\n", message.toLocal8Bit().constData());
+        });
+        QApplication app(argc, argv);
+        return halcyra::plotFromCommandLine(line);
+    }
     if (line.action != halcyra::CommandLine::Action::Run && !line.unknownOption)
         return answer(line);
 
@@ -57,6 +69,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(HALCYRA_DESKTOP_ID));
     // QApplication has taken its own options out; what is left is ours.
     line = halcyra::parseCommandLine(QCoreApplication::arguments());
+    if (line.action == halcyra::CommandLine::Action::Plot)
+        return halcyra::plotFromCommandLine(line);
     if (line.action != halcyra::CommandLine::Action::Run)
         return answer(line);
 

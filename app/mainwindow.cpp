@@ -302,6 +302,7 @@ void Form1::buildArchiveMenu()
     MnuArchiveFollowed->setCheckable(true);
     MnuArchiveFollowed->setChecked(archive_->archivesFollowed());
     connect(MnuArchiveFollowed, &QAction::toggled, archive_, &WindowArchive::setArchiveFollowed);
+    buildHistoryMenu();
 }
 
 void Form1::Form_Load()

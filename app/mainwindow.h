@@ -26,6 +26,10 @@ class QScrollBar;
 
 namespace halcyra {
 
+namespace history {
+class HistoryWindow;
+}
+
 class Form2;
 class LogFollower;
 class LogBox;
@@ -93,6 +97,7 @@ private:
     QMenu *MnuArchive;
     QAction *MnuAddToArchive;
     QAction *MnuArchiveFollowed;
+    QAction *MnuHistory;
 
     // Handlers.
     void Form_Load();
@@ -113,6 +118,7 @@ private:
     void MnuFollowLog_Click();
     void MnuExit_Click();
     void MnuInfo_Click();
+    void MnuHistory_Click();
     // What the followed file brings: appended text, or the whole file again.
     void Append_Log(const QString &text);
     void Reload_Log(const QString &text);
@@ -121,6 +127,7 @@ private:
     void buildWidgets();
     void buildMenus();
     void buildArchiveMenu();
+    void buildHistoryMenu();
     void highlightField(int index);
     void showParseNotice(const QString &notice);
     void setStatus(const QString &text);
@@ -146,6 +153,7 @@ private:
     LogFollower *follower_;
     WindowArchive *archive_ = nullptr;
     QPointer<Form2> about_;
+    QPointer<history::HistoryWindow> history_;
 };
 
 } // namespace halcyra

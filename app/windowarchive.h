@@ -39,6 +39,7 @@ public:
     ~WindowArchive() override;
 
     void setLocation(std::string location) { location_ = std::move(location); }
+    const std::string &location() const { return location_; }
 
     // Adds every frame of the log box, with a progress dialog once it takes
     // longer than half a second. The frames come from the opened file's path

@@ -106,6 +106,7 @@ struct StoredRecord {
     std::string_view frameHex; // the payload, upper case
     std::string_view source;
     std::string_view station; // empty: not given
+    std::int64_t id = 0;      // a record archived later has a larger one
 };
 // Returns false to stop the query.
 using RecordVisitor = std::function<bool(const StoredRecord &)>;
@@ -113,6 +114,7 @@ using RecordVisitor = std::function<bool(const StoredRecord &)>;
 struct FieldSample {
     std::optional<UtcMillis> received;
     double value;
+    std::int64_t id = 0; // the record's, as StoredRecord::id
 };
 
 class Archive {
@@ -131,7 +133,13 @@ public:
     // one first), then in the order they were archived.
     virtual void forEachRecord(FrameKind kind, const TimeRange &range, const RecordVisitor &visit) = 0;
 
-    // One catalogue field of every record in the range, in the same order.
+    // The records of a kind with firstId <= id <= lastId, in the order they
+    // were archived: one record for its details, or those added since a
+    // reader last looked.
+    virtual void forEachRecordById(FrameKind kind, std::int64_t firstId, std::int64_t lastId,
+                                   const RecordVisitor &visit) = 0;
+
+    // One catalogue field of every record in the range, in the same order as forEachRecord.
     virtual std::vector<FieldSample> fieldSeries(int fieldIndex, const TimeRange &range) = 0;
 
     virtual std::uint64_t recordCount(FrameKind kind) = 0;

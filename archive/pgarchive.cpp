@@ -670,27 +670,16 @@ public:
 
     void forEachRecord(FrameKind kind, const TimeRange &range, const RecordVisitor &visit) override
     {
-        run({}, [&](Session &session) {
-            const int first = firstField(kind);
-            const int count = fieldEnd(kind) - first;
-            TelemetryRecord record; // the other kind's values stay zero
-            std::string hex;
-            eachSlice(session,
-                      "SELECT f.received_utc, f.frame_time, f.frame, f.damaged, s.source, s.station" +
-                          fieldList(kind, "f.") + " FROM " + std::string(framesTable(kind)) +
-                          " AS f JOIN sources AS s ON s.id = f.source_id" + rangeSql(range, "f.received_utc") +
-                          " ORDER BY f.received_utc NULLS FIRST, f.id",
-                      [&](const PGresult *slice, int row) {
-                          record.FrameTime.assign(textOf(slice, row, 1));
-                          for (int i = 0; i < count; ++i)
-                              record.Values[static_cast<std::size_t>(first + i)] = float8Of(slice, row, 6 + i);
-                          const std::string_view frame = textOf(slice, row, 2);
-                          const bool damaged = PQgetvalue(slice, row, 3)[0] != 0;
-                          hex = frameHex(frame, !damaged);
-                          return visit(StoredRecord{record, receivedOf(slice, row, 0), hex, textOf(slice, row, 4),
-                                                    textOf(slice, row, 5)});
-                      });
-        });
+        visitRecords(kind, rangeSql(range, "f.received_utc") + " ORDER BY f.received_utc NULLS FIRST, f.id", visit);
+    }
+
+    void forEachRecordById(FrameKind kind, std::int64_t firstId, std::int64_t lastId,
+                           const RecordVisitor &visit) override
+    {
+        visitRecords(kind,
+                     " WHERE f.id BETWEEN " + std::to_string(firstId) + " AND " + std::to_string(lastId) +
+                         " ORDER BY f.id",
+                     visit);
     }
 
     std::vector<FieldSample> fieldSeries(int fieldIndex, const TimeRange &range) override
@@ -727,7 +716,7 @@ public:
         std::vector<FieldSample> samples;
         samples.reserve(read.size());
         for (const Sample &sample : read)
-            samples.push_back({sample.received, sample.value});
+            samples.push_back({sample.received, sample.value, sample.id});
         return samples;
     }
 
@@ -749,6 +738,31 @@ public:
     }
 
 private:
+    // The records of a kind that `whereAndOrder` selects, in its order.
+    void visitRecords(FrameKind kind, const std::string &whereAndOrder, const RecordVisitor &visit)
+    {
+        run({}, [&](Session &session) {
+            const int first = firstField(kind);
+            const int count = fieldEnd(kind) - first;
+            TelemetryRecord record; // the other kind's values stay zero
+            std::string hex;
+            eachSlice(session,
+                      "SELECT f.received_utc, f.frame_time, f.frame, f.damaged, s.source, s.station" +
+                          fieldList(kind, "f.") + ", f.id FROM " + std::string(framesTable(kind)) +
+                          " AS f JOIN sources AS s ON s.id = f.source_id" + whereAndOrder,
+                      [&](const PGresult *slice, int row) {
+                          record.FrameTime.assign(textOf(slice, row, 1));
+                          for (int i = 0; i < count; ++i)
+                              record.Values[static_cast<std::size_t>(first + i)] = float8Of(slice, row, 6 + i);
+                          const std::string_view frame = textOf(slice, row, 2);
+                          const bool damaged = PQgetvalue(slice, row, 3)[0] != 0;
+                          hex = frameHex(frame, !damaged);
+                          return visit(StoredRecord{record, receivedOf(slice, row, 0), hex, textOf(slice, row, 4),
+                                                    textOf(slice, row, 5), int8Of(slice, row, 6 + count)});
+                      });
+        });
+    }
+
     void setUp(Connection &conn, bool mayCreate)
     {
         Transaction transaction(conn);

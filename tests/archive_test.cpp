@@ -588,16 +588,29 @@ TEST_P(ArchiveTest, QueriesByReceiveTimeThenArchiveOrder)
     };
     for (const auto &c : cases) {
         std::vector<double> viaRecords;
+        std::vector<std::int64_t> recordIds;
         store->forEachRecord(FrameKind::T2, c.range, [&](const archive::StoredRecord &r) {
             viaRecords.push_back(r.record.Values[kFirstT2Field]);
+            recordIds.push_back(r.id);
             return true;
         });
         std::vector<double> viaSeries;
-        for (const archive::FieldSample &s : store->fieldSeries(kFirstT2Field, c.range))
+        std::vector<std::int64_t> seriesIds;
+        for (const archive::FieldSample &s : store->fieldSeries(kFirstT2Field, c.range)) {
             viaSeries.push_back(s.value);
+            seriesIds.push_back(s.id);
+        }
         EXPECT_EQ(viaRecords, c.timestamps);
         EXPECT_EQ(viaSeries, c.timestamps);
+        EXPECT_EQ(seriesIds, recordIds);
     }
+    // By id: the order of archiving, whatever the receive times.
+    std::vector<double> byId;
+    store->forEachRecordById(FrameKind::T2, 2, 4, [&](const archive::StoredRecord &r) {
+        byId.push_back(r.record.Values[kFirstT2Field]);
+        return true;
+    });
+    EXPECT_EQ(byId, (std::vector<double>{2, 3, 4}));
 }
 
 TEST_P(ArchiveTest, AFollowedLogArchivesTheFramesThatArriveDatedByTheClock)

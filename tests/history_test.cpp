@@ -1,0 +1,465 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// The History window and `halcyra --plot` on small archives built here: the
+// ranges of the presets, the breaks between passes, the figures of the
+// records on show, the read-out, the CSV export, frames arriving while the
+// window is open, and the program drawing pictures without a window.
+
+#include "archive.h"
+#include "historymodel.h"
+#include "historyplot.h"
+#include "historywindow.h"
+#include "importer.h"
+#include "loggen.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace halcyra;
+using namespace halcyra::history;
+
+Q_DECLARE_METATYPE(halcyra::history::Preset)
+Q_DECLARE_METATYPE(halcyra::history::XAxis)
+Q_DECLARE_METATYPE(halcyra::history::PointDetails)
+
+namespace {
+
+constexpr UtcMillis kMinute = 60'000;
+constexpr int kBatt1 = 17;
+constexpr int kXCellsCurr = 1;
+constexpr int kEmsTemp = 27;
+constexpr int kRssi = 36;
+constexpr int kTimestamp = 32;
+
+const UtcMillis kDay = *parseUtcTime("2014-07-22");
+
+std::string utcLine(UtcMillis t)
+{
+    std::string text(formatUtc(t)->data(), kUtcTextLength);
+    text[10] = ' ';
+    text.pop_back();
+    return text + " UTC\n";
+}
+
+// A T1 frame whose Batt1 Volt reads `raw` counts, told apart by `serial`.
+std::string t1(int serial, int raw)
+{
+    std::array<std::uint16_t, 32> words{};
+    words[0] = static_cast<std::uint16_t>(serial);
+    words[kBatt1] = static_cast<std::uint16_t>(raw);
+    return loggen::makeT1Frame(words) + "\n";
+}
+
+std::string t2(std::uint32_t timestamp)
+{
+    std::array<std::uint8_t, 48> payload{};
+    for (int i = 0; i < 4; ++i)
+        payload[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(timestamp >> (8 * i));
+    return loggen::makeT2Frame(payload) + "\n";
+}
+
+double batt(int raw)
+{
+    return FieldCatalogue[kBatt1].formula.apply(raw);
+}
+
+} // namespace
+
+class HistoryTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::string archivePath;
+
+    // An old pass three days back; pass A 10:00-10:04; pass B from 10:40,
+    // 36 minutes after A, and its frames 10:42 and 11:12, exactly 30 minutes
+    // apart, still one pass; a T2 frame at 10:20 that bridges A and B for
+    // whoever looks at T2 as well. Two T1 frames without a receive time were
+    // archived first. Batt1 reads 1000 + the frame's number.
+    struct Frame {
+        UtcMillis at;
+        int raw;
+    };
+    const std::vector<Frame> old{{kDay - 3 * 1440 * kMinute + 600 * kMinute, 990}};
+    const std::vector<Frame> passA{
+        {kDay + 600 * kMinute, 1000}, {kDay + 602 * kMinute, 1001}, {kDay + 604 * kMinute, 1002}};
+    const std::vector<Frame> passB{
+        {kDay + 640 * kMinute, 1010}, {kDay + 642 * kMinute, 1011}, {kDay + 672 * kMinute, 1012}};
+
+    static std::unique_ptr<archive::Archive> open(const std::string &path, bool readOnly = true)
+    {
+        archive::OpenOptions options;
+        options.readOnly = readOnly;
+        return archive::openArchive(path, options);
+    }
+
+    static void import(archive::Archive &store, const std::string &log, const std::string &station = {})
+    {
+        archive::ImportOptions options;
+        options.origin = {"test.log", station};
+        archive::importText(store, log, options);
+    }
+
+    Track track(int field) const
+    {
+        auto store = open(archivePath);
+        return loadTrack(*store, field);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
+        archivePath = dir.filePath("archive.sqlite").toStdString();
+        auto store = open(archivePath, false);
+        import(*store, t1(1, 900) + t1(2, 901));
+        std::string log;
+        int serial = 10;
+        for (const auto *pass : {&old, &passA, &passB})
+            for (const Frame &f : *pass)
+                log += utcLine(f.at) + t1(serial++, f.raw);
+        log += utcLine(kDay + 620 * kMinute) + t2(1406000000);
+        import(*store, log, "QZ7ZQ, \"home\"");
+    }
+
+    void presetsShowTheirRecords_data()
+    {
+        QTest::addColumn<Preset>("preset");
+        QTest::addColumn<XAxis>("axis");
+        QTest::addColumn<bool>("withT2");
+        QTest::addColumn<QList<int>>("shown"); // raw Batt1 readings
+        const QList<int> all{990, 1000, 1001, 1002, 1010, 1011, 1012};
+        QTest::newRow("last pass: after the last gap of more than 30 minutes")
+            << Preset::LastPass << XAxis::ReceiveTime << false << QList<int>{1010, 1011, 1012};
+        QTest::newRow("last pass over T1 and T2: the T2 frame bridges the gap")
+            << Preset::LastPass << XAxis::ReceiveTime << true << QList<int>{1000, 1001, 1002, 1010, 1011, 1012};
+        QTest::newRow("last 24 hours, back from the newest frame")
+            << Preset::Last24Hours << XAxis::ReceiveTime << false << all.mid(1);
+        QTest::newRow("last 7 days") << Preset::Last7Days << XAxis::ReceiveTime << false << all;
+        QTest::newRow("all: only records with a receive time on a time axis")
+            << Preset::All << XAxis::ReceiveTime << false << all;
+        QTest::newRow("custom") << Preset::Custom << XAxis::ReceiveTime << false << QList<int>{1001, 1002};
+        QTest::newRow("by archive order, all: also those without a receive time")
+            << Preset::All << XAxis::ArchiveOrder << false << QList<int>{900, 901} + all;
+        QTest::newRow("by archive order, last pass")
+            << Preset::LastPass << XAxis::ArchiveOrder << false << QList<int>{1010, 1011, 1012};
+    }
+    void presetsShowTheirRecords()
+    {
+        QFETCH(Preset, preset);
+        QFETCH(XAxis, axis);
+        QFETCH(bool, withT2);
+        QFETCH(QList<int>, shown);
+        const Track batt = track(kBatt1);
+        const Track stamp = track(kTimestamp);
+        std::vector<const Track *> tracks{&batt};
+        if (withT2)
+            tracks.push_back(&stamp);
+        const std::optional<Span> span = presetSpan(preset, tracks, axis, {kDay + 602 * kMinute, kDay + 604 * kMinute});
+        QVERIFY(span);
+        QList<int> inSpan;
+        const Line line = lineOf(batt, axis);
+        for (const QCPGraphData &p : line.points)
+            if (!std::isnan(p.value) && span->contains(p.key))
+                inSpan << static_cast<int>(std::lround(FieldCatalogue[kBatt1].formula.rawFor(p.value)));
+        std::sort(inSpan.begin(), inSpan.end());
+        QCOMPARE(inSpan, shown);
+    }
+
+    void gapsOfMoreThanThirtyMinutesBreakTheLine()
+    {
+        const Line line = lineOf(track(kBatt1), XAxis::ReceiveTime);
+        QList<double> breaks;
+        for (const QCPGraphData &p : line.points)
+            if (std::isnan(p.value))
+                breaks << p.key;
+        // After the old pass and after pass A; not between 10:42 and 11:12.
+        QCOMPARE(breaks.size(), 2);
+        QVERIFY(breaks[1] > timeKey(passA.back().at) && breaks[1] < timeKey(passB.front().at));
+        // By archive order too, between the passes; the records without a
+        // receive time, archived first, join the line.
+        QCOMPARE(lineOf(track(kBatt1), XAxis::ArchiveOrder).points.size(), 9 + 2);
+    }
+
+    void figuresOfTheRecordsOnShow()
+    {
+        const Line line = lineOf(track(kBatt1), XAxis::ReceiveTime);
+        // From the middle of pass A to the end: a break inside is no record.
+        const Stats s = statsOf(line, {timeKey(passA[1].at), timeKey(passB.back().at)});
+        QCOMPARE(s.count, std::size_t{5});
+        QCOMPARE(s.min, batt(1001));
+        QCOMPARE(s.max, batt(1012));
+        QCOMPARE(s.mean, (batt(1001) + batt(1002) + batt(1010) + batt(1011) + batt(1012)) / 5);
+        QCOMPARE(statsOf(line, {0, 1}).count, std::size_t{0});
+
+        // Over many points the figures come from blocks of them: any range
+        // gives what the points themselves give.
+        Track many;
+        for (int i = 0; i < 2000; ++i)
+            many.samples.push_back({kDay + i * kMinute * (i % 300 == 0 ? 40 : 1), std::sin(i * 0.37) * i, i + 1});
+        for (std::size_t i = 1; i < many.samples.size(); ++i)
+            *many.samples[i].received = std::max(*many.samples[i].received, *many.samples[i - 1].received + kMinute);
+        const Line long_ = lineOf(many, XAxis::ReceiveTime);
+        for (int k = 0; k < 200; ++k) {
+            const qsizetype from = (k * 37) % 1900;
+            const qsizetype to = std::min<qsizetype>(from + (k * 13) % 700, long_.points.size() - 1);
+            const Span span{long_.points[from].key, long_.points[to].key};
+            Stats naive{0, 1e300, -1e300, 0};
+            for (const QCPGraphData &p : long_.points)
+                if (span.contains(p.key) && !std::isnan(p.value)) {
+                    ++naive.count;
+                    naive.min = std::min(naive.min, p.value);
+                    naive.max = std::max(naive.max, p.value);
+                    naive.mean += p.value;
+                }
+            const Stats fast = statsOf(long_, span);
+            QCOMPARE(fast.count, naive.count);
+            if (naive.count) {
+                QCOMPARE(fast.min, naive.min);
+                QCOMPARE(fast.max, naive.max);
+                QVERIFY(std::fabs(fast.mean - naive.mean / double(naive.count)) < 1e-9);
+            }
+        }
+    }
+
+    void readOutText_data()
+    {
+        QTest::addColumn<PointDetails>("point");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a voltage in a locale with a decimal comma")
+            << PointDetails{kBatt1, 7.9125, kDay + 600 * kMinute + 5500, "10:00", "QZ7ZQ"} << "de_DE"
+            << "Batt1 Volt: 7,9125 V\nreceived 2014-07-22 10:00:05.500 UTC\nframe time 10:00\nstation QZ7ZQ";
+        QTest::newRow("a time field as its date; nothing known of the reception")
+            << PointDetails{kTimestamp, 1406023200, std::nullopt, "", ""} << "en_US"
+            << "Timestamp: 2014-07-22 10:00:00.000 UTC\nno receive time\nno frame time\nstation not given";
+        QTest::newRow("Ant deploy as its voltage, the uptime with its kind")
+            << PointDetails{31, 3.1, kDay, "2014-07-22 00:00:00.000 UTC", ""} << "en_US"
+            << "Ant deploy: 3.1 V\nreceived 2014-07-22 00:00:00.000 UTC\nframe time 2014-07-22 00:00:00.000 "
+               "UTC\nstation not given";
+    }
+    void readOutText()
+    {
+        QFETCH(PointDetails, point);
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QCOMPARE(history::readOutText(point, QLocale(locale)), text);
+    }
+
+    void fieldsByColumnNameAndAxesByUnit()
+    {
+        QCOMPARE(lookUpField("batt1_volt").field, kBatt1);
+        QCOMPARE(lookUpField("COMM1_RSSI").field, kRssi);
+        QCOMPARE(lookUpField("t2.uptime").field, 35);
+        QCOMPARE(lookUpField(columnName(0)).field, 0);
+        QVERIFY(QString::fromStdString(lookUpField("uptime").error).contains("t1.uptime or t2.uptime"));
+        QCOMPARE(lookUpField("battery").field, -1);
+        QCOMPARE(assignAxes({kBatt1, kXCellsCurr, 31, kEmsTemp}), (std::vector<int>{0, 1, 0, -1}));
+    }
+
+    void exportsTheRecordsOnShowAsCsv()
+    {
+        QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+        auto store = open(archivePath);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        QVERIFY(writeCsv(*store, {kBatt1, kTimestamp}, XAxis::ReceiveTime, {timeKey(passA[2].at), timeKey(passB[0].at)},
+                         out));
+        QLocale::setDefault(QLocale::c());
+        const QByteArray frameTime = "2014-07-22 10:04:00.000 UTC";
+        QCOMPARE(out.data(),
+                 "received_utc,kind,frame_time,station,Batt1 Volt [V],Timestamp [UTC]\r\n"
+                 "2014-07-22T10:04:00.000Z,T1," +
+                     frameTime + ",\"QZ7ZQ, \"\"home\"\"\"," + QByteArray::number(batt(1002), 'g', 15) +
+                     ",\r\n"
+                     "2014-07-22T10:20:00.000Z,T2,2014-07-22 10:20:00.000 UTC,\"QZ7ZQ, \"\"home\"\"\",,2014-07-22T03:"
+                     "33:20.000Z\r\n"
+                     "2014-07-22T10:40:00.000Z,T1,2014-07-22 10:40:00.000 UTC,\"QZ7ZQ, \"\"home\"\"\"," +
+                     QByteArray::number(batt(1010), 'g', 15) + ",\r\n");
+    }
+
+    // The window on the archive: a third unit refused, figures that follow
+    // the zoom, frames of another writer followed, its fields remembered.
+    void theWindowFollowsTheArchive()
+    {
+        const std::string path = dir.filePath("live.sqlite").toStdString();
+        auto writer = open(path, false);
+        import(*writer, utcLine(kDay) + t1(1, 1000) + utcLine(kDay + kMinute) + t1(2, 1001));
+
+        auto *window = new HistoryWindow(path);
+        window->show();
+        window->setFieldShown(kBatt1, true);
+        window->setFieldShown(kXCellsCurr, true);
+        window->setFieldShown(kEmsTemp, true);
+        QCOMPARE(window->shownFields(), (std::vector<int>{kBatt1, kXCellsCurr}));
+        QVERIFY2(window->note().contains("third value axis"), qPrintable(window->note()));
+        window->setFieldShown(kXCellsCurr, false);
+        QVERIFY2(window->statsRows().front().startsWith("Batt1 Volt [V]|2|"),
+                 qPrintable(window->statsRows().join('\n')));
+
+        // A zoom onto the first frame: its figures only.
+        window->plot()->xAxis->setRange(timeKey(kDay) - 1, timeKey(kDay) + 1);
+        QCOMPARE(window->statsRows().front(),
+                 "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(1000), QLocale())).join('|'));
+
+        // Hovering over the second point tells its record.
+        window->choosePreset(Preset::LastPass);
+        window->plot()->replot();
+        QCPGraph *graph = window->plot()->graphOf(0);
+        const QPoint second(qRound(graph->keyAxis()->coordToPixel(timeKey(kDay + kMinute))),
+                            qRound(graph->valueAxis()->coordToPixel(batt(1001))) + 3);
+        QVERIFY(window->readOutAt(second).startsWith("Batt1 Volt: " + valueText(kBatt1, batt(1001), QLocale()) +
+                                                     "\nreceived 2014-07-22 00:01:00.000 UTC"));
+
+        // The wheel zooms time around the pointer, with Ctrl the values; a
+        // double click shows the range again.
+        const QCPRange keys = window->plot()->xAxis->range();
+        const QCPRange values = window->plot()->yAxis->range();
+        const auto wheel = [&](Qt::KeyboardModifiers modifiers) {
+            const QPointF at = window->plot()->axisRect()->center();
+            QWheelEvent event(at, window->plot()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, modifiers,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(window->plot(), &event);
+        };
+        wheel(Qt::NoModifier);
+        QVERIFY(window->plot()->xAxis->range().size() < keys.size() * 0.99);
+        QCOMPARE(window->plot()->yAxis->range(), values); // the same data on show
+        wheel(Qt::ControlModifier);
+        QVERIFY(window->plot()->yAxis->range().size() < values.size() * 0.99);
+        QTest::mouseDClick(window->plot(), Qt::LeftButton, {}, window->plot()->axisRect()->center());
+        QCOMPARE(window->plot()->xAxis->range(), keys);
+        QCOMPARE(window->plot()->yAxis->range(), values);
+
+        // Another program adds a frame an hour later: the last pass moves to it.
+        import(*writer, utcLine(kDay + 60 * kMinute) + t1(3, 1002));
+        window->pollArchive();
+        QCOMPARE(window->statsRows().front(),
+                 "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(1002), QLocale())).join('|'));
+
+        window->close(); // deletes it, and keeps its fields and range
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        auto *again = new HistoryWindow(path);
+        QCOMPARE(again->shownFields(), std::vector<int>{kBatt1});
+        QCOMPARE(again->statsRows().size(), 1);
+        delete again;
+    }
+
+    // An archive that does not exist yet is waited for.
+    void anArchiveThatAppearsLaterIsRead()
+    {
+        const std::string path = dir.filePath("later.sqlite").toStdString();
+        HistoryWindow window(path);
+        window.setFieldShown(kBatt1, true);
+        QVERIFY(window.note().contains("No archive yet"));
+        import(*open(path, false), utcLine(kDay) + t1(1, 1000));
+        window.pollArchive();
+        QVERIFY(window.note().isEmpty());
+        QVERIFY(window.statsRows().front().startsWith("Batt1 Volt [V]|1|"));
+    }
+
+    // Qt's SVG writer drops the clipping that keeps a zoomed line inside the axes.
+    void anSvgKeepsTheLinesInsideTheAxes()
+    {
+        Track zigzag;
+        for (int i = 0; i < 20; ++i)
+            zigzag.samples.push_back({kDay + i * kMinute, i % 2 ? 10.0 : 0.0, i + 1});
+        const Line line = lineOf(zigzag, XAxis::ReceiveTime);
+        HistoryPlot plot;
+        plot.setViewport(QRect(0, 0, 400, 300));
+        plot.setLines({{kBatt1, 0, QColor(Qt::red), &line}});
+        plot.setSpan({timeKey(kDay + 5 * kMinute + 20'000), timeKey(kDay + 12 * kMinute)});
+        plot.yAxis->setRange(2, 8);
+        plot.replot();
+        const QString path = dir.filePath("zoomed.svg");
+        QCOMPARE(savePlot(plot, path, QSize(400, 300)), QString());
+        QImage picture(400, 300, QImage::Format_ARGB32);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        QSvgRenderer(path).render(&painter);
+        painter.end();
+        const QRect axes = plot.axisRect()->rect().adjusted(-2, -2, 2, 2);
+        int redInside = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb c = picture.pixel(x, y);
+                if (qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100) {
+                    QVERIFY2(axes.contains(x, y), qPrintable(QStringLiteral("red at %1, %2").arg(x).arg(y)));
+                    ++redInside;
+                }
+            }
+        QVERIFY(redInside > 100);
+    }
+
+    void plotsWithoutAWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error"); // a part of the message
+        const QString archive = dir.filePath("archive.sqlite");
+        const QStringList plot{"--plot", "batt1_volt,comm1_rssi", "--archive", archive};
+        QTest::newRow("PNG of the asked size")
+            << plot + QStringList{"--size", "640x360", "--output", "p.png"} << 0 << QString();
+        QTest::newRow("PDF") << plot + QStringList{"--since", "2014-07-22", "--output", "p.pdf"} << 0 << QString();
+        QTest::newRow("unknown field") << QStringList{"--plot", "batt1_volts", "--output", "p.png"} << 2
+                                       << "no field 'batt1_volts'";
+        QTest::newRow("a third unit") << QStringList{"--plot", "batt1_volt,ems_curr,ems_temp", "--output", "p.png"} << 2
+                                      << "third value axis";
+        QTest::newRow("empty range") << plot + QStringList{"--until", "2014-01-01", "--output", "p.png"} << 1
+                                     << "no records of Batt1 Volt, COMM1 RSSI received before 2014-01-01";
+        QTest::newRow("missing archive") << QStringList{"--plot",    "batt1_volt",
+                                                        "--archive", dir.filePath("none.sqlite"),
+                                                        "--output",  "p.png"}
+                                         << 1 << "there is no archive there";
+        QTest::newRow("not a picture") << plot + QStringList{"--output", "p.txt"} << 2 << ".png, .pdf or .svg";
+    }
+    void plotsWithoutAWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QTemporaryDir out;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(out.path());
+        program.start(QStringLiteral(HALCYRA_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        QCOMPARE(program.exitCode(), status);
+        if (status != 0) {
+            QVERIFY2(err.contains(error), qPrintable(err));
+            QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
+            return;
+        }
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        const QString output = out.filePath(arguments.last());
+        if (output.endsWith(".png")) {
+            QCOMPARE(QImage(output).size(), QSize(640, 360));
+        } else {
+            QFile pdf(output);
+            QVERIFY(pdf.open(QIODevice::ReadOnly));
+            const QByteArray bytes = pdf.readAll();
+            QVERIFY(bytes.startsWith("%PDF-"));
+            // A page of the default size, in points.
+            QVERIFY(QRegularExpression(QStringLiteral("/MediaBox \\[0 0 1000(\\.0*)? 500(\\.0*)?\\]"))
+                        .match(QString::fromLatin1(bytes))
+                        .hasMatch());
+        }
+    }
+};
+
+QTEST_MAIN(HistoryTest)
+#include "history_test.moc"

@@ -1,0 +1,821 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "historywindow.h"
+
+#include "historyplot.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSettings>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTimeZone>
+#include <QTimer>
+#include <QToolTip>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace halcyra::history {
+
+namespace {
+
+constexpr int kFieldRole = Qt::UserRole;
+constexpr double kReadOutRadius = 12; // pixels
+
+const char *const kPresetNames[] = {"last-pass", "last-24-hours", "last-7-days", "all", "custom"};
+
+QDateTime utcDateTime(UtcMillis t)
+{
+    return QDateTime::fromMSecsSinceEpoch(t, Qt::UTC);
+}
+
+UtcMillis millisOf(const QDateTime &t)
+{
+    return t.toMSecsSinceEpoch();
+}
+
+QString settingsGroup()
+{
+    return QStringLiteral("History");
+}
+
+} // namespace
+
+HistoryWindow::HistoryWindow(const std::string &location, QWidget *parent)
+    : QWidget(parent, Qt::Window), location_(location), pollTimer_(new QTimer(this))
+{
+    setObjectName(QStringLiteral("HistoryWindow"));
+    setWindowTitle(QStringLiteral("History"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildWidgets();
+    resize(1000, 680);
+    openArchive();
+    restoreSettings();
+    connect(pollTimer_, &QTimer::timeout, this, &HistoryWindow::pollArchive);
+    // Twice a second, so that a frame shows within a second of its archiving.
+    pollTimer_->start(500);
+}
+
+HistoryWindow::~HistoryWindow()
+{
+    // Also when the main window takes it along, which sends no close event.
+    saveSettings();
+}
+
+void HistoryWindow::buildWidgets()
+{
+    fieldList_ = new QTreeWidget;
+    fieldList_->setObjectName(QStringLiteral("fieldList"));
+    fieldList_->setAccessibleName(QStringLiteral("Fields"));
+    fieldList_->setColumnCount(2);
+    fieldList_->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Unit")});
+    fieldList_->setRootIsDecorated(true);
+    fieldList_->setUniformRowHeights(true);
+    for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
+        auto *group =
+            new QTreeWidgetItem(fieldList_, {kind == FrameKind::T1 ? QStringLiteral("T1") : QStringLiteral("T2")});
+        group->setFlags(Qt::ItemIsEnabled);
+        for (const FieldInfo &f : FieldCatalogue) {
+            if (storeOf(f.index) != kind)
+                continue;
+            auto *item = new QTreeWidgetItem(
+                group, {QString::fromLatin1(f.caption.data(), qsizetype(f.caption.size())), plotUnit(f.index)});
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            item->setCheckState(0, Qt::Unchecked);
+            item->setData(0, kFieldRole, f.index);
+            fieldItems_.push_back(item);
+        }
+        group->setExpanded(true);
+    }
+    fieldList_->header()->setStretchLastSection(false);
+    fieldList_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    fieldList_->resizeColumnToContents(0);
+    fieldList_->resizeColumnToContents(1);
+    fieldList_->setMinimumWidth(fieldList_->columnWidth(0) + fieldList_->columnWidth(1) + 32);
+    connect(fieldList_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) { fieldItemChanged(item); });
+
+    rangeBox_ = new QComboBox;
+    rangeBox_->setObjectName(QStringLiteral("rangeBox"));
+    rangeBox_->setAccessibleName(QStringLiteral("Range"));
+    rangeBox_->addItems({QStringLiteral("Last pass"), QStringLiteral("Last 24 hours"), QStringLiteral("Last 7 days"),
+                         QStringLiteral("All"), QStringLiteral("Custom")});
+    connect(rangeBox_, &QComboBox::activated, this, [this](int index) { choosePreset(static_cast<Preset>(index)); });
+
+    const auto dateEdit = [](const char *name, const QString &accessible) {
+        auto *edit = new QDateTimeEdit;
+        edit->setObjectName(QLatin1String(name));
+        edit->setAccessibleName(accessible);
+        edit->setTimeSpec(Qt::UTC);
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        edit->setCalendarPopup(true);
+        return edit;
+    };
+    fromEdit_ = dateEdit("fromEdit", QStringLiteral("From (UTC)"));
+    toEdit_ = dateEdit("toEdit", QStringLiteral("To (UTC)"));
+    connect(fromEdit_, &QDateTimeEdit::editingFinished, this, &HistoryWindow::customRangeEdited);
+    connect(toEdit_, &QDateTimeEdit::editingFinished, this, &HistoryWindow::customRangeEdited);
+
+    archiveOrderBox_ = new QCheckBox(QStringLiteral("By archive order"));
+    archiveOrderBox_->setObjectName(QStringLiteral("archiveOrderBox"));
+    archiveOrderBox_->setToolTip(
+        QStringLiteral("Plot the records in the order they were archived, also those without a receive time"));
+    connect(archiveOrderBox_, &QCheckBox::toggled, this,
+            [this](bool on) { setXAxis(on ? XAxis::ArchiveOrder : XAxis::ReceiveTime); });
+
+    saveButton_ = new QPushButton(QStringLiteral("Save Plot..."));
+    saveButton_->setObjectName(QStringLiteral("saveButton"));
+    connect(saveButton_, &QPushButton::clicked, this, &HistoryWindow::savePlotClicked);
+    exportButton_ = new QPushButton(QStringLiteral("Export Data..."));
+    exportButton_->setObjectName(QStringLiteral("exportButton"));
+    exportButton_->setEnabled(false); // until a field is on show
+    connect(exportButton_, &QPushButton::clicked, this, &HistoryWindow::exportDataClicked);
+
+    auto *bar = new QHBoxLayout;
+    auto *rangeLabel = new QLabel(QStringLiteral("&Range:"));
+    rangeLabel->setBuddy(rangeBox_);
+    auto *fromLabel = new QLabel(QStringLiteral("&From:"));
+    fromLabel->setBuddy(fromEdit_);
+    auto *toLabel = new QLabel(QStringLiteral("&To:"));
+    toLabel->setBuddy(toEdit_);
+    bar->addWidget(rangeLabel);
+    bar->addWidget(rangeBox_);
+    bar->addWidget(fromLabel);
+    bar->addWidget(fromEdit_);
+    bar->addWidget(toLabel);
+    bar->addWidget(toEdit_);
+    bar->addWidget(new QLabel(QStringLiteral("UTC")));
+    bar->addSpacing(12);
+    bar->addWidget(archiveOrderBox_);
+    bar->addStretch();
+    bar->addWidget(saveButton_);
+    bar->addWidget(exportButton_);
+
+    plot_ = new HistoryPlot;
+    plot_->setMinimumSize(320, 200);
+    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    QCPAxisRect *rect = plot_->axisRect();
+    rect->setRangeDrag(Qt::Horizontal);
+    rect->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+    rect->setRangeZoom(Qt::Horizontal);
+    rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+    // The marker of the read-out point redraws alone, not the whole plot.
+    plot_->addLayer(QStringLiteral("readout"), plot_->layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    plot_->layer(QStringLiteral("readout"))->setMode(QCPLayer::lmBuffered);
+    tracer_ = new QCPItemTracer(plot_);
+    tracer_->setLayer(QStringLiteral("readout"));
+    tracer_->setStyle(QCPItemTracer::tsCircle);
+    tracer_->setSize(10);
+    tracer_->setVisible(false);
+    plot_->setFocusPolicy(Qt::StrongFocus);
+    plot_->installEventFilter(this);
+    connect(plot_->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this, &HistoryWindow::spanChanged);
+    connect(plot_, &QCustomPlot::mouseMove, this, &HistoryWindow::mouseMoved);
+    connect(plot_, &QCustomPlot::mouseWheel, this, &HistoryWindow::mouseWheel);
+    connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
+        // A drag moves along time; with Ctrl held it moves the values.
+        plot_->axisRect()->setRangeDrag(event->modifiers() & Qt::ControlModifier ? Qt::Vertical : Qt::Horizontal);
+    });
+    connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent *) { resetView(); });
+
+    statsView_ = new QTreeWidget;
+    statsView_->setObjectName(QStringLiteral("statsView"));
+    statsView_->setAccessibleName(QStringLiteral("Figures of the records on show"));
+    statsView_->setRootIsDecorated(false);
+    statsView_->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Count"), QStringLiteral("Minimum"),
+                                 QStringLiteral("Maximum"), QStringLiteral("Mean")});
+    statsView_->setMaximumHeight(120);
+    statsView_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    statsView_->header()->setStretchLastSection(false);
+    statsView_->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
+    for (int c = 1; c < 5; ++c)
+        statsView_->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+
+    noteLabel_ = new QLabel;
+    noteLabel_->setObjectName(QStringLiteral("noteLabel"));
+    noteLabel_->setWordWrap(true);
+    noteLabel_->setAccessibleName(QStringLiteral("Note"));
+
+    auto *right = new QWidget;
+    auto *column = new QVBoxLayout(right);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(bar);
+    column->addWidget(plot_, 1);
+    column->addWidget(statsView_);
+    column->addWidget(noteLabel_);
+
+    auto *splitter = new QSplitter;
+    splitter->addWidget(fieldList_);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({230, 770});
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(splitter);
+}
+
+bool HistoryWindow::openArchive()
+{
+    if (archive_)
+        return true;
+    try {
+        archive::OpenOptions options;
+        options.create = false;
+        options.readOnly = true;
+        archive_ = archive::openArchive(location_, options);
+        lastMark_ = archive_->changeMark();
+        setNote({});
+        return true;
+    } catch (const archive::ArchiveError &e) {
+        setNote(e.reason() == archive::ArchiveError::Reason::Missing
+                    ? QStringLiteral("No archive yet at %1: its frames appear here once a log is added to it.")
+                          .arg(QString::fromStdString(location_))
+                    : QString::fromStdString(e.what()));
+        return false;
+    }
+}
+
+void HistoryWindow::restoreSettings()
+{
+    QSettings settings;
+    settings.beginGroup(settingsGroup());
+    if (const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray(); !geometry.isEmpty())
+        restoreGeometry(geometry);
+    const QString preset = settings.value(QStringLiteral("range"), QString::fromLatin1(kPresetNames[0])).toString();
+    for (int i = 0; i < 5; ++i)
+        if (preset == QLatin1String(kPresetNames[i]))
+            preset_ = static_cast<Preset>(i);
+    custom_.from = settings.value(QStringLiteral("from"), 0).toLongLong();
+    custom_.to = settings.value(QStringLiteral("to"), 0).toLongLong();
+    rangeBox_->setCurrentIndex(static_cast<int>(preset_));
+    fromEdit_->setDateTime(utcDateTime(custom_.from));
+    toEdit_->setDateTime(utcDateTime(custom_.to));
+    const bool archiveOrder = settings.value(QStringLiteral("archiveOrder"), false).toBool();
+    {
+        const QSignalBlocker block(archiveOrderBox_);
+        archiveOrderBox_->setChecked(archiveOrder);
+    }
+    axis_ = archiveOrder ? XAxis::ArchiveOrder : XAxis::ReceiveTime;
+    plot_->setXAxis(axis_);
+    const QStringList fields = settings.value(QStringLiteral("fields")).toStringList();
+    for (const QString &name : fields) {
+        const FieldLookup found = lookUpField(name.toStdString());
+        if (found.field >= 0)
+            setFieldShown(found.field, true);
+    }
+    if (shown_.empty())
+        applyPreset();
+}
+
+void HistoryWindow::saveSettings() const
+{
+    QSettings settings;
+    settings.beginGroup(settingsGroup());
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    QStringList fields;
+    for (const Shown &s : shown_)
+        fields << QString::fromStdString(columnName(s.track.field));
+    settings.setValue(QStringLiteral("fields"), fields);
+    settings.setValue(QStringLiteral("range"), QString::fromLatin1(kPresetNames[static_cast<int>(preset_)]));
+    settings.setValue(QStringLiteral("from"), static_cast<qlonglong>(custom_.from));
+    settings.setValue(QStringLiteral("to"), static_cast<qlonglong>(custom_.to));
+    settings.setValue(QStringLiteral("archiveOrder"), axis_ == XAxis::ArchiveOrder);
+}
+
+std::vector<int> HistoryWindow::shownFields() const
+{
+    std::vector<int> fields;
+    for (const Shown &s : shown_)
+        fields.push_back(s.track.field);
+    return fields;
+}
+
+std::vector<const Track *> HistoryWindow::tracks() const
+{
+    std::vector<const Track *> all;
+    for (const Shown &s : shown_)
+        all.push_back(&s.track);
+    return all;
+}
+
+void HistoryWindow::setFieldShown(int field, bool shown)
+{
+    for (QTreeWidgetItem *item : fieldItems_)
+        if (item->data(0, kFieldRole).toInt() == field)
+            item->setCheckState(0, shown ? Qt::Checked : Qt::Unchecked);
+}
+
+void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
+{
+    const int field = item->data(0, kFieldRole).toInt();
+    const bool checked = item->checkState(0) == Qt::Checked;
+    const auto at = std::find_if(shown_.begin(), shown_.end(), [&](const Shown &s) { return s.track.field == field; });
+    if (!checked) {
+        if (at == shown_.end())
+            return;
+        shown_.erase(at);
+        setNote({});
+        rebuildLines();
+        saveSettings();
+        return;
+    }
+    if (at != shown_.end())
+        return;
+
+    std::vector<int> fields = shownFields();
+    fields.push_back(field);
+    if (assignAxes(fields).back() < 0) {
+        QStringList units;
+        for (const int f : shownFields()) {
+            const QString unit = plotUnit(f).isEmpty() ? QStringLiteral("count") : plotUnit(f);
+            if (!units.contains(unit))
+                units << unit;
+        }
+        setNote(QStringLiteral("%1 needs a third value axis: the plot has two, for %2. Uncheck the fields of one "
+                               "of them first.")
+                    .arg(fieldLabel(field), units.join(QStringLiteral(" and "))));
+        const QSignalBlocker block(fieldList_);
+        item->setCheckState(0, Qt::Unchecked);
+        return;
+    }
+    Shown s;
+    if (openArchive()) {
+        try {
+            s.track = loadTrack(*archive_, field);
+        } catch (const archive::ArchiveError &e) {
+            setNote(QString::fromStdString(e.what()));
+            s.track.field = field;
+        }
+    } else {
+        s.track.field = field;
+    }
+    // The first colour that no field on show has.
+    for (int slot = 0;; ++slot) {
+        if (std::none_of(shown_.begin(), shown_.end(), [&](const Shown &o) { return o.colourSlot == slot; })) {
+            s.colourSlot = slot;
+            break;
+        }
+    }
+    s.line = lineOf(s.track, axis_);
+    shown_.push_back(std::move(s));
+    rebuildLines();
+    saveSettings();
+}
+
+void HistoryWindow::rebuildLines()
+{
+    exportButton_->setEnabled(!shown_.empty());
+    std::vector<PlotLine> lines;
+    const std::vector<int> axes = assignAxes(shownFields());
+    for (std::size_t i = 0; i < shown_.size(); ++i)
+        lines.push_back({shown_[i].track.field, axes[i], lineColour(shown_[i].colourSlot), &shown_[i].line});
+    plot_->setLines(lines);
+    readOutPoint_.reset();
+    tracer_->setVisible(false);
+    if (exploring_) {
+        plot_->fitValues();
+        updateStats();
+        plot_->replot();
+    } else {
+        applyPreset();
+    }
+}
+
+void HistoryWindow::applyPreset()
+{
+    const std::vector<const Track *> all = tracks();
+    const std::optional<Span> span = presetSpan(preset_, all, axis_, custom_);
+    if (shown_.empty())
+        plot_->setNote(QStringLiteral("Check fields on the left to plot them."));
+    else if (!span)
+        plot_->setNote(QStringLiteral("No archived records in this range."));
+    else
+        plot_->setNote({});
+    settingSpan_ = true;
+    if (span)
+        plot_->setSpan(*span);
+    else if (shown_.empty() && axis_ == XAxis::ReceiveTime)
+        plot_->setSpan({timeKey(utcNow()) - 86400, timeKey(utcNow())}); // rather than 1970
+    else
+        plot_->fitValues();
+    settingSpan_ = false;
+    exploring_ = false;
+    updateStats();
+    showRangeInEdits();
+    plot_->replot();
+}
+
+void HistoryWindow::spanChanged()
+{
+    if (!settingSpan_) {
+        exploring_ = true;
+        if (!plot_->valuesMovedByUser())
+            plot_->fitValues();
+    }
+    updateStats();
+    showRangeInEdits();
+}
+
+void HistoryWindow::updateStats()
+{
+    const Span span = plot_->span();
+    const QLocale locale;
+    statsView_->clear();
+    for (const Shown &s : shown_) {
+        const Stats stats = statsOf(s.line, span);
+        const int field = s.track.field;
+        auto *row = new QTreeWidgetItem(statsView_);
+        row->setText(0, fieldLabel(field));
+        row->setForeground(0, lineColour(s.colourSlot));
+        row->setText(1, locale.toString(static_cast<qulonglong>(stats.count)));
+        if (stats.count) {
+            row->setText(2, valueText(field, stats.min, locale));
+            row->setText(3, valueText(field, stats.max, locale));
+            row->setText(4, valueText(field, stats.mean, locale));
+        }
+        for (int c = 1; c < 5; ++c)
+            row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
+}
+
+QStringList HistoryWindow::statsRows() const
+{
+    QStringList rows;
+    for (int i = 0; i < statsView_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = statsView_->topLevelItem(i);
+        QStringList cells;
+        for (int c = 0; c < 5; ++c)
+            cells << item->text(c);
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+void HistoryWindow::showRangeInEdits()
+{
+    if (axis_ != XAxis::ReceiveTime)
+        return;
+    const Span span = plot_->span();
+    const QSignalBlocker blockFrom(fromEdit_);
+    const QSignalBlocker blockTo(toEdit_);
+    const auto clampKey = [](double key) { return static_cast<UtcMillis>(std::clamp(key, -6e10, 2.5e11) * 1000); };
+    fromEdit_->setDateTime(utcDateTime(clampKey(span.lower)));
+    toEdit_->setDateTime(utcDateTime(clampKey(span.upper)));
+    editsShow_ = {fromEdit_->dateTime(), toEdit_->dateTime()};
+}
+
+void HistoryWindow::customRangeEdited()
+{
+    // Leaving an edit unchanged leaves the range as it is.
+    if (fromEdit_->dateTime() == editsShow_.first && toEdit_->dateTime() == editsShow_.second)
+        return;
+    const TimeSpan span{millisOf(fromEdit_->dateTime()), millisOf(toEdit_->dateTime())};
+    if (span.from >= span.to) {
+        setNote(QStringLiteral("The range must end after it begins."));
+        return;
+    }
+    setCustomRange(span);
+}
+
+void HistoryWindow::setCustomRange(const TimeSpan &span)
+{
+    custom_ = span;
+    choosePreset(Preset::Custom);
+}
+
+void HistoryWindow::choosePreset(Preset preset)
+{
+    if (preset == Preset::Custom && custom_.from >= custom_.to) {
+        // A first "Custom" keeps the view on show.
+        const Span span = plot_->span();
+        custom_ = {static_cast<UtcMillis>(span.lower * 1000), static_cast<UtcMillis>(span.upper * 1000)};
+    }
+    preset_ = preset;
+    rangeBox_->setCurrentIndex(static_cast<int>(preset));
+    if (preset == Preset::Custom) {
+        const QSignalBlocker blockFrom(fromEdit_);
+        const QSignalBlocker blockTo(toEdit_);
+        fromEdit_->setDateTime(utcDateTime(custom_.from));
+        toEdit_->setDateTime(utcDateTime(custom_.to));
+        editsShow_ = {fromEdit_->dateTime(), toEdit_->dateTime()};
+    }
+    setNote({});
+    applyPreset();
+    saveSettings();
+}
+
+void HistoryWindow::setXAxis(XAxis axis)
+{
+    if (axis == axis_)
+        return;
+    axis_ = axis;
+    {
+        const QSignalBlocker block(archiveOrderBox_);
+        archiveOrderBox_->setChecked(axis == XAxis::ArchiveOrder);
+    }
+    plot_->setXAxis(axis);
+    for (Shown &s : shown_)
+        s.line = lineOf(s.track, axis_);
+    exploring_ = false;
+    rebuildLines();
+    saveSettings();
+}
+
+void HistoryWindow::resetView()
+{
+    exploring_ = false;
+    applyPreset();
+}
+
+void HistoryWindow::pollArchive()
+{
+    if (!archive_) {
+        if (!openArchive())
+            return;
+        // The archive has just appeared: whatever it holds is new.
+        for (Shown &s : shown_) {
+            try {
+                s.track = loadTrack(*archive_, s.track.field);
+            } catch (const archive::ArchiveError &e) {
+                setNote(QString::fromStdString(e.what()));
+            }
+            s.line = lineOf(s.track, axis_);
+        }
+        rebuildLines();
+        return;
+    }
+    try {
+        const std::uint64_t mark = archive_->changeMark();
+        if (mark == lastMark_)
+            return;
+        lastMark_ = mark;
+        for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
+            std::vector<std::size_t> ofKind;
+            std::int64_t after = std::numeric_limits<std::int64_t>::max();
+            for (std::size_t i = 0; i < shown_.size(); ++i)
+                if (storeOf(shown_[i].track.field) == kind) {
+                    ofKind.push_back(i);
+                    after = std::min(after, shown_[i].track.lastId);
+                }
+            if (ofKind.empty())
+                continue;
+            std::vector<std::vector<archive::FieldSample>> newer(ofKind.size());
+            archive_->forEachRecordById(
+                kind, after + 1, std::numeric_limits<std::int64_t>::max(), [&](const archive::StoredRecord &r) {
+                    for (std::size_t k = 0; k < ofKind.size(); ++k) {
+                        const int field = shown_[ofKind[k]].track.field;
+                        newer[k].push_back({r.received, r.record.Values[static_cast<std::size_t>(field)], r.id});
+                    }
+                    return true;
+                });
+            for (std::size_t k = 0; k < ofKind.size(); ++k) {
+                if (newer[k].empty())
+                    continue;
+                Shown &s = shown_[ofKind[k]];
+                addSamples(s.track, std::move(newer[k]));
+                s.line = lineOf(s.track, axis_);
+                plot_->refreshLine(ofKind[k], s.line);
+            }
+        }
+    } catch (const archive::ArchiveError &e) {
+        setNote(QString::fromStdString(e.what()));
+        return;
+    }
+    readOutPoint_.reset();
+    if (exploring_) {
+        updateStats();
+        plot_->replot();
+    } else {
+        // The presets follow the newest frame.
+        applyPreset();
+    }
+}
+
+bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != plot_)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::Leave && tracer_->visible()) {
+        tracer_->setVisible(false);
+        plot_->layer(QStringLiteral("readout"))->replot();
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    // The keyboard does what the mouse does: arrows move, + and - zoom (with
+    // Ctrl the values), Home shows the range again.
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool values = key->modifiers() & Qt::ControlModifier;
+    const auto zoom = [&](double factor) {
+        if (values) {
+            for (QCPAxis *axis : {plot_->yAxis, plot_->yAxis2})
+                axis->scaleRange(factor);
+        } else {
+            plot_->xAxis->scaleRange(factor);
+        }
+    };
+    switch (key->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        plot_->xAxis->moveRange((key->key() == Qt::Key_Left ? -0.1 : 0.1) * plot_->xAxis->range().size());
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        for (QCPAxis *axis : {plot_->yAxis, plot_->yAxis2})
+            axis->moveRange((key->key() == Qt::Key_Up ? 0.1 : -0.1) * axis->range().size());
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoom(0.8);
+        break;
+    case Qt::Key_Minus:
+        zoom(1.25);
+        break;
+    case Qt::Key_Home:
+        resetView();
+        return true;
+    default:
+        return false;
+    }
+    plot_->replot();
+    return true;
+}
+
+void HistoryWindow::mouseWheel(QWheelEvent *event)
+{
+    plot_->axisRect()->setRangeZoom(event->modifiers() & Qt::ControlModifier ? Qt::Vertical : Qt::Horizontal);
+}
+
+QString HistoryWindow::readOutAt(const QPoint &pos)
+{
+    std::optional<std::pair<std::size_t, int>> best;
+    double bestDistance = std::numeric_limits<double>::max();
+    QCPAxis *x = plot_->xAxis;
+    const double key = x->pixelToCoord(pos.x());
+    const double keyPixels = plot_->axisRect()->width() / x->range().size();
+    for (std::size_t i = 0; i < shown_.size(); ++i) {
+        const QCPGraph *graph = plot_->graphOf(i);
+        if (!graph)
+            continue;
+        QCPAxis *y = graph->valueAxis();
+        const double valuePixels = plot_->axisRect()->height() / y->range().size();
+        const std::optional<int> at =
+            nearestPoint(shown_[i].line, key, y->pixelToCoord(pos.y()), keyPixels, valuePixels, kReadOutRadius);
+        if (!at)
+            continue;
+        const QCPGraphData &p = shown_[i].line.points[*at];
+        const double d = std::hypot(x->coordToPixel(p.key) - pos.x(), y->coordToPixel(p.value) - pos.y());
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = {i, *at};
+        }
+    }
+    if (!best) {
+        readOutPoint_.reset();
+        tracer_->setVisible(false);
+        return {};
+    }
+    const Shown &s = shown_[best->first];
+    const archive::FieldSample &sample = s.track.samples[s.line.sample[static_cast<std::size_t>(best->second)]];
+    const std::pair<int, std::int64_t> point{s.track.field, sample.id};
+    if (readOutPoint_ != point) {
+        PointDetails details{s.track.field, sample.value, sample.received, {}, {}};
+        try {
+            if (archive_)
+                details = pointDetails(*archive_, s.track.field, sample);
+        } catch (const archive::ArchiveError &) {
+            // The read-out goes without the frame time and station.
+        }
+        readOut_ = readOutText(details, QLocale());
+        readOutPoint_ = point;
+    }
+    const QCPGraphData &p = s.line.points[best->second];
+    tracer_->position->setAxes(plot_->xAxis, plot_->graphOf(best->first)->valueAxis());
+    tracer_->position->setCoords(p.key, p.value);
+    tracer_->setPen(QPen(lineColour(s.colourSlot), 2));
+    tracer_->setVisible(true);
+    return readOut_;
+}
+
+void HistoryWindow::mouseMoved(QMouseEvent *event)
+{
+    if (event->buttons() != Qt::NoButton)
+        return; // dragging
+    const bool wasVisible = tracer_->visible();
+    const QString text = readOutAt(event->pos());
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPosition().toPoint(), text, plot_);
+    if (wasVisible || tracer_->visible())
+        plot_->layer(QStringLiteral("readout"))->replot();
+}
+
+QString HistoryWindow::savePicture(const QString &path, QSize size)
+{
+    tracer_->setVisible(false);
+    return savePlot(*plot_, path, size);
+}
+
+QString HistoryWindow::exportData(const QString &path)
+{
+    if (!archive_)
+        return QStringLiteral("There is no archive to export from.");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return path + QStringLiteral(": ") + file.errorString();
+    try {
+        if (!writeCsv(*archive_, shownFields(), axis_, plot_->span(), file)) {
+            file.cancelWriting();
+            return path + QStringLiteral(": ") + file.errorString();
+        }
+    } catch (const archive::ArchiveError &e) {
+        file.cancelWriting();
+        return QString::fromStdString(e.what());
+    }
+    if (!file.commit())
+        return path + QStringLiteral(": ") + file.errorString();
+    return {};
+}
+
+void HistoryWindow::savePlotClicked()
+{
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Plot"), QStringLiteral("history.png"),
+                                                QStringLiteral("PNG image (*.png);;PDF document (*.pdf);;SVG "
+                                                               "drawing (*.svg)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".png");
+
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Size of the Picture"));
+    auto *width = new QSpinBox;
+    auto *height = new QSpinBox;
+    width->setRange(100, 10000);
+    height->setRange(100, 10000);
+    width->setValue(plot_->width());
+    height->setValue(plot_->height());
+    width->setSuffix(QStringLiteral(" px"));
+    height->setSuffix(QStringLiteral(" px"));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(new QLabel(
+        QStringLiteral("The plot as on screen is %1 × %2 pixels.").arg(plot_->width()).arg(plot_->height())));
+    form->addRow(QStringLiteral("&Width:"), width);
+    form->addRow(QStringLiteral("&Height:"), height);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString error = savePicture(path, QSize(width->value(), height->value()));
+    if (!error.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Save Plot"), error);
+    else
+        setNote(QStringLiteral("Saved the plot to %1.").arg(path));
+}
+
+void HistoryWindow::exportDataClicked()
+{
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Data"), QStringLiteral("history.csv"),
+                                                QStringLiteral("CSV file (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString error = exportData(path);
+    QApplication::restoreOverrideCursor();
+    if (!error.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Export Data"), error);
+    else
+        setNote(QStringLiteral("Exported the records on show to %1.").arg(path));
+}
+
+void HistoryWindow::setNote(const QString &text)
+{
+    noteLabel_->setText(text);
+    noteLabel_->setVisible(!text.isEmpty());
+}
+
+QString HistoryWindow::note() const
+{
+    return noteLabel_->text();
+}
+
+} // namespace halcyra::history

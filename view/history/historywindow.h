@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include "historymodel.h"
+
+#include <QDateTime>
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QMouseEvent;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWheelEvent;
+class QCPItemTracer;
+
+namespace halcyra::history {
+
+class HistoryPlot;
+
+// The archive's fields over time: any number of fields, a range to choose,
+// zoom and pan, the figures of the records on show, the point under the
+// pointer, pictures and CSV files. Frames that reach the archive, from this
+// program or another, appear within a second.
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Reads the archive at `location`; one that does not exist yet is looked
+    // for again every second. Closing the window deletes it.
+    explicit HistoryWindow(const std::string &location, QWidget *parent = nullptr);
+    ~HistoryWindow() override;
+
+    // For tests and the timing tool.
+    HistoryPlot *plot() const { return plot_; }
+    // Checks or unchecks a field as a click in the list does.
+    void setFieldShown(int field, bool shown);
+    std::vector<int> shownFields() const;
+    void choosePreset(Preset preset);
+    void setCustomRange(const TimeSpan &span);
+    void setXAxis(XAxis axis);
+    // Looks for new frames in the archive now, as the timer does each second.
+    void pollArchive();
+    // The figures under the plot as shown: a row per field, the columns
+    // field, count, minimum, maximum and mean.
+    QStringList statsRows() const;
+    QString note() const;
+    // The read-out of the point nearest to `pos` (in the plot's pixels), or an empty text.
+    QString readOutAt(const QPoint &pos);
+    // Writes what the two buttons write; an empty text or why not.
+    QString savePicture(const QString &path, QSize size);
+    QString exportData(const QString &path);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Shown {
+        Track track;
+        Line line;
+        int colourSlot = 0;
+    };
+
+    void buildWidgets();
+    void restoreSettings();
+    void saveSettings() const;
+    bool openArchive();
+    void fieldItemChanged(QTreeWidgetItem *item);
+    void rebuildLines();
+    void applyPreset();
+    void spanChanged();
+    void updateStats();
+    void showRangeInEdits();
+    void customRangeEdited();
+    void mouseMoved(QMouseEvent *event);
+    void mouseWheel(QWheelEvent *event);
+    void resetView();
+    void savePlotClicked();
+    void exportDataClicked();
+    void setNote(const QString &text);
+    std::vector<const Track *> tracks() const;
+
+    std::string location_;
+    std::unique_ptr<archive::Archive> archive_;
+    std::vector<Shown> shown_;
+    Preset preset_ = Preset::LastPass;
+    TimeSpan custom_{};
+    XAxis axis_ = XAxis::ReceiveTime;
+    // The user zoomed or panned: the view stays where they put it.
+    bool exploring_ = false;
+    bool settingSpan_ = false;
+    std::uint64_t lastMark_ = 0;
+    std::optional<std::pair<int, std::int64_t>> readOutPoint_;
+    QString readOut_;
+    std::pair<QDateTime, QDateTime> editsShow_; // what the From and To edits were given
+
+    QTreeWidget *fieldList_;
+    QComboBox *rangeBox_;
+    QDateTimeEdit *fromEdit_;
+    QDateTimeEdit *toEdit_;
+    QCheckBox *archiveOrderBox_;
+    QPushButton *saveButton_;
+    QPushButton *exportButton_;
+    HistoryPlot *plot_;
+    QCPItemTracer *tracer_;
+    QTreeWidget *statsView_;
+    QLabel *noteLabel_;
+    QTimer *pollTimer_;
+    std::vector<QTreeWidgetItem *> fieldItems_;
+};
+
+} // namespace halcyra::history
