@@ -7,6 +7,7 @@
 #include "importer.h"
 #include "loggen.h"
 #include "parser.h"
+#include "testutil.h"
 
 #include <gtest/gtest.h>
 #include <pqxx/pqxx>
@@ -23,7 +24,6 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,18 +52,8 @@ const std::vector<std::string> kT2Columns = {"timestamp",   "last_utc",     "clo
                                              "comm1_temp1", "comm1_temp2",  "comm1_rx_cnt", "comm2_rssi", "comm2_temp1",
                                              "comm2_temp2", "comm2_rx_cnt", "comm2_tx_cnt"};
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::string &path, std::string_view text)
-{
-    std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
-}
+using test::readFile;
+using test::writeFile;
 
 std::vector<std::string> lines(std::string_view text)
 {
@@ -94,6 +84,8 @@ archive::AddCounts importLog(const std::string &location, std::string_view log, 
     options.origin.source = source;
     return archive::importText(*store, log, options).counts;
 }
+
+constexpr const char *kTotal = "SELECT (SELECT count(*) FROM t1_records) + (SELECT count(*) FROM t2_records)";
 
 enum class Backend : std::uint8_t { File, Server };
 void PrintTo(Backend backend, std::ostream *out)
@@ -379,11 +371,8 @@ protected:
     // An empty place for another archive.
     std::string fresh()
     {
-        if (!file())
-            return newDatabase();
-        for (const char *suffix : {"", "-wal", "-shm"})
-            std::filesystem::remove(path("a.sqlite") + suffix);
-        return path("a.sqlite");
+        static int n = 0;
+        return file() ? path(std::to_string(++n) + ".sqlite") : newDatabase();
     }
     const std::string &location() const { return location_; }
     std::unique_ptr<Sql> sql() const { return openSql(GetParam(), location_); }
@@ -400,12 +389,33 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Backends, ArchiveTest, ::testing::Values(Backend::File, Backend::Server),
                          [](const auto &info) { return info.param == Backend::File ? "File" : "Server"; });
 
-TEST_P(ArchiveTest, ViewsHoldTheDocumentedColumnsAndTheWindowsDoubles)
+TEST_P(ArchiveTest, ViewsHoldTheDocumentedColumnsAndTheWindowsRecords)
 {
+    const std::string log = generated(900, 700, 4);
+    importLog(location(), log, "gen.log");
+    const auto t1Window = std::make_unique<RecordStore>(), t2Window = std::make_unique<RecordStore>();
+    FrameTimeText time;
+    RunParseCycle(log, time, *t1Window, *t2Window);
+    auto store = archive::openArchive(location(), {.create = false, .readOnly = true});
+    for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
+        // The archive orders by receive time, the log by arrival: compare the lines as sets.
+        const RecordStore &window = kind == FrameKind::T1 ? *t1Window : *t2Window;
+        std::vector<std::string> expected, archived;
+        for (int k = 1; k <= window.count; ++k)
+            appendCsvRecord(expected.emplace_back(), *window.at(k), '.', true);
+        store->forEachRecord(kind, {}, [&](const archive::StoredRecord &r) {
+            appendCsvRecord(archived.emplace_back(), r.record, '.', true);
+            return true;
+        });
+        std::sort(expected.begin(), expected.end());
+        std::sort(archived.begin(), archived.end());
+        EXPECT_EQ(archived, expected);
+    }
+
     // A damaged frame is kept with its text: the window shows its values too.
     const std::string damaged = "T1" + std::string(124, '0') + "g0?0"; // archived upper case
     const std::string damagedHex = std::string(124, '0') + "G0?0";
-    importLog(location(), generated(300, 200, 3) + damaged + "\n", "gen.log");
+    importLog(location(), damaged + "\n", "gen.log");
     const auto db = sql();
     for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
         const bool t1 = kind == FrameKind::T1;
@@ -418,7 +428,7 @@ TEST_P(ArchiveTest, ViewsHoldTheDocumentedColumnsAndTheWindowsDoubles)
         EXPECT_EQ(table.types[0], file() ? "TEXT" : "timestamp with time zone");
         for (std::size_t i = 0; i < fields.size(); ++i)
             EXPECT_EQ(table.types[5 + i], file() ? "REAL" : "double precision") << fields[i];
-        EXPECT_EQ(table.rows.size(), t1 ? 301u : 200u);
+        EXPECT_EQ(table.rows.size(), t1 ? 901u : 700u);
         for (const auto &row : table.rows) {
             const std::string hex = row[2].value();
             // A frame before the log's first UTC line has no receive time.
@@ -449,74 +459,34 @@ TEST_P(ArchiveTest, ValuesKeepEveryBitOfTheirDoubles)
 {
     // Not -0.0: the decoder adds an offset to every value, which makes it
     // +0.0, and SQLite keeps an integral REAL as an integer.
-    const double values[] = {0.1,
-                             1.0 / 3,
-                             0.30000000000000004,
-                             3.3056769999999998,
-                             123456789.12345678,
-                             std::numeric_limits<double>::denorm_min(),
-                             std::numeric_limits<double>::min(),
-                             std::numeric_limits<double>::max(),
-                             -1e-300,
-                             std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity()};
+    using L = std::numeric_limits<double>;
+    const double values[] = {
+        0.1,      1.0 / 3, 0.30000000000000004, 3.3056769999999998, 123456789.12345678, L::denorm_min(), L::min(),
+        L::max(), -1e-300, L::infinity(),       -L::infinity()};
     archive::ArchiveFrame frame;
     const std::string payload(128, 'A');
     frame.payloadLength = static_cast<std::uint8_t>(payload.size());
     std::copy(payload.begin(), payload.end(), frame.payload.begin());
-    for (int i = 0; i < kFirstT2Field; ++i)
-        frame.record.Values[static_cast<std::size_t>(i)] = values[static_cast<std::size_t>(i) % std::size(values)];
+    for (std::size_t i = 0; i < kFirstT2Field; ++i)
+        frame.record.Values[i] = values[i % std::size(values)];
     frame.received = parseUtcTime("2014-07-22T10:15:30.125");
     auto store = archive::openArchive(location());
     store->add({&frame, 1}, {"edges", ""});
 
     const Table viewed = sql()->query("SELECT * FROM t1_records");
     ASSERT_EQ(viewed.rows.size(), 1u);
+    const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
     store->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &r) {
         EXPECT_EQ(r.received, frame.received);
-        for (int i = 0; i < kFirstT2Field; ++i) {
-            const auto bits = std::bit_cast<std::uint64_t>(frame.record.Values[static_cast<std::size_t>(i)]);
-            EXPECT_EQ(std::bit_cast<std::uint64_t>(r.record.Values[static_cast<std::size_t>(i)]), bits) << i;
-            EXPECT_EQ(std::bit_cast<std::uint64_t>(store->fieldSeries(i, {}).at(0).value), bits) << i;
-            EXPECT_EQ(
-                std::bit_cast<std::uint64_t>(parseDouble(viewed.rows[0][5 + static_cast<std::size_t>(i)].value())),
-                bits)
-                << i << ": " << *viewed.rows[0][5 + static_cast<std::size_t>(i)];
+        for (std::size_t i = 0; i < kFirstT2Field; ++i) {
+            const auto expected = bits(frame.record.Values[i]);
+            EXPECT_EQ(bits(r.record.Values[i]), expected) << i;
+            EXPECT_EQ(bits(store->fieldSeries(static_cast<int>(i), {}).at(0).value), expected) << i;
+            EXPECT_EQ(bits(parseDouble(viewed.rows[0][5 + i].value())), expected)
+                << i << ": " << *viewed.rows[0][5 + i];
         }
         return true;
     });
-}
-
-TEST_P(ArchiveTest, RecordsComeBackAsTheWindowsCsv)
-{
-    const std::string log = generated(900, 700, 4);
-    importLog(location(), log, "gen.log");
-
-    auto t1Store = std::make_unique<RecordStore>();
-    auto t2Store = std::make_unique<RecordStore>();
-    FrameTimeText time;
-    RunParseCycle(log, time, *t1Store, *t2Store);
-    auto store = archive::openArchive(location(), {.create = false, .readOnly = true});
-    for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
-        // The archive orders by receive time, the log by arrival: compare the lines as sets.
-        const RecordStore &window = kind == FrameKind::T1 ? *t1Store : *t2Store;
-        std::vector<std::string> expected;
-        for (int k = 1; k <= window.count; ++k) {
-            std::string line;
-            appendCsvRecord(line, *window.at(k), '.', true);
-            expected.push_back(line);
-        }
-        std::vector<std::string> archived;
-        store->forEachRecord(kind, {}, [&](const archive::StoredRecord &r) {
-            std::string line;
-            appendCsvRecord(line, r.record, '.', true);
-            archived.push_back(line);
-            return true;
-        });
-        std::sort(expected.begin(), expected.end());
-        std::sort(archived.begin(), archived.end());
-        EXPECT_EQ(archived, expected);
-    }
 }
 
 TEST_P(ArchiveTest, EachFrameIsArchivedOnceAndTheFirstReceptionStays)
@@ -555,7 +525,7 @@ TEST_P(ArchiveTest, EachFrameIsArchivedOnceAndTheFirstReceptionStays)
     EXPECT_EQ(total.t2.added, 600u);
 
     const auto db = sql();
-    EXPECT_EQ(db->number("SELECT (SELECT count(*) FROM t1_records) + (SELECT count(*) FROM t2_records)"), 1200);
+    EXPECT_EQ(db->number(kTotal), 1200);
     EXPECT_EQ(db->number("SELECT count(*) FROM t1_records WHERE source = 'first.log'"), inFirst.t1Frames);
     EXPECT_EQ(db->number("SELECT count(*) FROM t2_records WHERE source = 'first.log'"), inFirst.t2Frames);
     EXPECT_NE(db->text("SELECT frame_time FROM t1_records WHERE frame_hex = upper('" + firstFrame.substr(2) + "')"),
@@ -640,56 +610,33 @@ TEST_P(ArchiveTest, AnInterruptedImportLeavesWholeBatchesAndTheNextOneCompletesI
     writeFile(path("big.log"), generated(40'000, 40'000, 8));
     // Killed after its second batch; for a file also with a limit on the
     // size of the files it may write, so that its writes fail part way as on
-    // a full disk; for a server also with its connection cut after its
-    // second batch, from another session.
-    enum class Cut : std::uint8_t { Kill, DiskFull, Connection };
-    for (const Cut cut : {Cut::Kill, file() ? Cut::DiskFull : Cut::Connection}) {
+    // a full disk (a lost server connection has a test of its own).
+    for (const bool diskFull : {false, file()}) {
         const std::string archive = fresh();
-        std::vector<std::string> args = {archive, path("big.log"), "--batch", "2000"};
-        if (cut == Cut::DiskFull)
-            args.insert(args.end(), {"--max-file-size", "4000000"});
-        else
-            args.push_back("--wait");
+        std::vector<std::string> args = {archive, path("big.log"), "--batch", "2000", "--wait"};
+        if (diskFull)
+            args = {archive, path("big.log"), "--batch", "2000", "--max-file-size", "4000000"};
         Child child = startWriter(args, path("stderr.txt"));
-        if (cut != Cut::DiskFull) {
+        if (!diskFull) {
             ASSERT_EQ(child.readLine(), "batch");
             child.go();
             ASSERT_EQ(child.readLine(), "batch");
-        }
-        if (cut == Cut::Kill)
             ::kill(child.pid, SIGKILL);
-        if (cut == Cut::Connection) {
-            EXPECT_EQ(openSql(Backend::Server, archive)
-                          ->text("SELECT count(pg_terminate_backend(pid, 10000)) FROM pg_stat_activity "
-                                 "WHERE datname = current_database() AND pid <> pg_backend_pid()"),
-                      "1");
         }
         const Finished interrupted = finish(child);
-        if (cut == Cut::Kill) {
+        if (!diskFull) {
             ASSERT_TRUE(WIFSIGNALED(interrupted.status));
         } else {
             EXPECT_EQ(interrupted.status, 1 << 8);
             const std::string message = readFile(path("stderr.txt"));
             EXPECT_TRUE(message.starts_with(archive + ": ")) << message;
             EXPECT_NE(message.find("none of the last 2000 frames was added"), std::string::npos) << message;
-            if (cut == Cut::Connection) {
-                EXPECT_NE(message.find("the connection to the server was lost"), std::string::npos) << message;
-            }
         }
-        long long archived = 0;
-        {
-            const auto db = openSql(GetParam(), archive);
-            if (file()) {
-                EXPECT_EQ(db->text("PRAGMA integrity_check"), "ok");
-            }
-            archived = db->number("SELECT (SELECT count(*) FROM t1_records) + (SELECT count(*) FROM t2_records)");
-            if (cut == Cut::DiskFull) {
-                EXPECT_GT(archived, 0);
-                EXPECT_EQ(archived % 2000, 0);
-            } else {
-                EXPECT_EQ(archived, 4000);
-            }
-        }
+        const auto db = openSql(GetParam(), archive);
+        EXPECT_EQ(db->text(file() ? "PRAGMA integrity_check" : "SELECT 'ok'"), "ok");
+        const long long archived = db->number(kTotal);
+        EXPECT_EQ(archived, diskFull ? archived / 2000 * 2000 : 4000);
+        EXPECT_GT(archived, 0);
         const Finished again = finish(startWriter({archive, path("big.log")}));
         ASSERT_EQ(again.status, 0);
         const std::array<unsigned long long, 4> n = summaryOf(again.last);
@@ -734,7 +681,7 @@ TEST_P(ArchiveTest, StationsWriteOneArchiveAtOnce)
     EXPECT_EQ(added, 40'000u);
     EXPECT_EQ(seen, frames(0, 4) + frames(1, 5) + frames(2, 6));
     const auto db = sql();
-    EXPECT_EQ(db->number("SELECT (SELECT count(*) FROM t1_records) + (SELECT count(*) FROM t2_records)"), 40'000);
+    EXPECT_EQ(db->number(kTotal), 40'000);
     if (file())
         return;
     // The server also keeps who heard each frame.
@@ -931,6 +878,7 @@ TEST_F(ServerArchiveTest, ALostConnectionFailsOneCallAndTheNextConnectsAgain)
         ADD_FAILURE() << "the lost connection went unnoticed";
     } catch (const ArchiveError &e) {
         EXPECT_EQ(e.reason(), ArchiveError::Reason::Unreachable) << e.what();
+        EXPECT_NE(std::string(e.what()).find("the connection to the server was lost"), std::string::npos) << e.what();
     }
     importer.finish();
     EXPECT_EQ(importer.counts().t1.added + importer.counts().t2.added, 600u);
