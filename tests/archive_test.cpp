@@ -105,9 +105,7 @@ public:
     std::string text(const std::string &sql)
     {
         const Table t = query(sql);
-        if (t.rows.empty())
-            return "(no row)";
-        return t.rows[0][0].value_or("NULL");
+        return t.rows.empty() ? "(no row)" : t.rows[0][0].value_or("NULL");
     }
     long long number(const std::string &sql) { return std::stoll(text(sql)); }
 };
@@ -212,15 +210,6 @@ struct Child {
     int out = -1; // its standard output
     int in = -1;  // its standard input (--wait)
 
-    // Lets a writer that waits (--wait) go on: once, or for good.
-    void go() const { EXPECT_EQ(::write(in, "g", 1), 1); }
-    void release()
-    {
-        if (in >= 0)
-            ::close(in);
-        in = -1;
-    }
-
     // The next line it writes, without the line end; empty at the end.
     std::string readLine() const
     {
@@ -234,26 +223,24 @@ struct Child {
 
 struct Finished {
     int status = 0;
-    std::string last; // the last line it wrote
+    std::array<unsigned long long, 4> n{}; // its closing line: T1 added and present, T2 added and present
 };
 
-Finished finish(Child child)
+// Lets a writer that waits (--wait) go on for good, and waits for its end.
+Finished finish(const Child &child)
 {
-    child.release();
+    ::close(child.in);
     Finished run;
+    std::string last;
     for (std::string line = child.readLine(); !line.empty(); line = child.readLine())
-        run.last = line;
+        last = line;
     ::waitpid(child.pid, &run.status, 0);
     ::close(child.out);
+    if (run.status == 0) {
+        EXPECT_EQ(std::sscanf(last.c_str(), "t1 %llu %llu t2 %llu %llu", &run.n[0], &run.n[1], &run.n[2], &run.n[3]), 4)
+            << last;
+    }
     return run;
-}
-
-// A writer's closing line: T1 added and present, T2 added and present.
-std::array<unsigned long long, 4> summaryOf(const std::string &line)
-{
-    std::array<unsigned long long, 4> n{};
-    EXPECT_EQ(std::sscanf(line.c_str(), "t1 %llu %llu t2 %llu %llu", &n[0], &n[1], &n[2], &n[3]), 4) << line;
-    return n;
 }
 
 Child startWriter(const std::vector<std::string> &args, const std::string &errorFile = "/dev/null")
@@ -603,7 +590,7 @@ TEST_P(ArchiveTest, AnInterruptedImportLeavesWholeBatchesAndTheNextOneCompletesI
         Child child = startWriter(args, path("stderr.txt"));
         if (!diskFull) {
             ASSERT_EQ(child.readLine(), "batch");
-            child.go();
+            EXPECT_EQ(::write(child.in, "g", 1), 1); // once
             ASSERT_EQ(child.readLine(), "batch");
             ::kill(child.pid, SIGKILL);
         }
@@ -623,7 +610,7 @@ TEST_P(ArchiveTest, AnInterruptedImportLeavesWholeBatchesAndTheNextOneCompletesI
         EXPECT_GT(archived, 0);
         const Finished again = finish(startWriter({archive, path("big.log")}));
         ASSERT_EQ(again.status, 0);
-        const std::array<unsigned long long, 4> n = summaryOf(again.last);
+        const auto &n = again.n;
         EXPECT_EQ(n[0] + n[1], 40'000u);
         EXPECT_EQ(n[2] + n[3], 40'000u);
         EXPECT_EQ(static_cast<long long>(n[1] + n[3]), archived);
@@ -658,7 +645,7 @@ TEST_P(ArchiveTest, StationsWriteOneArchiveAtOnce)
     for (const Child &writer : writers) {
         const Finished run = finish(writer);
         EXPECT_EQ(run.status, 0);
-        const std::array<unsigned long long, 4> n = summaryOf(run.last);
+        const auto &n = run.n;
         added += n[0] + n[2];
         seen += static_cast<long long>(n[0] + n[1] + n[2] + n[3]);
     }
