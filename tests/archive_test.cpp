@@ -80,9 +80,7 @@ FrameCounts countFrames(std::string_view text)
 archive::AddCounts importLog(const std::string &location, std::string_view log, const std::string &source)
 {
     auto store = archive::openArchive(location);
-    archive::ImportOptions options;
-    options.origin.source = source;
-    return archive::importText(*store, log, options).counts;
+    return archive::importText(*store, log, {.origin = {.source = source}}).counts;
 }
 
 constexpr const char *kTotal = "SELECT (SELECT count(*) FROM t1_records) + (SELECT count(*) FROM t2_records)";
@@ -312,11 +310,7 @@ protected:
 
     static std::string generated(int t1, int t2, std::uint32_t seed)
     {
-        loggen::Options o;
-        o.t1Frames = t1;
-        o.t2Frames = t2;
-        o.seed = seed;
-        return loggen::generateLog(o);
+        return loggen::generateLog({.t1Frames = t1, .t2Frames = t2, .seed = seed});
     }
 
     std::string dir_;
@@ -541,16 +535,11 @@ TEST_P(ArchiveTest, QueriesByReceiveTimeThenArchiveOrder)
 
 TEST_P(ArchiveTest, AFollowedLogArchivesTheFramesThatArriveDatedByTheClock)
 {
-    loggen::Options plain;
-    plain.timeStamps = false;
-    const std::string before = loggen::generateLog(plain);
-    plain.seed = 2;
-    const std::string later = loggen::generateLog(plain);
+    const std::string before = loggen::generateLog({.timeStamps = false});
+    const std::string later = loggen::generateLog({.seed = 2, .timeStamps = false});
     auto store = archive::openArchive(location());
-    archive::ImportOptions options;
-    options.origin.source = "followed.log";
-    options.now = [] { return *parseUtcTime("2014-07-23T00:00:30"); };
-    archive::LogImporter importer(*store, options);
+    archive::LogImporter importer(
+        *store, {.origin = {.source = "followed.log"}, .now = [] { return *parseUtcTime("2014-07-23T00:00:30"); }});
     // The text the log held when archiving began, ending in a line still being written.
     importer.skip(before + "[23:59:00R] T1");
     importer.feed(loggen::makeT1Frame({}).substr(2) + "\n");
@@ -641,9 +630,8 @@ TEST_P(ArchiveTest, StationsWriteOneArchiveAtOnce)
     for (const Child &writer : writers) {
         const Finished run = finish(writer);
         EXPECT_EQ(run.status, 0);
-        const auto &n = run.n;
-        added += n[0] + n[2];
-        seen += static_cast<long long>(n[0] + n[1] + n[2] + n[3]);
+        added += run.n[0] + run.n[2];
+        seen += static_cast<long long>(run.n[0] + run.n[1] + run.n[2] + run.n[3]);
     }
     EXPECT_EQ(added, 40'000u);
     EXPECT_EQ(seen, frames(0, 4) + frames(1, 5) + frames(2, 6));
