@@ -77,10 +77,9 @@ FrameCounts countFrames(std::string_view text)
     return scanner.counts();
 }
 
-archive::AddCounts importLog(const std::string &location, std::string_view log, const std::string &source)
+void importLog(const std::string &location, std::string_view log)
 {
-    auto store = archive::openArchive(location);
-    return archive::importText(*store, log, {.origin = {.source = source}}).counts;
+    archive::importText(*archive::openArchive(location), log, {.origin = {.source = "gen.log"}});
 }
 
 constexpr const char *kTotal = "SELECT (SELECT count(*) FROM t1_records) + (SELECT count(*) FROM t2_records)";
@@ -357,7 +356,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, ArchiveTest, ::testing::Values(Backend::File,
 TEST_P(ArchiveTest, ViewsHoldTheDocumentedColumnsAndTheWindowsRecords)
 {
     const std::string log = generated(900, 700, 4);
-    importLog(location(), log, "gen.log");
+    importLog(location(), log);
     const auto t1Window = std::make_unique<RecordStore>(), t2Window = std::make_unique<RecordStore>();
     FrameTimeText time;
     RunParseCycle(log, time, *t1Window, *t2Window);
@@ -380,7 +379,7 @@ TEST_P(ArchiveTest, ViewsHoldTheDocumentedColumnsAndTheWindowsRecords)
     // A damaged frame is kept with its text: the window shows its values too.
     const std::string damaged = "T1" + std::string(124, '0') + "g0?0"; // archived upper case
     const std::string damagedHex = std::string(124, '0') + "G0?0";
-    importLog(location(), damaged + "\n", "gen.log");
+    importLog(location(), damaged + "\n");
     const auto db = sql();
     for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
         const bool t1 = kind == FrameKind::T1;
@@ -507,7 +506,7 @@ TEST_P(ArchiveTest, QueriesByReceiveTimeThenArchiveOrder)
     const std::string log = frame(1) + "\n2014-07-22 10:00:00.000 UTC\n" + frame(2) + "\n[09:00:00R] " + frame(3) +
                             "\n2014-07-23 08:00:00.000 UTC\n" + frame(4) + "\n2014-07-22 10:00:00.000 UTC\n" +
                             frame(0) + "\n";
-    importLog(location(), log, "paste");
+    importLog(location(), log);
     auto store = archive::openArchive(location());
     const auto at = [](const char *text) { return parseUtcTime(text); };
     const struct {
@@ -659,7 +658,7 @@ class FileArchiveTest : public Scratch {};
 
 TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
 {
-    importLog(path("archive.sqlite"), generated(200, 200, 7), "gen.log");
+    importLog(path("archive.sqlite"), generated(200, 200, 7));
     const std::string archiveBytes = readFile(path("archive.sqlite"));
     ASSERT_GT(archiveBytes.size(), 16384u);
     std::string corrupted = archiveBytes;
@@ -720,7 +719,7 @@ TEST_F(ServerArchiveTest, ADatabaseThatHoldsNoArchiveOfOursIsRefusedAndLeftAsItI
 {
     using R = ArchiveError::Reason;
     const auto archived = [](const std::string &uri, const std::string &change) {
-        importLog(uri, loggen::generateLog({}), "gen.log");
+        importLog(uri, loggen::generateLog({}));
         openSql(Backend::Server, uri)->query(change);
     };
     const struct {
