@@ -715,34 +715,25 @@ protected:
 TEST_F(ServerArchiveTest, ADatabaseThatHoldsNoArchiveOfOursIsRefusedAndLeftAsItIs)
 {
     using R = ArchiveError::Reason;
-    const auto archived = [](const std::string &uri, const std::string &change) {
-        importLog(uri, loggen::generateLog({}));
-        openSql(Backend::Server, uri)->query(change);
-    };
     const struct {
         std::string name;
-        std::function<void(const std::string &)> make;
+        bool archive;       // first an archive of ours,
+        std::string change; // then this
         archive::OpenOptions options;
         R reason;
     } cases[] = {
-        {"another program's tables",
-         [](const std::string &uri) { openSql(Backend::Server, uri)->query("CREATE TABLE t1_records (x integer)"); },
-         {},
-         R::NotAnArchive},
-        {"a newer version",
-         [&](const std::string &uri) { archived(uri, "UPDATE halcyra_archive SET version = 2"); },
-         {},
-         R::NewerVersion},
-        {"a renamed column",
-         [&](const std::string &uri) { archived(uri, "ALTER TABLE t2_frames RENAME comm1_rssi TO rssi"); },
-         {},
-         R::Damaged},
-        {"nothing, to read", [](const std::string &) {}, {.create = true, .readOnly = true}, R::Missing},
-        {"nothing, for a user who may not create tables", [](const std::string &) {}, {}, R::Denied},
+        {"another program's tables", false, "CREATE TABLE t1_records (x integer)", {}, R::NotAnArchive},
+        {"a newer version", true, "UPDATE halcyra_archive SET version = 2", {}, R::NewerVersion},
+        {"a renamed column", true, "ALTER TABLE t2_frames RENAME comm1_rssi TO rssi", {}, R::Damaged},
+        {"nothing, to read", false, "", {.create = true, .readOnly = true}, R::Missing},
+        {"nothing, for a user who may not create tables", false, "", {}, R::Denied},
     };
     for (const auto &c : cases) {
         std::string uri = newDatabase();
-        c.make(uri);
+        if (c.archive)
+            importLog(uri, loggen::generateLog({}));
+        if (!c.change.empty())
+            openSql(Backend::Server, uri)->query(c.change);
         if (c.reason == R::Denied) {
             const std::string role = "visitor_" + std::to_string(::getpid());
             admin().exec0("CREATE ROLE " + role + " LOGIN");
