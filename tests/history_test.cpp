@@ -18,7 +18,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
@@ -29,17 +28,12 @@
 using namespace halcyra;
 using namespace halcyra::history;
 
-Q_DECLARE_METATYPE(halcyra::history::Preset)
-Q_DECLARE_METATYPE(halcyra::history::XAxis)
-Q_DECLARE_METATYPE(halcyra::history::PointDetails)
-
 namespace {
 
 constexpr UtcMillis kMinute = 60'000;
 constexpr int kBatt1 = 17;
 constexpr int kXCellsCurr = 1;
 constexpr int kEmsTemp = 27;
-constexpr int kRssi = 36;
 constexpr int kTimestamp = 32;
 
 const UtcMillis kDay = *parseUtcTime("2014-07-22");
@@ -133,51 +127,41 @@ private slots:
         import(*store, log, "QZ7ZQ, \"home\"");
     }
 
-    void presetsShowTheirRecords_data()
-    {
-        QTest::addColumn<Preset>("preset");
-        QTest::addColumn<XAxis>("axis");
-        QTest::addColumn<bool>("withT2");
-        QTest::addColumn<QList<int>>("shown"); // raw Batt1 readings
-        const QList<int> all{990, 1000, 1001, 1002, 1010, 1011, 1012};
-        QTest::newRow("last pass: after the last gap of more than 30 minutes")
-            << Preset::LastPass << XAxis::ReceiveTime << false << QList<int>{1010, 1011, 1012};
-        QTest::newRow("last pass over T1 and T2: the T2 frame bridges the gap")
-            << Preset::LastPass << XAxis::ReceiveTime << true << QList<int>{1000, 1001, 1002, 1010, 1011, 1012};
-        QTest::newRow("last 24 hours, back from the newest frame")
-            << Preset::Last24Hours << XAxis::ReceiveTime << false << all.mid(1);
-        QTest::newRow("last 7 days") << Preset::Last7Days << XAxis::ReceiveTime << false << all;
-        QTest::newRow("all: only records with a receive time on a time axis")
-            << Preset::All << XAxis::ReceiveTime << false << all;
-        QTest::newRow("custom") << Preset::Custom << XAxis::ReceiveTime << false << QList<int>{1001, 1002};
-        QTest::newRow("by archive order, all: also those without a receive time")
-            << Preset::All << XAxis::ArchiveOrder << false << QList<int>{900, 901} + all;
-        QTest::newRow("by archive order, last pass")
-            << Preset::LastPass << XAxis::ArchiveOrder << false << QList<int>{1010, 1011, 1012};
-    }
     void presetsShowTheirRecords()
     {
-        QFETCH(Preset, preset);
-        QFETCH(XAxis, axis);
-        QFETCH(bool, withT2);
-        QFETCH(QList<int>, shown);
-        const Track batt = track(kBatt1);
-        const Track stamp = track(kTimestamp);
-        std::vector<const Track *> tracks{&batt};
-        if (withT2)
-            tracks.push_back(&stamp);
-        const std::optional<Span> span = presetSpan(preset, tracks, axis, {kDay + 602 * kMinute, kDay + 604 * kMinute});
-        QVERIFY(span);
-        QList<int> inSpan;
-        const Line line = lineOf(batt, axis);
-        for (const QCPGraphData &p : line.points)
-            if (!std::isnan(p.value) && span->contains(p.key))
-                inSpan << static_cast<int>(std::lround(FieldCatalogue[kBatt1].formula.rawFor(p.value)));
-        std::sort(inSpan.begin(), inSpan.end());
-        QCOMPARE(inSpan, shown);
+        const Track batt = track(kBatt1), stamp = track(kTimestamp);
+        const QList<int> all{990, 1000, 1001, 1002, 1010, 1011, 1012}, passB{1010, 1011, 1012};
+        const struct {
+            Preset preset;
+            XAxis axis;
+            bool withT2;
+            QList<int> shown; // raw Batt1 readings
+        } cases[] = {
+            {Preset::LastPass, XAxis::ReceiveTime, false, passB},
+            {Preset::LastPass, XAxis::ReceiveTime, true, all.mid(1)}, // the T2 frame bridges the gap
+            {Preset::Last24Hours, XAxis::ReceiveTime, false, all.mid(1)},
+            {Preset::Last7Days, XAxis::ReceiveTime, false, all},
+            {Preset::All, XAxis::ReceiveTime, false, all}, // only records with a receive time
+            {Preset::Custom, XAxis::ReceiveTime, false, {1001, 1002}},
+            {Preset::All, XAxis::ArchiveOrder, false, QList<int>{900, 901} + all},
+            {Preset::LastPass, XAxis::ArchiveOrder, false, passB},
+        };
+        for (const auto &c : cases) {
+            std::vector<const Track *> tracks{&batt};
+            if (c.withT2)
+                tracks.push_back(&stamp);
+            const auto span = presetSpan(c.preset, tracks, c.axis, {kDay + 602 * kMinute, kDay + 604 * kMinute});
+            QVERIFY(span);
+            QList<int> inSpan;
+            for (const QCPGraphData &p : lineOf(batt, c.axis).points)
+                if (!std::isnan(p.value) && span->contains(p.key))
+                    inSpan << static_cast<int>(std::lround(FieldCatalogue[kBatt1].formula.rawFor(p.value)));
+            std::sort(inSpan.begin(), inSpan.end());
+            QCOMPARE(inSpan, c.shown);
+        }
     }
 
-    void gapsOfMoreThanThirtyMinutesBreakTheLine()
+    void gapsBreakTheLineAndFiguresSkipThem()
     {
         const Line line = lineOf(track(kBatt1), XAxis::ReceiveTime);
         QList<double> breaks;
@@ -187,14 +171,9 @@ private slots:
         // After the old pass and after pass A; not between 10:42 and 11:12.
         QCOMPARE(breaks.size(), 2);
         QVERIFY(breaks[1] > timeKey(passA.back().at) && breaks[1] < timeKey(passB.front().at));
-        // By archive order too, between the passes; the records without a
-        // receive time, archived first, join the line.
+        // By archive order the records without a receive time join the line.
         QCOMPARE(lineOf(track(kBatt1), XAxis::ArchiveOrder).points.size(), 9 + 2);
-    }
 
-    void figuresOfTheRecordsOnShow()
-    {
-        const Line line = lineOf(track(kBatt1), XAxis::ReceiveTime);
         // From the middle of pass A to the end: a break inside is no record.
         const Stats s = statsOf(line, {timeKey(passA[1].at), timeKey(passB.back().at)});
         QCOMPARE(s.count, std::size_t{5});
@@ -207,64 +186,37 @@ private slots:
         // gives what the points themselves give.
         Track many;
         for (int i = 0; i < 2000; ++i)
-            many.samples.push_back({kDay + i * kMinute * (i % 300 == 0 ? 40 : 1), std::sin(i * 0.37) * i, i + 1});
-        for (std::size_t i = 1; i < many.samples.size(); ++i)
-            *many.samples[i].received = std::max(*many.samples[i].received, *many.samples[i - 1].received + kMinute);
+            many.samples.push_back({kDay + i * kMinute + (i / 300) * 40 * kMinute, std::sin(i * 0.37) * i, i + 1});
         const Line long_ = lineOf(many, XAxis::ReceiveTime);
         for (int k = 0; k < 200; ++k) {
             const qsizetype from = (k * 37) % 1900;
-            const qsizetype to = std::min<qsizetype>(from + (k * 13) % 700, long_.points.size() - 1);
-            const Span span{long_.points[from].key, long_.points[to].key};
+            const Span span{long_.points[from].key,
+                            long_.points[std::min<qsizetype>(from + (k * 13) % 700, long_.points.size() - 1)].key};
             Stats naive{0, 1e300, -1e300, 0};
             for (const QCPGraphData &p : long_.points)
-                if (span.contains(p.key) && !std::isnan(p.value)) {
-                    ++naive.count;
-                    naive.min = std::min(naive.min, p.value);
-                    naive.max = std::max(naive.max, p.value);
-                    naive.mean += p.value;
-                }
+                if (span.contains(p.key) && !std::isnan(p.value))
+                    naive = {naive.count + 1, std::min(naive.min, p.value), std::max(naive.max, p.value),
+                             naive.mean + p.value};
             const Stats fast = statsOf(long_, span);
             QCOMPARE(fast.count, naive.count);
-            if (naive.count) {
-                QCOMPARE(fast.min, naive.min);
-                QCOMPARE(fast.max, naive.max);
-                QVERIFY(std::fabs(fast.mean - naive.mean / double(naive.count)) < 1e-9);
-            }
+            QVERIFY(!naive.count || (fast.min == naive.min && fast.max == naive.max &&
+                                     std::fabs(fast.mean - naive.mean / double(naive.count)) < 1e-9));
         }
     }
 
-    void readOutText_data()
+    void readOutAndLookUps()
     {
-        QTest::addColumn<PointDetails>("point");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("a voltage in a locale with a decimal comma")
-            << PointDetails{kBatt1, 7.9125, kDay + 600 * kMinute + 5500, "10:00", "QZ7ZQ"} << "de_DE"
-            << "Batt1 Volt: 7,9125 V\nreceived 2014-07-22 10:00:05.500 UTC\nframe time 10:00\nstation QZ7ZQ";
-        QTest::newRow("a time field as its date; nothing known of the reception")
-            << PointDetails{kTimestamp, 1406023200, std::nullopt, "", ""} << "en_US"
-            << "Timestamp: 2014-07-22 10:00:00.000 UTC\nno receive time\nno frame time\nstation not given";
-        QTest::newRow("Ant deploy as its voltage, the uptime with its kind")
-            << PointDetails{31, 3.1, kDay, "2014-07-22 00:00:00.000 UTC", ""} << "en_US"
-            << "Ant deploy: 3.1 V\nreceived 2014-07-22 00:00:00.000 UTC\nframe time 2014-07-22 00:00:00.000 "
-               "UTC\nstation not given";
-    }
-    void readOutText()
-    {
-        QFETCH(PointDetails, point);
-        QFETCH(QString, locale);
-        QFETCH(QString, text);
-        QCOMPARE(history::readOutText(point, QLocale(locale)), text);
-    }
+        // A decimal comma; a time field as its date with nothing known of the reception.
+        QCOMPARE(readOutText({kBatt1, 7.9125, kDay + 600 * kMinute + 5500, "10:00", "QZ7ZQ"}, QLocale("de_DE")),
+                 "Batt1 Volt: 7,9125 V\nreceived 2014-07-22 10:00:05.500 UTC\nframe time 10:00\nstation QZ7ZQ");
+        QCOMPARE(readOutText({kTimestamp, 1406023200, std::nullopt, "", ""}, QLocale("en_US")),
+                 "Timestamp: 2014-07-22 10:00:00.000 UTC\nno receive time\nno frame time\nstation not given");
 
-    void fieldsByColumnNameAndAxesByUnit()
-    {
-        QCOMPARE(lookUpField("batt1_volt").field, kBatt1);
-        QCOMPARE(lookUpField("COMM1_RSSI").field, kRssi);
+        QCOMPARE(lookUpField("COMM1_RSSI").field, 36);
         QCOMPARE(lookUpField("t2.uptime").field, 35);
-        QCOMPARE(lookUpField(columnName(0)).field, 0);
         QVERIFY(QString::fromStdString(lookUpField("uptime").error).contains("t1.uptime or t2.uptime"));
         QCOMPARE(lookUpField("battery").field, -1);
+        // Batt1 and Ant deploy share volts; a third unit gets no axis.
         QCOMPARE(assignAxes({kBatt1, kXCellsCurr, 31, kEmsTemp}), (std::vector<int>{0, 1, 0, -1}));
     }
 
@@ -277,41 +229,36 @@ private slots:
         QVERIFY(writeCsv(*store, {kBatt1, kTimestamp}, XAxis::ReceiveTime, {timeKey(passA[2].at), timeKey(passB[0].at)},
                          out));
         QLocale::setDefault(QLocale::c());
-        const QByteArray frameTime = "2014-07-22 10:04:00.000 UTC";
+        const QByteArray station = ",\"QZ7ZQ, \"\"home\"\"\",";
         QCOMPARE(out.data(),
                  "received_utc,kind,frame_time,station,Batt1 Volt [V],Timestamp [UTC]\r\n"
-                 "2014-07-22T10:04:00.000Z,T1," +
-                     frameTime + ",\"QZ7ZQ, \"\"home\"\"\"," + QByteArray::number(batt(1002), 'g', 15) +
-                     ",\r\n"
-                     "2014-07-22T10:20:00.000Z,T2,2014-07-22 10:20:00.000 UTC,\"QZ7ZQ, \"\"home\"\"\",,2014-07-22T03:"
-                     "33:20.000Z\r\n"
-                     "2014-07-22T10:40:00.000Z,T1,2014-07-22 10:40:00.000 UTC,\"QZ7ZQ, \"\"home\"\"\"," +
+                 "2014-07-22T10:04:00.000Z,T1,2014-07-22 10:04:00.000 UTC" +
+                     station + QByteArray::number(batt(1002), 'g', 15) +
+                     ",\r\n2014-07-22T10:20:00.000Z,T2,2014-07-22 10:20:00.000 UTC" + station +
+                     ",2014-07-22T03:33:20.000Z\r\n2014-07-22T10:40:00.000Z,T1,2014-07-22 10:40:00.000 UTC" + station +
                      QByteArray::number(batt(1010), 'g', 15) + ",\r\n");
     }
 
-    // The window on the archive: a third unit refused, figures that follow
-    // the zoom, frames of another writer followed, its fields remembered.
+    // The window waits for an archive that does not exist yet, figures follow
+    // the zoom, frames of another writer are followed, its fields remembered.
     void theWindowFollowsTheArchive()
     {
         const std::string path = dir.filePath("live.sqlite").toStdString();
-        auto writer = open(path, false);
-        import(*writer, utcLine(kDay) + t1(1, 1000) + utcLine(kDay + kMinute) + t1(2, 1001));
-
         auto *window = new HistoryWindow(path);
         window->show();
         window->setFieldShown(kBatt1, true);
-        window->setFieldShown(kXCellsCurr, true);
-        window->setFieldShown(kEmsTemp, true);
-        QCOMPARE(window->shownFields(), (std::vector<int>{kBatt1, kXCellsCurr}));
-        QVERIFY2(window->note().contains("third value axis"), qPrintable(window->note()));
-        window->setFieldShown(kXCellsCurr, false);
-        QVERIFY2(window->statsRows().front().startsWith("Batt1 Volt [V]|2|"),
-                 qPrintable(window->statsRows().join('\n')));
-
-        // A zoom onto the first frame: its figures only.
+        QVERIFY(window->note().contains("No archive yet"));
+        auto writer = open(path, false);
+        import(*writer, utcLine(kDay) + t1(1, 1000) + utcLine(kDay + kMinute) + t1(2, 1001));
+        window->pollArchive();
+        QVERIFY(window->note().isEmpty());
+        const auto figures = [&](int count, int raw) {
+            return "Batt1 Volt [V]|" + QString::number(count) + "|" +
+                   QStringList(3, valueText(kBatt1, batt(raw), QLocale())).join('|');
+        };
+        QVERIFY(window->statsRows().front().startsWith("Batt1 Volt [V]|2|"));
         window->plot()->xAxis->setRange(timeKey(kDay) - 1, timeKey(kDay) + 1);
-        QCOMPARE(window->statsRows().front(),
-                 "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(1000), QLocale())).join('|'));
+        QCOMPARE(window->statsRows().front(), figures(1, 1000));
 
         // Hovering over the second point tells its record.
         window->choosePreset(Preset::LastPass);
@@ -324,48 +271,33 @@ private slots:
 
         // The wheel zooms time around the pointer, with Ctrl the values; a
         // double click shows the range again.
-        const QCPRange keys = window->plot()->xAxis->range();
-        const QCPRange values = window->plot()->yAxis->range();
+        auto *plot = window->plot();
+        const QCPRange keys = plot->xAxis->range(), values = plot->yAxis->range();
         const auto wheel = [&](Qt::KeyboardModifiers modifiers) {
-            const QPointF at = window->plot()->axisRect()->center();
-            QWheelEvent event(at, window->plot()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, modifiers,
-                              Qt::NoScrollPhase, false);
-            QCoreApplication::sendEvent(window->plot(), &event);
+            const QPointF at = plot->axisRect()->center();
+            QWheelEvent event(at, plot->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, modifiers, Qt::NoScrollPhase,
+                              false);
+            QCoreApplication::sendEvent(plot, &event);
         };
         wheel(Qt::NoModifier);
-        QVERIFY(window->plot()->xAxis->range().size() < keys.size() * 0.99);
-        QCOMPARE(window->plot()->yAxis->range(), values); // the same data on show
+        QVERIFY(plot->xAxis->range().size() < keys.size() * 0.99);
+        QCOMPARE(plot->yAxis->range(), values); // the same data on show
         wheel(Qt::ControlModifier);
-        QVERIFY(window->plot()->yAxis->range().size() < values.size() * 0.99);
-        QTest::mouseDClick(window->plot(), Qt::LeftButton, {}, window->plot()->axisRect()->center());
-        QCOMPARE(window->plot()->xAxis->range(), keys);
-        QCOMPARE(window->plot()->yAxis->range(), values);
+        QVERIFY(plot->yAxis->range().size() < values.size() * 0.99);
+        QTest::mouseDClick(plot, Qt::LeftButton, {}, plot->axisRect()->center());
+        QCOMPARE(plot->xAxis->range(), keys);
+        QCOMPARE(plot->yAxis->range(), values);
 
         // Another program adds a frame an hour later: the last pass moves to it.
         import(*writer, utcLine(kDay + 60 * kMinute) + t1(3, 1002));
         window->pollArchive();
-        QCOMPARE(window->statsRows().front(),
-                 "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(1002), QLocale())).join('|'));
+        QCOMPARE(window->statsRows().front(), figures(1, 1002));
 
         window->close(); // deletes it, and keeps its fields and range
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        auto *again = new HistoryWindow(path);
-        QCOMPARE(again->shownFields(), std::vector<int>{kBatt1});
-        QCOMPARE(again->statsRows().size(), 1);
-        delete again;
-    }
-
-    // An archive that does not exist yet is waited for.
-    void anArchiveThatAppearsLaterIsRead()
-    {
-        const std::string path = dir.filePath("later.sqlite").toStdString();
-        HistoryWindow window(path);
-        window.setFieldShown(kBatt1, true);
-        QVERIFY(window.note().contains("No archive yet"));
-        import(*open(path, false), utcLine(kDay) + t1(1, 1000));
-        window.pollArchive();
-        QVERIFY(window.note().isEmpty());
-        QVERIFY(window.statsRows().front().startsWith("Batt1 Volt [V]|1|"));
+        HistoryWindow again(path);
+        QCOMPARE(again.shownFields(), std::vector<int>{kBatt1});
+        QCOMPARE(again.statsRows().size(), 1);
     }
 
     // Qt's SVG writer drops the clipping that keeps a zoomed line inside the axes.
@@ -391,13 +323,11 @@ private slots:
         const QRect axes = plot.axisRect()->rect().adjusted(-2, -2, 2, 2);
         int redInside = 0;
         for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x) {
-                const QRgb c = picture.pixel(x, y);
-                if (qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100) {
+            for (int x = 0; x < picture.width(); ++x)
+                if (const QRgb c = picture.pixel(x, y); qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100) {
                     QVERIFY2(axes.contains(x, y), qPrintable(QStringLiteral("red at %1, %2").arg(x).arg(y)));
                     ++redInside;
                 }
-            }
         QVERIFY(redInside > 100);
     }
 
@@ -406,20 +336,19 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error"); // a part of the message
-        const QString archive = dir.filePath("archive.sqlite");
-        const QStringList plot{"--plot", "batt1_volt,comm1_rssi", "--archive", archive};
-        QTest::newRow("PNG of the asked size")
-            << plot + QStringList{"--size", "640x360", "--output", "p.png"} << 0 << QString();
+        const QStringList plot{"--plot", "batt1_volt,comm1_rssi", "--archive", dir.filePath("archive.sqlite")};
+        const QStringList png{"--output", "p.png"};
+        QTest::newRow("PNG") << plot + QStringList{"--size", "640x360"} + png << 0 << QString();
         QTest::newRow("PDF") << plot + QStringList{"--since", "2014-07-22", "--output", "p.pdf"} << 0 << QString();
-        QTest::newRow("unknown field") << QStringList{"--plot", "batt1_volts", "--output", "p.png"} << 2
-                                       << "no field 'batt1_volts'";
-        QTest::newRow("a third unit") << QStringList{"--plot", "batt1_volt,ems_curr,ems_temp", "--output", "p.png"} << 2
-                                      << "third value axis";
-        QTest::newRow("empty range") << plot + QStringList{"--until", "2014-01-01", "--output", "p.png"} << 1
+        QTest::newRow("unknown field") << QStringList{"--plot", "batt1_volts"} + png << 2 << "no field 'batt1_volts'";
+        QTest::newRow("ambiguous") << QStringList{"--plot", "uptime"} + png << 2 << "t1.uptime or t2.uptime";
+        QTest::newRow("third unit") << QStringList{"--plot", "batt1_volt,ems_curr,ems_temp"} + png << 2
+                                    << "third value axis";
+        QTest::newRow("empty range") << plot + QStringList{"--until", "2014-01-01"} + png << 1
                                      << "no records of Batt1 Volt, COMM1 RSSI received before 2014-01-01";
-        QTest::newRow("missing archive") << QStringList{"--plot",    "batt1_volt",
-                                                        "--archive", dir.filePath("none.sqlite"),
-                                                        "--output",  "p.png"}
+        QTest::newRow("missing archive") << QStringList{"--plot", "batt1_volt", "--archive",
+                                                        dir.filePath("none.sqlite")} +
+                                                png
                                          << 1 << "there is no archive there";
         QTest::newRow("not a picture") << plot + QStringList{"--output", "p.txt"} << 2 << ".png, .pdf or .svg";
     }
@@ -439,24 +368,15 @@ private slots:
         QVERIFY(program.waitForFinished(60000));
         const QString err = QString::fromLocal8Bit(program.readAllStandardError());
         QCOMPARE(program.exitCode(), status);
-        if (status != 0) {
-            QVERIFY2(err.contains(error), qPrintable(err));
-            QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
-            return;
-        }
-        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QVERIFY2(status ? err.contains(error) : err.isEmpty(), qPrintable(err));
         const QString output = out.filePath(arguments.last());
-        if (output.endsWith(".png")) {
+        if (status != 0)
+            QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
+        else if (output.endsWith(".png"))
             QCOMPARE(QImage(output).size(), QSize(640, 360));
-        } else {
+        else {
             QFile pdf(output);
-            QVERIFY(pdf.open(QIODevice::ReadOnly));
-            const QByteArray bytes = pdf.readAll();
-            QVERIFY(bytes.startsWith("%PDF-"));
-            // A page of the default size, in points.
-            QVERIFY(QRegularExpression(QStringLiteral("/MediaBox \\[0 0 1000(\\.0*)? 500(\\.0*)?\\]"))
-                        .match(QString::fromLatin1(bytes))
-                        .hasMatch());
+            QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.readAll().startsWith("%PDF-"));
         }
     }
 };
