@@ -32,18 +32,14 @@ namespace {
 
 constexpr UtcMillis kMinute = 60'000;
 constexpr int kBatt1 = 17;
-constexpr int kXCellsCurr = 1;
-constexpr int kEmsTemp = 27;
 constexpr int kTimestamp = 32;
 
 const UtcMillis kDay = *parseUtcTime("2014-07-22");
 
 std::string utcLine(UtcMillis t)
 {
-    std::string text(formatUtc(t)->data(), kUtcTextLength);
-    text[10] = ' ';
-    text.pop_back();
-    return text + " UTC\n";
+    const std::string text(formatUtc(t)->data(), kUtcTextLength - 1); // without its 'Z'
+    return text.substr(0, 10) + ' ' + text.substr(11) + " UTC\n";
 }
 
 // A T1 frame whose Batt1 Volt reads `raw` counts, told apart by `serial`.
@@ -73,11 +69,6 @@ class HistoryTest : public QObject {
     QTemporaryDir dir;
     std::string archivePath;
 
-    // An old pass three days back; pass A 10:00-10:04; pass B from 10:40,
-    // 36 minutes after A, and its frames 10:42 and 11:12, exactly 30 minutes
-    // apart, still one pass; a T2 frame at 10:20 that bridges A and B for
-    // whoever looks at T2 as well. Two T1 frames without a receive time were
-    // archived first. Batt1 reads 1000 + the frame's number.
     static std::unique_ptr<archive::Archive> open(const std::string &path, bool readOnly = true)
     {
         return archive::openArchive(path, {.create = true, .readOnly = readOnly});
@@ -91,6 +82,11 @@ class HistoryTest : public QObject {
     Track track(int field) const { return loadTrack(*open(archivePath), field); }
 
 private slots:
+    // An old pass three days back; pass A 10:00-10:04; pass B from 10:40,
+    // 36 minutes after A, and its frames 10:42 and 11:12, exactly 30 minutes
+    // apart, still one pass; a T2 frame at 10:20 that bridges A and B for
+    // whoever looks at T2 as well. Two T1 frames without a receive time were
+    // archived first.
     void initTestCase()
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
@@ -122,9 +118,8 @@ private slots:
                  {Preset::All, XAxis::ArchiveOrder, false, QList<int>{900, 901} + all},
                  {Preset::LastPass, XAxis::ArchiveOrder, false, passB},
              }) {
-            std::vector<const Track *> tracks{&batt};
-            if (withT2)
-                tracks.push_back(&stamp);
+            std::vector<const Track *> tracks{&batt, &stamp};
+            tracks.resize(withT2 ? 2 : 1);
             const auto span = presetSpan(preset, tracks, axis, {at(602), at(604)});
             QVERIFY(span);
             QList<int> inSpan;
@@ -189,7 +184,7 @@ private slots:
 
         QCOMPARE(lookUpField("t2.uptime").field, 35);
         // Batt1 and Ant deploy share volts; a third unit gets no axis.
-        QCOMPARE(assignAxes({kBatt1, kXCellsCurr, 31, kEmsTemp}), (std::vector<int>{0, 1, 0, -1}));
+        QCOMPARE(assignAxes({kBatt1, 1 /* XCells curr */, 31, 27 /* EMS temp */}), (std::vector<int>{0, 1, 0, -1}));
     }
 
     void exportsTheRecordsOnShowAsCsv()
@@ -336,15 +331,13 @@ private slots:
         const QString err = QString::fromLocal8Bit(program.readAllStandardError());
         QCOMPARE(program.exitCode(), status);
         QVERIFY2(status ? err.contains(error) : err.isEmpty(), qPrintable(err));
-        const QString output = out.filePath(arguments.last());
+        QFile output(out.filePath(arguments.last()));
         if (status != 0)
             QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
-        else if (output.endsWith(".png"))
-            QCOMPARE(QImage(output).size(), QSize(640, 360));
-        else {
-            QFile pdf(output);
-            QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.readAll().startsWith("%PDF-"));
-        }
+        else if (output.fileName().endsWith(".png"))
+            QCOMPARE(QImage(output.fileName()).size(), QSize(640, 360));
+        else
+            QVERIFY(output.open(QIODevice::ReadOnly) && output.readAll().startsWith("%PDF-"));
     }
 };
 
