@@ -190,10 +190,9 @@ private slots:
     void exportsTheRecordsOnShowAsCsv()
     {
         QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
-        auto store = open(archivePath);
         QBuffer out;
-        out.open(QIODevice::WriteOnly);
-        QVERIFY(writeCsv(*store, {kBatt1, kTimestamp}, XAxis::ReceiveTime, {timeKey(at(604)), timeKey(at(640))}, out));
+        QVERIFY(out.open(QIODevice::WriteOnly) && writeCsv(*open(archivePath), {kBatt1, kTimestamp}, XAxis::ReceiveTime,
+                                                           {timeKey(at(604)), timeKey(at(640))}, out));
         QLocale::setDefault(QLocale::c());
         const QByteArray station = ",\"QZ7ZQ, \"\"home\"\"\",";
         QCOMPARE(out.data(),
@@ -218,17 +217,17 @@ private slots:
         import(*writer, utcLine(kDay) + t1(1, 1000) + utcLine(kDay + kMinute) + t1(2, 1001));
         window->pollArchive();
         QVERIFY(window->note().isEmpty());
-        const auto figures = [&](int count, int raw) {
-            return "Batt1 Volt [V]|" + QString::number(count) + "|" +
-                   QStringList(3, valueText(kBatt1, batt(raw), QLocale())).join('|');
+        const auto oneRecord = [](int raw) {
+            return "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(raw), QLocale())).join('|');
         };
-        window->plot()->xAxis->setRange(timeKey(kDay) - 1, timeKey(kDay) + 1);
-        QCOMPARE(window->statsRows().front(), figures(1, 1000));
+        auto *plot = window->plot();
+        plot->xAxis->setRange(timeKey(kDay) - 1, timeKey(kDay) + 1);
+        QCOMPARE(window->statsRows().front(), oneRecord(1000));
 
         // Hovering over the second point tells its record.
         window->choosePreset(Preset::LastPass);
-        window->plot()->replot();
-        QCPGraph *graph = window->plot()->graphOf(0);
+        plot->replot();
+        QCPGraph *graph = plot->graphOf(0);
         const QPoint second(qRound(graph->keyAxis()->coordToPixel(timeKey(kDay + kMinute))),
                             qRound(graph->valueAxis()->coordToPixel(batt(1001))) + 3);
         QVERIFY(window->readOutAt(second).startsWith("Batt1 Volt: " + valueText(kBatt1, batt(1001), QLocale()) +
@@ -236,7 +235,6 @@ private slots:
 
         // The wheel zooms time around the pointer, with Ctrl the values; a
         // double click shows the range again.
-        auto *plot = window->plot();
         const QCPRange keys = plot->xAxis->range(), values = plot->yAxis->range();
         const auto wheel = [&](Qt::KeyboardModifiers modifiers) {
             const QPointF at = plot->axisRect()->center();
@@ -256,7 +254,7 @@ private slots:
         // Another program adds a frame an hour later: the last pass moves to it.
         import(*writer, utcLine(kDay + 60 * kMinute) + t1(3, 1002));
         window->pollArchive();
-        QCOMPARE(window->statsRows().front(), figures(1, 1002));
+        QCOMPARE(window->statsRows().front(), oneRecord(1002));
 
         window->close(); // deletes it, and keeps its fields and range
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
