@@ -3,6 +3,7 @@
 
 #include "outputfile.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -14,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace halcyra {
@@ -266,19 +268,40 @@ bool OutputFile::open()
 
 bool OutputFile::write(std::string_view text)
 {
+    return write(text, {});
+}
+
+bool OutputFile::write(std::string_view first, std::string_view second)
+{
     if (failed() || fd_ < 0)
         return false;
-    const char *p = text.data();
-    std::size_t left = text.size();
+    iovec pieces[] = {{const_cast<char *>(first.data()), first.size()},
+                      {const_cast<char *>(second.data()), second.size()}};
+    iovec *next = pieces;
+    int left = 2;
     while (left > 0) {
-        const ssize_t n = ::write(fd_, p, left);
+        if (next->iov_len == 0) {
+            ++next;
+            --left;
+            continue;
+        }
+        const ssize_t n = ::writev(fd_, next, left);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return fail(path_ == "-" ? "standard output: " + reason(errno) : path_ + ": " + reason(errno));
         }
-        p += n;
-        left -= static_cast<std::size_t>(n);
+        // A short write ends anywhere, also inside the first piece.
+        for (auto done = static_cast<std::size_t>(n); done > 0;) {
+            const std::size_t taken = std::min(done, next->iov_len);
+            next->iov_base = static_cast<char *>(next->iov_base) + taken;
+            next->iov_len -= taken;
+            done -= taken;
+            if (next->iov_len == 0) {
+                ++next;
+                --left;
+            }
+        }
     }
     return true;
 }

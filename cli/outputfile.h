@@ -31,6 +31,8 @@ public:
     bool flush();                      // everything written has reached the disk
     bool commit();                     // after flush(): the temporary takes the file's place
     void discard();
+    // Two pieces that follow each other, in one system call.
+    bool write(std::string_view first, std::string_view second);
 
     bool failed() const { return !error_.empty(); }
     const std::string &error() const { return error_; } // names the file and the reason

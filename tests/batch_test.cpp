@@ -91,4 +91,52 @@ TEST(BatchDecoder, HandsOutTextAsItGoesAndCountsUnwantedKinds)
     EXPECT_EQ(decoder.counts().t2Frames, 3000u);
 }
 
+// Every line is a block at block size 1: each block takes over the frame time
+// of the lines before it, and a line end, a long line or a time stamp may fall
+// on any border between chunks and blocks.
+TEST(BatchDecoder, ThreadsWriteWhatOneThreadWrites)
+{
+    loggen::Options o;
+    o.t1Frames = 300;
+    o.t2Frames = 200;
+    std::string log = loggen::generateLog(o);
+    const std::string overlong = "[11:11:11R] T1" + std::string(500, 'A'); // a time stamp that must not count
+    const std::size_t size = log.size();
+    for (std::size_t k = 6; k > 0; --k)
+        log.insert(log.find('\n', k * size / 7) + 1, overlong + "\r\n");
+    log += "[09:09:09R]\r" + overlong; // the last line is overlong and has no line end
+
+    const BatchSettings single{true, ',', 400};
+    StringSink t1Expected, t2Expected;
+    BatchDecoder reference(single, &t1Expected, &t2Expected);
+    reference.feed(log);
+    reference.finish();
+    ASSERT_EQ(reference.overlongLines(), 7u);
+
+    for (const auto &[blockSize, chunk] : {std::pair{1, 1}, {1, 129}, {700, 1}, {4096, 333}, {1 << 16, 1 << 16}}) {
+        BatchSettings threaded = single;
+        threaded.threads = 2;
+        threaded.blockSize = static_cast<std::size_t>(blockSize);
+        StringSink t1Sink, t2Sink;
+        BatchDecoder decoder(threaded, &t1Sink, &t2Sink);
+        ASSERT_EQ(decoder.threads(), 2u);
+        const std::string where = "block " + std::to_string(blockSize) + ", chunk " + std::to_string(chunk);
+        std::uint64_t overlongSoFar = 0; // reported per file: known as soon as the line has been fed
+        for (std::size_t i = 0; i < log.size(); i += static_cast<std::size_t>(chunk)) {
+            decoder.feed(std::string_view(log).substr(i, static_cast<std::size_t>(chunk)));
+            overlongSoFar = std::max(overlongSoFar, decoder.overlongLines());
+        }
+        EXPECT_EQ(overlongSoFar, 6u) << where;
+        decoder.finish();
+        EXPECT_EQ(t1Sink.text, t1Expected.text) << where;
+        EXPECT_EQ(t2Sink.text, t2Expected.text) << where;
+        const FrameCounts &n = decoder.counts();
+        const FrameCounts &expected = reference.counts();
+        EXPECT_TRUE(n.t1Frames == expected.t1Frames && n.t2Frames == expected.t2Frames &&
+                    n.t1WrongLength == expected.t1WrongLength && n.t2WrongLength == expected.t2WrongLength)
+            << where;
+        EXPECT_EQ(decoder.overlongLines(), 7u) << where;
+    }
+}
+
 } // namespace
