@@ -51,11 +51,12 @@ struct BatchSettings {
 // one file) to the next, starting empty, and so does a line end split between
 // chunks. Only frames of an output that is wanted are decoded.
 //
-// With threads, the caller's thread splits the text into lines and runs the
-// line parser over them for the frame time alone, so that every block knows
-// the frame time in force at its start; the threads decode and format whole
-// blocks, and the caller writes them in their order. The bytes, the counts and
-// the frame time of every record are those of the single thread.
+// With threads, the caller's thread splits the text into blocks of whole
+// lines and, for the time column, runs the line parser over them for the
+// frame time alone, so that every block knows the frame time in force at its
+// start; the threads decode and format whole blocks, and the caller writes
+// them in their order. The bytes, the counts and the frame time of every
+// record are those of the single thread.
 class BatchDecoder {
 public:
     // Writes are this large, but the last one of each output.

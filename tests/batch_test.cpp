@@ -106,27 +106,27 @@ TEST(BatchDecoder, ThreadsWriteWhatOneThreadWrites)
         log.insert(log.find('\n', k * size / 7) + 1, overlong + "\r\n");
     log += "[09:09:09R]\r" + overlong; // the last line is overlong and has no line end
 
-    const BatchSettings single{true, ',', 400};
-    StringSink t1Expected, t2Expected;
-    BatchDecoder reference(single, &t1Expected, &t2Expected);
-    reference.feed(log);
-    reference.finish();
-    ASSERT_EQ(reference.overlongLines(), 7u);
+    const struct {
+        std::size_t blockSize, chunk;
+        bool withTime;
+    } cases[] = {{1, 1, true}, {1, 129, false}, {700, 1, true}, {4096, 333, true}, {1 << 16, 1 << 16, false}};
+    for (const auto &c : cases) {
+        BatchSettings settings{c.withTime, ',', 400};
+        StringSink t1Expected, t2Expected;
+        BatchDecoder reference(settings, &t1Expected, &t2Expected);
+        reference.feed(log);
+        reference.finish();
+        ASSERT_EQ(reference.overlongLines(), 7u);
 
-    for (const auto &[blockSize, chunk] : {std::pair{1, 1}, {1, 129}, {700, 1}, {4096, 333}, {1 << 16, 1 << 16}}) {
-        BatchSettings threaded = single;
-        threaded.threads = 2;
-        threaded.blockSize = static_cast<std::size_t>(blockSize);
+        settings.threads = 2;
+        settings.blockSize = c.blockSize;
         StringSink t1Sink, t2Sink;
-        BatchDecoder decoder(threaded, &t1Sink, &t2Sink);
+        BatchDecoder decoder(settings, &t1Sink, &t2Sink);
         ASSERT_EQ(decoder.threads(), 2u);
-        const std::string where = "block " + std::to_string(blockSize) + ", chunk " + std::to_string(chunk);
-        std::uint64_t overlongSoFar = 0; // reported per file: known as soon as the line has been fed
-        for (std::size_t i = 0; i < log.size(); i += static_cast<std::size_t>(chunk)) {
-            decoder.feed(std::string_view(log).substr(i, static_cast<std::size_t>(chunk)));
-            overlongSoFar = std::max(overlongSoFar, decoder.overlongLines());
-        }
-        EXPECT_EQ(overlongSoFar, 6u) << where;
+        const std::string where = "block " + std::to_string(c.blockSize) + ", chunk " + std::to_string(c.chunk);
+        for (std::size_t i = 0; i < log.size(); i += c.chunk)
+            decoder.feed(std::string_view(log).substr(i, c.chunk));
+        EXPECT_EQ(decoder.overlongLines(), 6u) << where; // reported per file: known once the line is fed
         decoder.finish();
         EXPECT_EQ(t1Sink.text, t1Expected.text) << where;
         EXPECT_EQ(t2Sink.text, t2Expected.text) << where;
