@@ -146,11 +146,17 @@ struct BatchDecoder::Block {
 // The caller's thread fills blocks with lines and writes the formatted ones in
 // their order; the threads format them. Blocks are reused: two more than
 // threads keep every thread busy while one block fills and one is written,
-// and hold the memory whatever the log's length.
+// and bound the memory whatever the log's length.
 class BatchDecoder::Pipeline {
 public:
     Pipeline(const BatchSettings &settings, Output *t1, Output *t2) : settings_(settings), t1_(t1), t2_(t2)
     {
+        // Before any thread runs: a failure here must not leave one running.
+        // A block takes its memory once it is filled.
+        for (std::size_t i = 0; i < settings.threads + std::size_t{2}; ++i) {
+            blocks_.push_back(std::make_unique<Block>());
+            free_.push_back(blocks_.back().get());
+        }
         // The signals that end the program are taken in the caller's thread
         // alone: commitAll() blocks them there while it replaces the files.
         sigset_t all;
@@ -165,10 +171,6 @@ public:
             }
         }
         pthread_sigmask(SIG_SETMASK, &old, nullptr);
-        for (std::size_t i = 0; i < threads_.size() + 2; ++i) {
-            blocks_.push_back(std::make_unique<Block>());
-            free_.push_back(blocks_.back().get());
-        }
     }
 
     ~Pipeline() { stop(); }
