@@ -65,8 +65,8 @@ private:
     std::size_t capacity_ = 0;
 };
 
-// One wanted output and the text that waits to be written, so that every
-// write but the last is at least kFlushSize.
+// One wanted output and the text that waits to be written, so that the sink
+// gets no piece smaller than kFlushSize but the last.
 class BatchDecoder::Output {
 public:
     explicit Output(CsvSink *sink) : sink_(sink) {}

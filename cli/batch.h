@@ -61,8 +61,9 @@ struct BatchSettings {
 // record are those of the single thread.
 class BatchDecoder {
 public:
-    // Writes are this large, but the last one of each output.
-    static constexpr std::size_t kFlushSize = std::size_t{1} << 20;
+    // The text handed to a sink at once, but the last of each output: few
+    // enough writes that their cost vanishes (see OutputFile::write).
+    static constexpr std::size_t kFlushSize = std::size_t{256} << 10;
 
     // The header lines are written at once; null sinks are outputs not wanted.
     BatchDecoder(const BatchSettings &settings, CsvSink *t1Sink, CsvSink *t2Sink);

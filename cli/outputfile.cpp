@@ -273,34 +273,37 @@ bool OutputFile::write(std::string_view text)
 
 bool OutputFile::write(std::string_view first, std::string_view second)
 {
+    // The page cache takes a folio as large as each write. On the development
+    // machine (a virtual one) large folios cost two to three times the system
+    // time to fill: 0.24 s against 0.08 s for the 295 MB of a million frames,
+    // written 1 MiB or 256 KiB at a time. Smaller steps cost only more calls.
+    constexpr std::size_t kStep = std::size_t{256} << 10;
     if (failed() || fd_ < 0)
         return false;
-    iovec pieces[] = {{const_cast<char *>(first.data()), first.size()},
-                      {const_cast<char *>(second.data()), second.size()}};
-    iovec *next = pieces;
-    int left = 2;
-    while (left > 0) {
-        if (next->iov_len == 0) {
-            ++next;
-            --left;
-            continue;
+    std::string_view pieces[] = {first, second};
+    while (!pieces[0].empty() || !pieces[1].empty()) {
+        iovec step[2];
+        int count = 0;
+        std::size_t room = kStep;
+        for (std::string_view piece : pieces) {
+            if (piece.empty() || room == 0)
+                continue;
+            const std::size_t take = std::min(room, piece.size());
+            step[count++] = {const_cast<char *>(piece.data()), take};
+            room -= take;
         }
-        const ssize_t n = ::writev(fd_, next, left);
+        const ssize_t n = ::writev(fd_, step, count);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return fail(path_ == "-" ? "standard output: " + reason(errno) : path_ + ": " + reason(errno));
         }
         // A short write ends anywhere, also inside the first piece.
-        for (auto done = static_cast<std::size_t>(n); done > 0;) {
-            const std::size_t taken = std::min(done, next->iov_len);
-            next->iov_base = static_cast<char *>(next->iov_base) + taken;
-            next->iov_len -= taken;
+        auto done = static_cast<std::size_t>(n);
+        for (std::string_view &piece : pieces) {
+            const std::size_t taken = std::min(done, piece.size());
+            piece.remove_prefix(taken);
             done -= taken;
-            if (next->iov_len == 0) {
-                ++next;
-                --left;
-            }
         }
     }
     return true;

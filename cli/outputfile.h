@@ -31,7 +31,7 @@ public:
     bool flush();                      // everything written has reached the disk
     bool commit();                     // after flush(): the temporary takes the file's place
     void discard();
-    // Two pieces that follow each other, in one system call.
+    // Two pieces that follow each other, written together.
     bool write(std::string_view first, std::string_view second);
 
     bool failed() const { return !error_.empty(); }
