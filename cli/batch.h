@@ -20,7 +20,8 @@ class CsvSink {
 public:
     virtual ~CsvSink() = default;
     virtual void write(std::string_view text) = 0;
-    // Two pieces that follow each other, for a file in one system call.
+    // Two pieces that follow each other: a file takes them without joining
+    // them first.
     virtual void write(std::string_view first, std::string_view second)
     {
         if (!first.empty())

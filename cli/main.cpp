@@ -29,7 +29,7 @@
 namespace {
 
 using halcyra::kDecodeProgram;
-constexpr std::size_t kReadSize = 1 << 20;
+constexpr std::size_t kReadSize = 64 * 1024;
 
 enum ExitStatus { kSuccess = 0, kFileFailure = 1, kUsageError = 2 };
 
