@@ -47,6 +47,8 @@ private:
     std::string target_; // the file that is replaced: path_ with symbolic links followed
     std::string temp_;   // empty when written directly
     int fd_ = -1;
+    off_t written_ = 0;  // bytes written so far
+    off_t syncedTo_ = 0; // where the disk writes started so far end
     int cleanupSlot_ = -1;
     std::string error_;
 };
