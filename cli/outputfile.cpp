@@ -3,6 +3,7 @@
 
 #include "outputfile.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -14,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace halcyra {
@@ -266,19 +268,52 @@ bool OutputFile::open()
 
 bool OutputFile::write(std::string_view text)
 {
+    return write(text, {});
+}
+
+bool OutputFile::write(std::string_view first, std::string_view second)
+{
+    // The page cache takes a folio as large as each write. On the development
+    // machine (a virtual one) large folios cost two to three times the system
+    // time to fill: 0.24 s against 0.08 s for the 295 MB of a million frames,
+    // written 1 MiB or 256 KiB at a time. Smaller steps cost only more calls.
+    constexpr std::size_t kStep = std::size_t{256} << 10;
     if (failed() || fd_ < 0)
         return false;
-    const char *p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd_, p, left);
+    std::string_view pieces[] = {first, second};
+    while (!pieces[0].empty() || !pieces[1].empty()) {
+        iovec step[2];
+        int count = 0;
+        std::size_t room = kStep;
+        for (std::string_view piece : pieces) {
+            if (piece.empty() || room == 0)
+                continue;
+            const std::size_t take = std::min(room, piece.size());
+            step[count++] = {const_cast<char *>(piece.data()), take};
+            room -= take;
+        }
+        const ssize_t n = ::writev(fd_, step, count);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return fail(path_ == "-" ? "standard output: " + reason(errno) : path_ + ": " + reason(errno));
         }
-        p += n;
-        left -= static_cast<std::size_t>(n);
+        written_ += n;
+        // A short write ends anywhere, also inside the first piece.
+        auto done = static_cast<std::size_t>(n);
+        for (std::string_view &piece : pieces) {
+            const std::size_t taken = std::min(done, piece.size());
+            piece.remove_prefix(taken);
+            done -= taken;
+        }
+    }
+    // The disk takes what is written while the rest is decoded, so that the
+    // fsync at the end finds little left to wait for. Only a hint: the fsync
+    // reports what fails.
+    constexpr off_t kSyncStep = off_t{8} << 20;
+    if (!temp_.empty() && written_ - syncedTo_ >= kSyncStep) {
+        ::sync_file_range(fd_, syncedTo_, written_ - syncedTo_, SYNC_FILE_RANGE_WRITE);
+        syncedTo_ = written_;
     }
     return true;
 }

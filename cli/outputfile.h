@@ -31,6 +31,8 @@ public:
     bool flush();                      // everything written has reached the disk
     bool commit();                     // after flush(): the temporary takes the file's place
     void discard();
+    // Two pieces that follow each other, written together.
+    bool write(std::string_view first, std::string_view second);
 
     bool failed() const { return !error_.empty(); }
     const std::string &error() const { return error_; } // names the file and the reason
@@ -45,6 +47,8 @@ private:
     std::string target_; // the file that is replaced: path_ with symbolic links followed
     std::string temp_;   // empty when written directly
     int fd_ = -1;
+    off_t written_ = 0;  // bytes written so far
+    off_t syncedTo_ = 0; // where the disk writes started so far end
     int cleanupSlot_ = -1;
     std::string error_;
 };

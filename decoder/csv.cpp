@@ -13,11 +13,6 @@ namespace halcyra {
 
 namespace {
 
-// Worst case of the time column: every character doubled inside quotes, plus
-// the apostrophe that defuses a leading formula character.
-constexpr std::size_t kTimeFieldCapacity = 2 * FrameTimeText::kCapacity + 3;
-constexpr std::size_t kLineCapacity = kTimeFieldCapacity + 1 + kFieldCount * (kNumberTextCapacity + 1) + 2;
-
 // The frame time is copied from the log line, so it can hold anything a line
 // holds. A ";" or a quote would shift every later column, and a leading "=",
 // "+", "-" or "@" would make a spreadsheet evaluate the field as a formula.
@@ -82,10 +77,8 @@ char decimalSeparatorFor(std::string_view localeDecimalPoint)
     return ascii && c != ';' && c != '"' ? c : '.';
 }
 
-void appendCsvRecord(std::string &out, const TelemetryRecord &rec, char decimalSeparator, bool withTime)
+char *writeCsvRecord(char *o, const TelemetryRecord &rec, char decimalSeparator, bool withTime)
 {
-    std::array<char, kLineCapacity> line;
-    char *o = line.data();
     if (withTime) {
         o = appendTimeField(o, rec.FrameTime.view());
         *o++ = ';';
@@ -96,7 +89,14 @@ void appendCsvRecord(std::string &out, const TelemetryRecord &rec, char decimalS
     }
     *o++ = '\r';
     *o++ = '\n';
-    out.append(line.data(), static_cast<std::size_t>(o - line.data()));
+    return o;
+}
+
+void appendCsvRecord(std::string &out, const TelemetryRecord &rec, char decimalSeparator, bool withTime)
+{
+    std::array<char, kCsvRecordCapacity> line;
+    const char *end = writeCsvRecord(line.data(), rec, decimalSeparator, withTime);
+    out.append(line.data(), static_cast<std::size_t>(end - line.data()));
 }
 
 } // namespace halcyra

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "numtext.h"
 #include "record.h"
 
 #include <string>
@@ -24,8 +25,17 @@ void appendCsvHeader(std::string &out, bool withTime);
 // that the grid, the CSV files and halcyra-decode never disagree.
 char decimalSeparatorFor(std::string_view localeDecimalPoint);
 
-// Appends the record's line to `out` with a single append: batch decoding
-// writes a line per frame for logs of any length.
+// The longest line of one record: a time column of quotes only (each doubled,
+// the field quoted), every number of the longest text.
+inline constexpr std::size_t kCsvRecordCapacity =
+    (2 * FrameTimeText::kCapacity + 3) + 1 + kFieldCount * (kNumberTextCapacity + 1) + 2;
+
+// Writes the record's line at `out`, which has room for kCsvRecordCapacity
+// characters, and returns its end. Batch decoding builds its lines in place in
+// the output buffer, without a copy per line.
+char *writeCsvRecord(char *out, const TelemetryRecord &rec, char decimalSeparator, bool withTime);
+
+// Appends the record's line to `out` with a single append.
 void appendCsvRecord(std::string &out, const TelemetryRecord &rec, char decimalSeparator, bool withTime);
 
 } // namespace halcyra

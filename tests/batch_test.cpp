@@ -93,4 +93,52 @@ TEST(BatchDecoder, HandsOutTextAsItGoesAndSkipsOverlongLines)
     EXPECT_EQ(decoder.counts().t2Frames, 3000u);
 }
 
+// Every line is a block at block size 1: each block takes over the frame time
+// of the lines before it, and a line end, a long line or a time stamp may fall
+// on any border between chunks and blocks.
+TEST(BatchDecoder, ThreadsWriteWhatOneThreadWrites)
+{
+    loggen::Options o;
+    o.t1Frames = 300;
+    o.t2Frames = 200;
+    std::string log = loggen::generateLog(o);
+    const std::string overlong = "[11:11:11R] T1" + std::string(500, 'A'); // a time stamp that must not count
+    const std::size_t size = log.size();
+    for (std::size_t k = 6; k > 0; --k)
+        log.insert(log.find('\n', k * size / 7) + 1, overlong + "\r\n");
+    log += "[09:09:09R]\r" + overlong; // the last line is overlong and has no line end
+
+    const struct {
+        std::size_t blockSize, chunk;
+        bool withTime;
+    } cases[] = {{1, 1, true}, {1, 129, false}, {700, 1, true}, {4096, 333, true}, {1 << 16, 1 << 16, false}};
+    for (const auto &c : cases) {
+        BatchSettings settings{c.withTime, ',', 400};
+        StringSink t1Expected, t2Expected;
+        BatchDecoder reference(settings, &t1Expected, &t2Expected);
+        reference.feed(log);
+        reference.finish();
+        ASSERT_EQ(reference.overlongLines(), 7u);
+
+        settings.threads = 2;
+        settings.blockSize = c.blockSize;
+        StringSink t1Sink, t2Sink;
+        BatchDecoder decoder(settings, &t1Sink, &t2Sink);
+        ASSERT_EQ(decoder.threads(), 2u);
+        const std::string where = "block " + std::to_string(c.blockSize) + ", chunk " + std::to_string(c.chunk);
+        for (std::size_t i = 0; i < log.size(); i += c.chunk)
+            decoder.feed(std::string_view(log).substr(i, c.chunk));
+        EXPECT_EQ(decoder.overlongLines(), 6u) << where; // reported per file: known once the line is fed
+        decoder.finish();
+        EXPECT_EQ(t1Sink.text, t1Expected.text) << where;
+        EXPECT_EQ(t2Sink.text, t2Expected.text) << where;
+        const FrameCounts &n = decoder.counts();
+        const FrameCounts &expected = reference.counts();
+        EXPECT_TRUE(n.t1Frames == expected.t1Frames && n.t2Frames == expected.t2Frames &&
+                    n.t1WrongLength == expected.t1WrongLength && n.t2WrongLength == expected.t2WrongLength)
+            << where;
+        EXPECT_EQ(decoder.overlongLines(), 7u) << where;
+    }
+}
+
 } // namespace
