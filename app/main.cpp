@@ -9,8 +9,6 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -55,15 +53,9 @@ int main(int argc, char *argv[])
     if (line.action != halcyra::CommandLine::Action::Run && !line.unknownOption)
         return answer(line);
 
-    // The process list shows the arguments as they stand: Qt reads copies,
-    // and a server password is hidden in the originals.
-    std::vector<std::string> copies(argv, argv + argc);
-    std::vector<char *> copyPointers;
-    for (std::string &a : copies)
-        copyPointers.push_back(a.data());
-    copyPointers.push_back(nullptr);
-    halcyra::archive::concealPasswords(argc, argv);
-    QApplication app(argc, copyPointers.data());
+    // Qt reads copies; the process list shows the originals, without passwords.
+    halcyra::archive::ConcealedArguments concealed(argc, argv);
+    QApplication app(argc, concealed.argv());
     QApplication::setApplicationName(QStringLiteral("Halcyra Telemetry Decoder"));
     QApplication::setApplicationVersion(QString::fromLatin1(halcyra::kVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral(HALCYRA_DESKTOP_ID));

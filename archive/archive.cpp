@@ -119,6 +119,14 @@ void concealPasswords(int argc, char **argv)
     }
 }
 
+ConcealedArguments::ConcealedArguments(int argc, char **argv) : copies_(argv, argv + argc)
+{
+    for (std::string &a : copies_)
+        pointers_.push_back(a.data());
+    pointers_.push_back(nullptr);
+    concealPasswords(argc, argv);
+}
+
 std::string defaultArchiveLocation()
 {
     // A relative XDG_DATA_HOME is to be ignored, as an unset one is.

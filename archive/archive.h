@@ -175,6 +175,18 @@ std::string displayLocation(std::string_view location);
 // not show it. Take copies of the arguments first.
 void concealPasswords(int argc, char **argv);
 
+// A program's arguments copied for it to read, with the server passwords of
+// the originals, which the process list shows, hidden.
+class ConcealedArguments {
+public:
+    ConcealedArguments(int argc, char **argv);
+    char **argv() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> copies_;
+    std::vector<char *> pointers_;
+};
+
 // $XDG_DATA_HOME/halcyra/archive.sqlite, by default
 // ~/.local/share/halcyra/archive.sqlite; empty when neither variable is set.
 std::string defaultArchiveLocation();

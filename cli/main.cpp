@@ -213,20 +213,13 @@ int main(int argc, char **argv)
     if (!openClosedStreams(closed))
         return kFileFailure; // no way left to report it
 
-    // The process list shows the arguments as they stand: read copies, and
-    // hide a server password in the originals.
-    std::vector<std::string> arguments(argv, argv + argc);
-    std::vector<char *> copies;
-    for (std::string &a : arguments)
-        copies.push_back(a.data());
-    copies.push_back(nullptr);
-    halcyra::archive::concealPasswords(argc, argv);
+    halcyra::archive::ConcealedArguments arguments(argc, argv);
 
     halcyra::DecodeOptions options;
     CLI::App app;
     halcyra::describeOptions(app, options);
     try {
-        halcyra::parseCommandLine(app, argc, copies.data());
+        halcyra::parseCommandLine(app, argc, arguments.argv());
     } catch (const CLI::ParseError &error) {
         app.exit(error); // prints the usage error
         return kUsageError;
