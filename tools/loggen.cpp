@@ -27,18 +27,6 @@ std::uint16_t clampRaw(double raw)
     return static_cast<std::uint16_t>(std::lround(std::fmin(65535.0, std::fmax(0.0, raw))));
 }
 
-// The 16-bit reading that field `index` decodes to about `value`.
-std::uint16_t rawFor(int index, double value)
-{
-    return clampRaw(FieldCatalogue[static_cast<std::size_t>(index)].formula.rawFor(value));
-}
-
-void putLe(std::array<std::uint8_t, 48> &p, int at, std::uint32_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        p[static_cast<std::size_t>(at + i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 class Generator {
 public:
     explicit Generator(const Options &o) : o_(o), rng_(o.seed) {}
@@ -193,6 +181,17 @@ private:
 };
 
 } // namespace
+
+std::uint16_t rawFor(int index, double value)
+{
+    return clampRaw(FieldCatalogue[static_cast<std::size_t>(index)].formula.rawFor(value));
+}
+
+void putLe(std::array<std::uint8_t, 48> &p, int at, std::uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        p[static_cast<std::size_t>(at + i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
 
 std::string makeT1Frame(const std::array<std::uint16_t, 32> &words)
 {

@@ -24,6 +24,11 @@ struct Options {
 
 std::string generateLog(const Options &options);
 
+// The 16-bit reading that field `index` decodes to about `value`, within 0..65535.
+std::uint16_t rawFor(int index, double value);
+// `bytes` bytes of `v`, low byte first, into a T2 payload from byte `at`.
+void putLe(std::array<std::uint8_t, 48> &p, int at, std::uint32_t v, int bytes);
+
 // Frame texts from raw readings, as the satellite sends them.
 std::string makeT1Frame(const std::array<std::uint16_t, 32> &words);
 std::string makeT2Frame(const std::array<std::uint8_t, 48> &payload);

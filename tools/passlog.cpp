@@ -20,18 +20,6 @@ namespace {
 constexpr long kFirstDay = 16273; // 2014-07-22, days since 1970
 constexpr double kOrbitSeconds = 97 * 60;
 
-std::uint16_t rawFor(int field, double value)
-{
-    const double raw = FieldCatalogue[static_cast<std::size_t>(field)].formula.rawFor(value);
-    return static_cast<std::uint16_t>(std::lround(std::fmin(65535.0, std::fmax(0.0, raw))));
-}
-
-void putLe(std::array<std::uint8_t, 48> &p, int at, std::uint32_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        p[static_cast<std::size_t>(at + i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 class Passes {
 public:
     explicit Passes(const PassOptions &o) : o_(o), rng_(o.seed) {}
