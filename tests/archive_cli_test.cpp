@@ -58,18 +58,8 @@ std::string stampedLog(int t1, int t2)
     return log;
 }
 
-class ArchiveRun : public testing::Test {
+class ArchiveRun : public halcyra::test::FolderTest {
 protected:
-    void SetUp() override
-    {
-        std::string name = (fs::temp_directory_path() / "halcyra-archive-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string at(const std::string &name) const { return dir + "/" + name; }
-
     // In the test's folder, with the default archive in it; `shell` runs
     // first, in the program's shell.
     Result run(const std::vector<std::string> &args, const std::string &shell = "true")
@@ -81,8 +71,6 @@ protected:
         const int status = std::system((command + " </dev/null >stdout 2>stderr").c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(at("stdout")), readFile(at("stderr"))};
     }
-
-    std::string dir;
 };
 
 // The lines of a CSV text whose first column (the frame time) is in [from, to).

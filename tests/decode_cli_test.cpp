@@ -43,18 +43,8 @@ std::string quoted(const std::string &s)
 
 // Runs in a fresh folder that is also the program's working folder, so that
 // tests can name files relative to it.
-class DecodeRun : public testing::Test {
+class DecodeRun : public halcyra::test::FolderTest {
 protected:
-    void SetUp() override
-    {
-        std::string name = (fs::temp_directory_path() / "halcyra-decode-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string at(const std::string &name) const { return dir + "/" + name; }
-
     // The shell leaves its process id in "pid" and becomes the program, with
     // the variables in `env` and its output in "stdout" and "stderr" unless
     // the redirections in `streams` ("<&-" closes standard input) say otherwise.
@@ -81,8 +71,6 @@ protected:
         return std::any_of(fs::directory_iterator(dir), fs::directory_iterator(),
                            [](const auto &e) { return e.path().filename().string().starts_with(".halcyra-"); });
     }
-
-    std::string dir;
 };
 
 std::string makeLog(int t1, int t2)
