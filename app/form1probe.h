@@ -4,7 +4,7 @@
 #pragma once
 
 #include "aboutwindow.h"
-#include "logtext.h"
+#include "logbox.h"
 #include "mainwindow.h"
 
 #include <cstddef>
@@ -19,7 +19,7 @@ class Form1Probe {
 public:
     explicit Form1Probe(Form1 &window) : w_(window) {}
 
-    QPlainTextEdit *Text2() const { return w_.Text2; }
+    LogBox *Text2() const { return w_.Text2; }
     QLineEdit *Text1(int index) const { return w_.Text1[at(index)]; }
     QRadioButton *Option1(int index) const { return w_.Option1[at(index)]; }
     QScrollBar *HScroll1() const { return w_.HScroll1; }

@@ -53,9 +53,10 @@ LineLengths lineLengths(std::string_view text, qint64 open = 0)
     return r;
 }
 
-qint64 lastLineLength(const QString &text)
+qint64 lastLineLength(std::string_view text)
 {
-    return text.size() - 1 - std::max(text.lastIndexOf(QLatin1Char('\n')), text.lastIndexOf(QLatin1Char('\r')));
+    const std::size_t end = text.find_last_of("\r\n");
+    return static_cast<qint64>(end == std::string_view::npos ? text.size() : text.size() - end - 1);
 }
 
 FileStamp stampOf(const struct stat &st)
@@ -82,9 +83,9 @@ QString sizeText(qint64 bytes)
     return bytes % mb == 0 ? QStringLiteral("%1 MB").arg(bytes / mb) : QStringLiteral("%1 bytes").arg(bytes);
 }
 
-bool holdsNul(const QByteArray &bytes)
+bool holdsNul(std::string_view bytes)
 {
-    return bytes.contains('\0');
+    return bytes.find('\0') != std::string_view::npos;
 }
 
 } // namespace
@@ -116,35 +117,39 @@ LogRead readLogFile(const QString &path, qint64 limit)
     }
     // To the end, not to the size seen: pseudo-files (/proc) report none, and
     // a file may grow while it is read. One byte beyond the limit tells a file
-    // that is too large.
-    QByteArray bytes = file.read(std::min(seen, limit) + 1);
-    while (bytes.size() <= limit && file.error() == QFileDevice::NoError) {
-        const QByteArray more = file.read(std::min(kReadChunk, limit + 1 - bytes.size()));
-        if (more.isEmpty())
+    // that is too large. Read straight into the box's own kind of memory: a
+    // week-long log is never held twice.
+    LogBytes bytes;
+    for (qint64 want = std::min(seen, limit) + 1; want > 0 && file.error() == QFileDevice::NoError;
+         want = std::min(kReadChunk, limit + 1 - static_cast<qint64>(bytes.size()))) {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + static_cast<std::size_t>(want));
+        const qint64 got = file.read(bytes.data() + at, want);
+        bytes.resize(at + static_cast<std::size_t>(std::max<qint64>(got, 0)));
+        if (got <= 0)
             break;
-        bytes += more;
     }
     if (file.error() != QFileDevice::NoError) {
         r.reason = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
         return r;
     }
-    if (bytes.size() > limit) {
+    if (static_cast<qint64>(bytes.size()) > limit) {
         r.reason = QStringLiteral("it is larger than %1").arg(sizeText(limit));
         return r;
     }
-    if (holdsNul(bytes)) {
+    if (holdsNul(bytes.view())) {
         r.reason = QStringLiteral("it holds NUL bytes, so it is not a text log");
         return r;
     }
-    if (lineLengths(view(bytes)).longest > kLineLengthLimit) {
+    if (lineLengths(bytes.view()).longest > kLineLengthLimit) {
         r.reason = QStringLiteral("it holds a line longer than 1 MiB");
         return r;
     }
     // What follows is read from the end of what was read, not from the size
     // seen before reading; and a change seen later is one after the reading.
     r.stamp = stampOf(file);
-    r.stamp.size = bytes.size();
-    r.text = QString::fromLatin1(bytes);
+    r.stamp.size = static_cast<qint64>(bytes.size());
+    r.text = std::move(bytes);
     return r;
 }
 
@@ -294,7 +299,7 @@ void LogFollower::check()
             reload();
         return;
     }
-    if (holdsNul(bytes)) {
+    if (holdsNul(view(bytes))) {
         finish(native() + QStringLiteral(" now holds NUL bytes, so it is no longer a text log"));
         return;
     }
@@ -308,9 +313,7 @@ void LogFollower::check()
     lastLine_ = lines.last;
     head_ += bytes.left(kSampleBytes - head_.size());
     tail_ = read.right(kSampleBytes);
-    const std::string_view text = lineEnds_.take(view(bytes));
-    if (!text.empty())
-        emit appended(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    emit appended(view(bytes));
 }
 
 void LogFollower::reload()
@@ -325,16 +328,17 @@ void LogFollower::reload()
         return;
     }
     takeOver(r);
-    emit reloaded(r.text);
+    emit reloaded(r.text.view());
 }
 
 void LogFollower::takeOver(const LogRead &read)
 {
     stamp_ = read.stamp;
-    lineEnds_.reset(read.text.endsWith(QLatin1Char('\r')));
-    head_ = read.text.left(kSampleBytes).toLatin1();
-    tail_ = read.text.right(kSampleBytes).toLatin1();
-    lastLine_ = lastLineLength(read.text);
+    const std::string_view text = read.text.view();
+    const std::size_t sample = std::min(text.size(), static_cast<std::size_t>(kSampleBytes));
+    head_ = QByteArray(text.data(), static_cast<qsizetype>(sample));
+    tail_ = QByteArray(text.data() + text.size() - sample, static_cast<qsizetype>(sample));
+    lastLine_ = lastLineLength(text);
 }
 
 } // namespace halcyra

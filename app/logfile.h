@@ -4,12 +4,15 @@
 #pragma once
 
 #include "lines.h"
+#include "logbuffer.h"
 
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <string_view>
 
 class QMimeData;
 
@@ -38,7 +41,7 @@ struct FileStamp {
 FileStamp fileStampOf(const QString &path);
 
 struct LogRead {
-    QString text;   // one character per byte, as the parser counts them
+    LogBytes text;  // the file's bytes, as the log box holds them
     QString reason; // why the file was refused, for "Cannot open FILE: reason"; empty when read
     FileStamp stamp;
 };
@@ -77,8 +80,8 @@ public:
     void setNotifications(bool on);
 
 signals:
-    void appended(const QString &text); // bytes added at the end of the file
-    void reloaded(const QString &text); // the whole file, after truncation or replacement
+    void appended(std::string_view text); // bytes added at the end of the file
+    void reloaded(std::string_view text); // the whole file, after truncation or replacement
     void stopped(const QString &reason);
 
 private:
@@ -93,7 +96,6 @@ private:
     FileStamp stamp_;
     bool following_ = false;
     bool notifications_ = true;
-    LineEndJoin lineEnds_; // a CR LF split between two writes is one line end
     // The first and the last bytes handed over: a file rewritten in place, even
     // to its old size or longer, no longer holds them.
     QByteArray head_;

@@ -11,8 +11,8 @@
 #include "fields.h"
 #include "fonts.h"
 #include "layout.h"
+#include "logbox.h"
 #include "logfile.h"
-#include "logtext.h"
 #include "parsenotice.h"
 #include "recordview.h"
 #include "screenshot.h"
@@ -36,13 +36,11 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTextCursor>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -168,12 +166,11 @@ void Form1::buildWidgets()
 
     Text2 = place(new LogBox(client), "Text2", twips(120, 0, 10455, 1935));
     Text2->setFont(fonts::fixed(8.25));
-    Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setAccessibleName(QStringLiteral("Packet log"));
     Text2->setPlaceholderText(QStringLiteral("Paste the packet log of your receiver here"));
-    connect(Text2, &QPlainTextEdit::textChanged, this, &Form1::Text2_Change);
+    connect(Text2, &LogBox::textChanged, this, &Form1::Text2_Change);
     // A log file dropped on the box opens like one dropped on the window;
     // dropped text is still inserted as text.
     Text2->viewport()->installEventFilter(this);
@@ -554,7 +551,7 @@ void Form1::MnuOpenLog_Click()
 
 bool Form1::Open_Log(const QString &path)
 {
-    const LogRead r = readLogFile(path);
+    LogRead r = readLogFile(path);
     if (!r.reason.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Open Log"),
                         QStringLiteral("Cannot open %1: %2.").arg(QDir::toNativeSeparators(path), r.reason),
@@ -566,7 +563,7 @@ bool Form1::Open_Log(const QString &path)
     MnuFollowLog->setEnabled(true);
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - ") + QLatin1String(kTitle));
     rememberLog(path, true);
-    Text2->setPlainText(r.text);
+    Text2->setText(std::move(r.text));
     archive_->logOpened();
     return true;
 }
@@ -637,24 +634,22 @@ void Form1::followPosition(bool wasOnLast)
         HScroll1->setValue(HScroll1->maximum());
 }
 
-void Form1::Append_Log(const QString &text)
+void Form1::Append_Log(std::string_view text)
 {
     const bool wasOnLast = onLastRecord();
     QScrollBar *lines = Text2->verticalScrollBar();
     const bool logAtEnd = lines->value() == lines->maximum();
     // One insert at the end, one re-parse; the user's own cursor stays where it is.
-    QTextCursor end(Text2->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(text);
+    Text2->appendText(text);
     followPosition(wasOnLast);
     if (logAtEnd)
         lines->setValue(lines->maximum());
 }
 
-void Form1::Reload_Log(const QString &text)
+void Form1::Reload_Log(std::string_view text)
 {
     const bool wasOnLast = onLastRecord();
-    Text2->setPlainText(text);
+    Text2->setText(LogBytes(text));
     followPosition(wasOnLast);
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
 }

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 
 class QAction;
 class QDropEvent;
@@ -120,8 +121,8 @@ private:
     void MnuInfo_Click();
     void MnuHistory_Click();
     // What the followed file brings: appended text, or the whole file again.
-    void Append_Log(const QString &text);
-    void Reload_Log(const QString &text);
+    void Append_Log(std::string_view text);
+    void Reload_Log(std::string_view text);
     void Follow_Stopped(const QString &reason);
 
     void buildWidgets();

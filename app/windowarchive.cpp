@@ -3,8 +3,8 @@
 
 #include "windowarchive.h"
 
+#include "logbox.h"
 #include "logfile.h"
-#include "logtext.h"
 #include "receivetime.h"
 #include "userfolders.h"
 
@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QProgressDialog>
 #include <QSettings>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <filesystem>
@@ -77,7 +76,7 @@ WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *win
 {
     pump_.setSingleShot(true);
     connect(&pump_, &QTimer::timeout, this, &WindowArchive::pump);
-    connect(logBox_->document(), &QTextDocument::contentsChange, this, [this] { ++changes_; });
+    connect(logBox_, &LogBox::textChanged, this, [this] { ++changes_; });
     connect(follower_, &LogFollower::appended, this, &WindowArchive::appended);
     connect(follower_, &LogFollower::reloaded, this, &WindowArchive::reloaded);
     connect(follower_, &LogFollower::stopped, this, &WindowArchive::followStopped);
@@ -206,7 +205,7 @@ void WindowArchive::stopImporter()
     backlogAt_ = 0;
 }
 
-void WindowArchive::appended(const QString &text)
+void WindowArchive::appended(std::string_view text)
 {
     fileChanges_ = changes_;
     if (!importer_)
@@ -215,12 +214,12 @@ void WindowArchive::appended(const QString &text)
         backlog_.clear();
         backlogAt_ = 0;
     }
-    backlog_ += text.toLatin1();
+    backlog_.append(text.data(), static_cast<qsizetype>(text.size()));
     if (!pump_.isActive())
         pump();
 }
 
-void WindowArchive::reloaded(const QString &text)
+void WindowArchive::reloaded(std::string_view text)
 {
     fileChanges_ = changes_;
     if (!following_ || !followed_)
@@ -228,7 +227,7 @@ void WindowArchive::reloaded(const QString &text)
     // The file was rewritten: all of it again, as a new text. Frames the
     // archive holds already are counted, not added.
     stopImporter();
-    startImporter(view(text.toLatin1()), true);
+    startImporter(text, true);
 }
 
 void WindowArchive::pump()

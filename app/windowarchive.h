@@ -66,8 +66,8 @@ private:
     archive::Archive &archive();
     void startImporter(std::string_view text, bool archiveText);
     void stopImporter();
-    void appended(const QString &text);
-    void reloaded(const QString &text);
+    void appended(std::string_view text);
+    void reloaded(std::string_view text);
     void pump();
     void followFailed(const archive::ArchiveError &error);
 

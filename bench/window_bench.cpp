@@ -13,6 +13,7 @@
 //   QT_QPA_PLATFORM=offscreen build/testing/bench/window_bench
 
 #include "form1probe.h"
+#include "logbox.h"
 #include "logfile.h"
 #include "loggen.h"
 #include "trendchart.h"
@@ -22,11 +23,10 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPlainTextEdit>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTextCursor>
 
 #include <malloc.h>
 #include <time.h>
@@ -137,7 +137,7 @@ int main(int argc, char *argv[])
     const halcyra::Form1Probe ui(window);
     window.show();
     QApplication::processEvents();
-    QPlainTextEdit *box = ui.Text2();
+    halcyra::LogBox *box = ui.Text2();
 
     // Each paste starts from an empty box, as a user's would: set as the
     // box's text, or through the clipboard (Ctrl+V).
@@ -154,13 +154,12 @@ int main(int argc, char *argv[])
     };
     // Typing at the end of the log: a digit, then its deletion.
     const auto keystrokes = [&](int runs) {
-        QTextCursor cursor(box->document());
-        cursor.movePosition(QTextCursor::End);
+        box->setFocus();
+        box->setCursorPosition(static_cast<int>(box->buffer().size()));
         return stats(timeRuns(runs, [&](int i) {
-            if (i % 2)
-                cursor.deletePreviousChar();
-            else
-                cursor.insertText(QStringLiteral("7"));
+            QKeyEvent press(QEvent::KeyPress, i % 2 ? Qt::Key_Backspace : Qt::Key_7, Qt::NoModifier,
+                            i % 2 ? QString() : QStringLiteral("7"));
+            QApplication::sendEvent(box, &press);
         }));
     };
 
@@ -181,18 +180,18 @@ int main(int argc, char *argv[])
         ui.logFollower()->setNotifications(false);
         ui.MnuFollowLog()->trigger();
         QApplication::processEvents();
-        const int before = box->document()->characterCount();
-        int appended = 0;
+        const std::size_t before = box->buffer().size();
+        std::size_t appended = 0;
         std::vector<Time> ms;
         for (int i = 0; i < 30; ++i) {
             const std::string &line = i % 2 ? t2Line : t1Line;
             if (!appendToFile(logFile, line))
                 return Stats{-1, -1, -1};
-            appended += static_cast<int>(line.size());
+            appended += line.size();
             ms.push_back(timeOnce([&] { ui.logFollower()->check(); }));
         }
         ui.MnuFollowLog()->trigger(); // off again
-        if (box->document()->characterCount() != before + appended) {
+        if (box->buffer().size() != before + appended) {
             std::fprintf(stderr, "the followed frames did not all arrive\n");
             return Stats{-1, -1, -1};
         }

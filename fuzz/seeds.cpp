@@ -111,18 +111,18 @@ int main(int argc, char **argv)
     number("subnormal", 4e-320);
     number("hundredths-tie", -1.375);
     // Edits of the log box: an operation byte, then positions (a byte each)
-    // and texts (a length byte, then the bytes; 0x80 to 0x85 stand for
-    // characters beyond Latin-1). See log_text_fuzz.cpp for the operations.
+    // and texts (a length byte, then the bytes; 0x80 to 0x83 stand for
+    // characters beyond Latin-1). See log_box_fuzz.cpp for the operations.
     const auto text = [](std::string t) {
         t.resize(std::min<std::size_t>(t.size(), 255));
         return static_cast<char>(t.size()) + t;
     };
-    const fs::path logText = root / "log_text";
-    write(logText, "log-edits",
-          '\0' + text(generateLog(logOptions(1, 1, 5))) + "\1\x80" + text("7") + "\2\x40\3" + "\3\4" + "\x0a\xc0\x04" +
-              "\5\x20\2" + text("\xa0 0A\r\n") + "\x08\x10\5");
-    write(logText, "line-ends",
-          '\0' + text("T1 00\r\n\r\n\n\r\xa0\x80\x81\x82\x83\x84\x85") + "\7\x40" + text("\r") + "\xa0" + "\x09" +
-              "\6" + text("x\r\ny"));
+    const fs::path logBox = root / "log_box";
+    write(logBox, "log-edits",
+          '\0' + text(generateLog(logOptions(1, 1, 5))) + "\1\x80" + text("7") + "\2" + text("12") + "\3" + "\4\1" +
+              "\5\x83" + "\x0b" + "\7" + text("\r\nT1 00") + "\x0a" + "\x09" + "\x08" + "\x0a");
+    write(logBox, "line-ends",
+          '\0' + text("T1 00\r\n\r\n\n\r\xa0\x80\x81\x82\x83") + "\1\x40" + text("\r") + "\5\x02" + "\4\0" + "\7" +
+              text("\n") + "\6\x10" + text("x\r\ny") + "\x0a");
     return 0;
 }

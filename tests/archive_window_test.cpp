@@ -11,7 +11,6 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QTextCursor>
 
 #include <cstdlib>
 
@@ -55,9 +54,8 @@ class ArchiveWindowTest : public QObject, WindowFixture {
     std::uint64_t archived(FrameKind kind) const { return reader()->recordCount(kind); }
     void typeAFrame()
     {
-        QTextCursor end(ui().Text2()->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(QString::fromLatin1(frameLines(1, 0, 7).front()));
+        ui().Text2()->setCursorPosition(static_cast<int>(ui().Text2()->buffer().size()));
+        ui().Text2()->insertText(QString::fromLatin1(frameLines(1, 0, 7).front()));
     }
 
 private slots:

@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 
 #include <cstdio>

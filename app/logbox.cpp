@@ -1,0 +1,827 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "logbox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QFocusEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleHints>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+namespace halcyra {
+
+namespace {
+
+// Room between the frame and the text, as Qt's own text boxes leave it.
+constexpr int kMargin = 4;
+constexpr std::size_t kTabWidth = 8;
+
+std::size_t advance(char c, std::size_t column)
+{
+    return c == '\t' ? kTabWidth - column % kTabWidth : 1;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isLineEndByte(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+// How a byte looks: control characters would draw as nothing or as boxes of
+// another width, so they show as a middle dot.
+QChar shown(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || (u >= 0x7F && u < 0xA0) ? QChar(0xB7) : QChar(u);
+}
+
+std::string latin1Bytes(const QString &text)
+{
+    const QByteArray bytes = text.toLatin1(); // beyond Latin-1: '?'
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString fromBytes(std::string_view bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QString withShortcut(const QString &text, QKeySequence::StandardKey key)
+{
+    const QString shortcut = QKeySequence(key).toString(QKeySequence::NativeText);
+    return shortcut.isEmpty() ? text : text + QLatin1Char('\t') + shortcut;
+}
+
+} // namespace
+
+LogBox::LogBox(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAcceptDrops(true);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    connect(&blink_, &QTimer::timeout, this, [this] {
+        caretShown_ = !caretShown_;
+        viewport()->update(cursorRect());
+    });
+    autoScroll_.setInterval(50);
+    connect(&autoScroll_, &QTimer::timeout, this, &LogBox::autoScroll);
+    updateMetrics();
+    updateScrollBars();
+}
+
+QString LogBox::toPlainText() const
+{
+    return fromBytes(buffer_.text());
+}
+
+void LogBox::setPlainText(const QString &text)
+{
+    setText(latin1Bytes(text));
+}
+
+void LogBox::setText(std::string text)
+{
+    buffer_.setText(LogBytes(text));
+    std::string().swap(text);
+    cursor_ = anchor_ = 0;
+    wantedColumn_ = 0;
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    changed();
+}
+
+void LogBox::setText(LogBytes text)
+{
+    buffer_.setText(std::move(text));
+    cursor_ = anchor_ = 0;
+    wantedColumn_ = 0;
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    changed();
+}
+
+void LogBox::appendText(std::string_view text)
+{
+    if (text.empty())
+        return;
+    buffer_.append(text);
+    changed();
+}
+
+void LogBox::insertText(const QString &text)
+{
+    replaceSelection(latin1Bytes(text), LogBuffer::Kind::Edit);
+}
+
+void LogBox::setCursorPosition(int position)
+{
+    std::size_t at = std::min(static_cast<std::size_t>(std::max(position, 0)), buffer_.size());
+    if (buffer_.insideLineEnd(at))
+        --at; // before the line end, where a click there puts it
+    moveCursor(at, Move::Keep);
+    ensureCursorVisible();
+}
+
+QString LogBox::selectedText() const
+{
+    const auto [from, to] = std::minmax(cursor_, anchor_);
+    return fromBytes(buffer_.text().substr(from, to - from));
+}
+
+void LogBox::setPlaceholderText(const QString &text)
+{
+    placeholder_ = text;
+    viewport()->update();
+}
+
+void LogBox::clear()
+{
+    if (buffer_.size() == 0)
+        return;
+    anchor_ = 0;
+    cursor_ = buffer_.size();
+    replaceSelection({}, LogBuffer::Kind::Edit);
+}
+
+void LogBox::copy() const
+{
+    if (hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void LogBox::cut()
+{
+    if (!hasSelection())
+        return;
+    copy();
+    replaceSelection({}, LogBuffer::Kind::Edit);
+}
+
+void LogBox::paste()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!text.isEmpty())
+        insertText(text);
+}
+
+void LogBox::selectAll()
+{
+    anchor_ = 0;
+    moveCursor(buffer_.size(), Move::Select);
+}
+
+void LogBox::undo()
+{
+    if (!buffer_.canUndo())
+        return;
+    const LogBuffer::Change c = buffer_.undo();
+    anchor_ = c.at;
+    cursor_ = c.at + c.length;
+    changed();
+    moveCursor(cursor_, Move::Select);
+    ensureCursorVisible();
+}
+
+void LogBox::redo()
+{
+    if (!buffer_.canRedo())
+        return;
+    const LogBuffer::Change c = buffer_.redo();
+    anchor_ = c.at;
+    cursor_ = c.at + c.length;
+    changed();
+    moveCursor(cursor_, Move::Select);
+    ensureCursorVisible();
+}
+
+void LogBox::replaceSelection(std::string_view bytes, LogBuffer::Kind kind)
+{
+    const auto [from, to] = std::minmax(cursor_, anchor_);
+    if (from == to && bytes.empty())
+        return;
+    buffer_.replace(from, to - from, bytes, kind);
+    anchor_ = cursor_ = from + bytes.size();
+    // A CR typed before the LF of a line end makes it part of a new CR LF:
+    // the cursor goes on past it rather than stop inside.
+    if (buffer_.insideLineEnd(cursor_))
+        anchor_ = ++cursor_;
+    changed();
+    wantedColumn_ = columnOf(cursor_);
+    restartBlink();
+    ensureCursorVisible();
+}
+
+void LogBox::changed()
+{
+    // A change by the followed file or by undo may have moved the text under
+    // the cursor; it stays in the text and out of any line end.
+    const std::size_t size = buffer_.size();
+    cursor_ = std::min(cursor_, size);
+    anchor_ = std::min(anchor_, size);
+    if (buffer_.insideLineEnd(cursor_))
+        --cursor_;
+    if (buffer_.insideLineEnd(anchor_))
+        --anchor_;
+    widestColumns_ = buffer_.longestLine();
+    updateScrollBars();
+    viewport()->update();
+    emit textChanged();
+}
+
+void LogBox::moveCursor(std::size_t position, Move move)
+{
+    buffer_.endTyping();
+    const std::size_t oldCursor = cursor_, oldAnchor = anchor_;
+    cursor_ = position;
+    if (move == Move::Keep)
+        anchor_ = position;
+    wantedColumn_ = columnOf(cursor_);
+    restartBlink();
+    if (oldCursor != cursor_ || oldAnchor != anchor_)
+        viewport()->update();
+}
+
+void LogBox::ensureCursorVisible()
+{
+    const int line = static_cast<int>(buffer_.lineOf(cursor_));
+    QScrollBar *v = verticalScrollBar();
+    if (line < v->value())
+        v->setValue(line);
+    else if (line >= v->value() + visibleLines())
+        v->setValue(line - visibleLines() + 1);
+    QScrollBar *h = horizontalScrollBar();
+    const int x = static_cast<int>(columnOf(cursor_)) * charWidth_;
+    const int width = viewport()->width() - 2 * kMargin;
+    if (x < h->value())
+        h->setValue(std::max(0, x - width / 4));
+    else if (x + charWidth_ > h->value() + width)
+        h->setValue(x + charWidth_ - width + width / 4);
+}
+
+void LogBox::updateMetrics()
+{
+    const QFontMetrics metrics(font());
+    charWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
+    lineHeight_ = std::max(1, metrics.height());
+    ascent_ = metrics.ascent();
+}
+
+int LogBox::visibleLines() const
+{
+    return std::max(1, (viewport()->height() - kMargin) / lineHeight_);
+}
+
+void LogBox::updateScrollBars()
+{
+    const int lines = static_cast<int>(std::min<std::size_t>(buffer_.lineCount(), INT_MAX));
+    QScrollBar *v = verticalScrollBar();
+    v->setRange(0, std::max(0, lines - visibleLines()));
+    v->setPageStep(visibleLines());
+    v->setSingleStep(1);
+    QScrollBar *h = horizontalScrollBar();
+    const long long content = static_cast<long long>(widestColumns_ + 1) * charWidth_ + 2 * kMargin;
+    h->setRange(0, static_cast<int>(std::clamp<long long>(content - viewport()->width(), 0, INT_MAX)));
+    h->setPageStep(std::max(1, viewport()->width()));
+    h->setSingleStep(charWidth_);
+}
+
+void LogBox::restartBlink()
+{
+    caretShown_ = true;
+    const int period = QGuiApplication::styleHints()->cursorFlashTime();
+    if (period > 0 && hasFocus())
+        blink_.start(period / 2);
+    else
+        blink_.stop();
+}
+
+std::size_t LogBox::columnOf(std::size_t position) const
+{
+    const std::string_view text = buffer_.text();
+    const std::size_t line = buffer_.lineOf(position);
+    std::size_t column = 0;
+    for (std::size_t p = buffer_.lineStart(line); p < position; ++p)
+        column += advance(text[p], column);
+    return column;
+}
+
+std::size_t LogBox::positionAtColumn(std::size_t line, std::size_t column) const
+{
+    const std::string_view text = buffer_.text();
+    const std::size_t end = buffer_.lineEnd(line);
+    std::size_t at = 0;
+    for (std::size_t p = buffer_.lineStart(line); p < end; ++p) {
+        const std::size_t width = advance(text[p], at);
+        if (column < at + width)
+            return (column - at) * 2 < width ? p : p + 1;
+        at += width;
+    }
+    return end;
+}
+
+std::size_t LogBox::positionAt(QPoint point) const
+{
+    const long long row =
+        verticalScrollBar()->value() + (point.y() - kMargin) / lineHeight_ - (point.y() < kMargin ? 1 : 0);
+    const auto line =
+        static_cast<std::size_t>(std::clamp<long long>(row, 0, static_cast<long long>(buffer_.lineCount()) - 1));
+    const int x = point.x() - kMargin + horizontalScrollBar()->value() + charWidth_ / 2;
+    return positionAtColumn(line, static_cast<std::size_t>(std::max(0, x / charWidth_)));
+}
+
+QRect LogBox::cursorRect() const
+{
+    const long long row = static_cast<long long>(buffer_.lineOf(cursor_)) - verticalScrollBar()->value();
+    const long long x = static_cast<long long>(columnOf(cursor_)) * charWidth_ - horizontalScrollBar()->value();
+    if (row < 0 || row > visibleLines() + 1 || x < -charWidth_ || x > viewport()->width())
+        return {};
+    return {kMargin + static_cast<int>(x) - 1, kMargin + static_cast<int>(row) * lineHeight_, 3, lineHeight_};
+}
+
+std::size_t LogBox::stepBack(std::size_t position) const
+{
+    if (position == 0)
+        return 0;
+    return buffer_.insideLineEnd(position - 1) ? position - 2 : position - 1;
+}
+
+std::size_t LogBox::stepForward(std::size_t position) const
+{
+    if (position >= buffer_.size())
+        return buffer_.size();
+    return buffer_.insideLineEnd(position + 1) ? position + 2 : position + 1;
+}
+
+std::size_t LogBox::wordEnd(std::size_t position) const
+{
+    // To the start of the next word, as Ctrl+Right goes in Qt's text boxes.
+    const std::string_view text = buffer_.text();
+    if (position < text.size() && isLineEndByte(text[position]))
+        return stepForward(position);
+    while (position < text.size() && !isBlank(text[position]) && !isLineEndByte(text[position]))
+        ++position;
+    while (position < text.size() && isBlank(text[position]))
+        ++position;
+    return position;
+}
+
+std::size_t LogBox::wordStart(std::size_t position) const
+{
+    const std::string_view text = buffer_.text();
+    std::size_t p = position;
+    while (p > 0 && isBlank(text[p - 1]))
+        --p;
+    if (p > 0 && isLineEndByte(text[p - 1]))
+        return p == position ? stepBack(position) : p;
+    while (p > 0 && !isBlank(text[p - 1]) && !isLineEndByte(text[p - 1]))
+        --p;
+    return p;
+}
+
+bool LogBox::handleStandardKey(QKeyEvent *event)
+{
+    using K = QKeySequence;
+    const auto is = [event](K::StandardKey key) { return event->matches(key); };
+    const std::size_t line = buffer_.lineOf(cursor_);
+    const auto [from, to] = std::minmax(cursor_, anchor_);
+    const auto go = [this](std::size_t position, Move move) {
+        moveCursor(position, move);
+        ensureCursorVisible();
+    };
+    const auto vertical = [&](long long lines, Move move) {
+        const long long target = std::clamp<long long>(static_cast<long long>(line) + lines, 0,
+                                                       static_cast<long long>(buffer_.lineCount()) - 1);
+        const std::size_t column = wantedColumn_;
+        go(positionAtColumn(static_cast<std::size_t>(target), column), move);
+        wantedColumn_ = column;
+    };
+    const int page = visibleLines();
+
+    if (is(K::Undo))
+        undo();
+    else if (is(K::Redo))
+        redo();
+    else if (is(K::Copy))
+        copy();
+    else if (is(K::Cut))
+        cut();
+    else if (is(K::Paste))
+        paste();
+    else if (is(K::SelectAll))
+        selectAll();
+    else if (is(K::MoveToNextChar))
+        go(hasSelection() ? to : stepForward(cursor_), Move::Keep);
+    else if (is(K::MoveToPreviousChar))
+        go(hasSelection() ? from : stepBack(cursor_), Move::Keep);
+    else if (is(K::SelectNextChar))
+        go(stepForward(cursor_), Move::Select);
+    else if (is(K::SelectPreviousChar))
+        go(stepBack(cursor_), Move::Select);
+    else if (is(K::MoveToNextWord))
+        go(wordEnd(cursor_), Move::Keep);
+    else if (is(K::MoveToPreviousWord))
+        go(wordStart(cursor_), Move::Keep);
+    else if (is(K::SelectNextWord))
+        go(wordEnd(cursor_), Move::Select);
+    else if (is(K::SelectPreviousWord))
+        go(wordStart(cursor_), Move::Select);
+    else if (is(K::MoveToNextLine))
+        vertical(1, Move::Keep);
+    else if (is(K::MoveToPreviousLine))
+        vertical(-1, Move::Keep);
+    else if (is(K::SelectNextLine))
+        vertical(1, Move::Select);
+    else if (is(K::SelectPreviousLine))
+        vertical(-1, Move::Select);
+    else if (is(K::MoveToNextPage) || is(K::SelectNextPage)) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + page);
+        vertical(page, is(K::SelectNextPage) ? Move::Select : Move::Keep);
+    } else if (is(K::MoveToPreviousPage) || is(K::SelectPreviousPage)) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - page);
+        vertical(-page, is(K::SelectPreviousPage) ? Move::Select : Move::Keep);
+    } else if (is(K::MoveToStartOfLine) || is(K::MoveToStartOfBlock))
+        go(buffer_.lineStart(line), Move::Keep);
+    else if (is(K::MoveToEndOfLine) || is(K::MoveToEndOfBlock))
+        go(buffer_.lineEnd(line), Move::Keep);
+    else if (is(K::SelectStartOfLine) || is(K::SelectStartOfBlock))
+        go(buffer_.lineStart(line), Move::Select);
+    else if (is(K::SelectEndOfLine) || is(K::SelectEndOfBlock))
+        go(buffer_.lineEnd(line), Move::Select);
+    else if (is(K::MoveToStartOfDocument))
+        go(0, Move::Keep);
+    else if (is(K::MoveToEndOfDocument))
+        go(buffer_.size(), Move::Keep);
+    else if (is(K::SelectStartOfDocument))
+        go(0, Move::Select);
+    else if (is(K::SelectEndOfDocument))
+        go(buffer_.size(), Move::Select);
+    else if (is(K::Delete) || is(K::Backspace) || event->key() == Qt::Key_Backspace) {
+        if (!hasSelection())
+            anchor_ = is(K::Delete) ? stepForward(cursor_) : stepBack(cursor_);
+        replaceSelection({}, LogBuffer::Kind::Edit);
+    } else if (is(K::DeleteEndOfWord) || is(K::DeleteStartOfWord)) {
+        if (!hasSelection())
+            anchor_ = is(K::DeleteEndOfWord) ? wordEnd(cursor_) : wordStart(cursor_);
+        replaceSelection({}, LogBuffer::Kind::Edit);
+    } else if (is(K::InsertParagraphSeparator) || is(K::InsertLineSeparator))
+        replaceSelection("\r\n", LogBuffer::Kind::Edit);
+    else
+        return false;
+    return true;
+}
+
+void LogBox::keyPressEvent(QKeyEvent *event)
+{
+    if (handleStandardKey(event)) {
+        event->accept();
+        return;
+    }
+    const QString text = event->text();
+    const bool printable = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.isPrint() || c == QLatin1Char('\t');
+    });
+    if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+        replaceSelection(latin1Bytes(text), LogBuffer::Kind::Typing);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+bool LogBox::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        // The editing keys belong to the box, not to a menu shortcut that
+        // happens to share them.
+        auto *key = static_cast<QKeyEvent *>(event);
+        using K = QKeySequence;
+        const bool mine = key->matches(K::Copy) || key->matches(K::Cut) || key->matches(K::Paste) ||
+                          key->matches(K::Undo) || key->matches(K::Redo) || key->matches(K::SelectAll) ||
+                          key->matches(K::Delete) || key->matches(K::MoveToStartOfDocument) ||
+                          key->matches(K::MoveToEndOfDocument) || key->matches(K::MoveToStartOfLine) ||
+                          key->matches(K::MoveToEndOfLine) || key->matches(K::MoveToNextPage) ||
+                          key->matches(K::MoveToPreviousPage) ||
+                          (!key->text().isEmpty() && key->text().front().isPrint() &&
+                           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)));
+        if (mine) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void LogBox::mousePressEvent(QMouseEvent *event)
+{
+    const std::size_t at = positionAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        moveCursor(at, event->modifiers() & Qt::ShiftModifier ? Move::Select : Move::Keep);
+        selecting_ = true;
+        lastMouse_ = event->position().toPoint();
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        const QString text = QGuiApplication::clipboard()->text(QClipboard::Selection);
+        if (!text.isEmpty()) {
+            moveCursor(at, Move::Keep);
+            insertText(text);
+        }
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void LogBox::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!selecting_) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    lastMouse_ = event->position().toPoint();
+    moveCursor(positionAt(lastMouse_), Move::Select);
+    if (viewport()->rect().contains(lastMouse_))
+        autoScroll_.stop();
+    else if (!autoScroll_.isActive())
+        autoScroll_.start();
+}
+
+void LogBox::autoScroll()
+{
+    const QRect area = viewport()->rect();
+    QScrollBar *v = verticalScrollBar();
+    QScrollBar *h = horizontalScrollBar();
+    if (lastMouse_.y() < area.top())
+        v->setValue(v->value() - 1);
+    else if (lastMouse_.y() > area.bottom())
+        v->setValue(v->value() + 1);
+    if (lastMouse_.x() < area.left())
+        h->setValue(h->value() - charWidth_);
+    else if (lastMouse_.x() > area.right())
+        h->setValue(h->value() + charWidth_);
+    moveCursor(positionAt(lastMouse_), Move::Select);
+}
+
+void LogBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && selecting_) {
+        selecting_ = false;
+        autoScroll_.stop();
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (hasSelection() && clipboard->supportsSelection())
+            clipboard->setText(selectedText(), QClipboard::Selection);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void LogBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseDoubleClickEvent(event);
+        return;
+    }
+    // The word (a hex pair, a time) or the run of blanks under the mouse.
+    const std::string_view text = buffer_.text();
+    const std::size_t at = positionAt(event->position().toPoint());
+    if (at >= text.size() || isLineEndByte(text[at]))
+        return;
+    const bool blank = isBlank(text[at]);
+    const auto same = [&](char c) { return !isLineEndByte(c) && isBlank(c) == blank; };
+    std::size_t from = at, to = at;
+    while (from > 0 && same(text[from - 1]))
+        --from;
+    while (to < text.size() && same(text[to]))
+        ++to;
+    anchor_ = from;
+    moveCursor(to, Move::Select);
+    selecting_ = false;
+    event->accept();
+}
+
+void LogBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    const auto add = [&](const QString &text, QKeySequence::StandardKey key, bool enabled, auto slot) {
+        QAction *action = menu.addAction(withShortcut(text, key), this, slot);
+        action->setEnabled(enabled);
+    };
+    const bool empty = buffer_.size() == 0;
+    add(QStringLiteral("&Undo"), QKeySequence::Undo, buffer_.canUndo(), &LogBox::undo);
+    add(QStringLiteral("&Redo"), QKeySequence::Redo, buffer_.canRedo(), &LogBox::redo);
+    menu.addSeparator();
+    add(QStringLiteral("Cu&t"), QKeySequence::Cut, hasSelection(), &LogBox::cut);
+    add(QStringLiteral("&Copy"), QKeySequence::Copy, hasSelection(), &LogBox::copy);
+    add(QStringLiteral("&Paste"), QKeySequence::Paste, QGuiApplication::clipboard()->mimeData()->hasText(),
+        &LogBox::paste);
+    QAction *remove =
+        menu.addAction(QStringLiteral("Delete"), this, [this] { replaceSelection({}, LogBuffer::Kind::Edit); });
+    remove->setEnabled(hasSelection());
+    menu.addSeparator();
+    add(QStringLiteral("Select All"), QKeySequence::SelectAll, !empty, &LogBox::selectAll);
+    menu.exec(event->globalPos());
+}
+
+void LogBox::focusInEvent(QFocusEvent *event)
+{
+    restartBlink();
+    viewport()->update();
+    QAbstractScrollArea::focusInEvent(event);
+}
+
+void LogBox::focusOutEvent(QFocusEvent *event)
+{
+    blink_.stop();
+    caretShown_ = false;
+    viewport()->update();
+    QAbstractScrollArea::focusOutEvent(event);
+}
+
+void LogBox::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange) {
+        updateMetrics();
+        updateScrollBars();
+        viewport()->update();
+    }
+    QAbstractScrollArea::changeEvent(event);
+}
+
+void LogBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Only what the input method commits is typed; a composition in progress
+    // is not shown.
+    if (!event->commitString().isEmpty())
+        replaceSelection(latin1Bytes(event->commitString()), LogBuffer::Kind::Typing);
+    event->accept();
+}
+
+QVariant LogBox::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImCursorRectangle:
+        return cursorRect().translated(viewport()->pos());
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorPosition:
+        return static_cast<int>(cursor_ - buffer_.lineStart(buffer_.lineOf(cursor_)));
+    case Qt::ImSurroundingText: {
+        const std::size_t line = buffer_.lineOf(cursor_);
+        const std::size_t start = buffer_.lineStart(line);
+        return fromBytes(buffer_.text().substr(start, buffer_.lineEnd(line) - start));
+    }
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+void LogBox::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasText())
+        event->acceptProposedAction();
+    else
+        QAbstractScrollArea::dragEnterEvent(event);
+}
+
+void LogBox::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->mimeData()->hasText())
+        event->acceptProposedAction();
+    else
+        QAbstractScrollArea::dragMoveEvent(event);
+}
+
+void LogBox::dropEvent(QDropEvent *event)
+{
+    if (!event->mimeData()->hasText()) {
+        QAbstractScrollArea::dropEvent(event);
+        return;
+    }
+    moveCursor(positionAt(event->position().toPoint()), Move::Keep);
+    insertText(event->mimeData()->text());
+    event->acceptProposedAction();
+}
+
+void LogBox::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void LogBox::scrollContentsBy(int, int)
+{
+    // The vertical bar counts lines, not pixels: everything is drawn again.
+    viewport()->update();
+}
+
+void LogBox::paintEvent(QPaintEvent *)
+{
+    QPainter painter(viewport());
+    const QPalette &pal = palette();
+    const std::string_view text = buffer_.text();
+    if (text.empty() && !placeholder_.isEmpty()) {
+        painter.setPen(pal.color(QPalette::PlaceholderText));
+        painter.drawText(kMargin, kMargin + ascent_, placeholder_);
+    }
+    const int scrollX = horizontalScrollBar()->value();
+    const auto firstColumn = static_cast<std::size_t>(scrollX / charWidth_);
+    const auto columns = static_cast<std::size_t>(viewport()->width() / charWidth_ + 2);
+    const auto [selFrom, selTo] = std::minmax(cursor_, anchor_);
+    const std::size_t first = static_cast<std::size_t>(verticalScrollBar()->value());
+    const std::size_t last = std::min(buffer_.lineCount(), first + static_cast<std::size_t>(visibleLines()) + 1);
+    std::size_t widest = widestColumns_;
+    QString shownText;
+    for (std::size_t line = first; line < last; ++line) {
+        const int y = kMargin + static_cast<int>(line - first) * lineHeight_;
+        const std::size_t start = buffer_.lineStart(line);
+        const std::size_t end = buffer_.lineEnd(line);
+        // The visible columns only: a line may be a megabyte long.
+        shownText.clear();
+        std::size_t column = 0, drawnFrom = 0;
+        std::size_t selStartColumn = SIZE_MAX, selEndColumn = SIZE_MAX;
+        bool started = false;
+        for (std::size_t p = start; p <= end; ++p) {
+            if (p == selFrom)
+                selStartColumn = column;
+            if (p == selTo)
+                selEndColumn = column;
+            if (p == end)
+                break;
+            if (column >= firstColumn + columns) {
+                // Beyond the right edge: the rest is at least a column a byte,
+                // and a selection that starts or ends there starts or ends off
+                // the box.
+                column += end - p;
+                break;
+            }
+            const std::size_t width = advance(text[p], column);
+            if (column + width > firstColumn) {
+                if (!started) {
+                    started = true;
+                    drawnFrom = column;
+                }
+                if (text[p] == '\t')
+                    shownText.append(QString(static_cast<qsizetype>(width), QLatin1Char(' ')));
+                else
+                    shownText.append(shown(text[p]));
+            }
+            column += width;
+        }
+        selStartColumn = std::min(selStartColumn, column);
+        selEndColumn = std::min(selEndColumn, column);
+        widest = std::max(widest, column);
+        const int x = kMargin + static_cast<int>(drawnFrom) * charWidth_ - scrollX;
+        painter.setPen(pal.color(QPalette::Text));
+        painter.drawText(x, y + ascent_, shownText);
+        // The selection, with the line end it takes in as one column more.
+        const bool selectedFromHere = selFrom < selTo && selFrom <= end && selTo >= start;
+        if (selectedFromHere) {
+            const std::size_t from = selFrom < start ? 0 : selStartColumn;
+            const std::size_t to = selTo > end ? column + 1 : selEndColumn;
+            const QRect band(kMargin + static_cast<int>(from) * charWidth_ - scrollX, y,
+                             static_cast<int>(to - from) * charWidth_, lineHeight_);
+            painter.save();
+            painter.setClipRect(band);
+            painter.fillRect(band, pal.color(QPalette::Highlight));
+            painter.setPen(pal.color(QPalette::HighlightedText));
+            painter.drawText(x, y + ascent_, shownText);
+            painter.restore();
+        }
+    }
+    if (hasFocus() && caretShown_) {
+        const QRect caret = cursorRect();
+        if (!caret.isNull())
+            painter.fillRect(caret.x() + 1, caret.y(), 1, caret.height(), pal.color(QPalette::Text));
+    }
+    if (widest > widestColumns_) {
+        // Tabs made a line wider than its bytes: the bar grows once drawn.
+        widestColumns_ = widest;
+        QTimer::singleShot(0, this, &LogBox::updateScrollBars);
+    }
+}
+
+} // namespace halcyra

@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+// The log box: the parser reads the same bytes as the batch decoder reads in
+// a file, and the keys edit them as in any text box.
+
+#include "batch.h"
+#include "logbox.h"
+#include "windowfixture.h"
+
+#include <QClipboard>
+#include <QPushButton>
+
+#include <utility>
+#include <vector>
+
+using namespace halcyra;
+using namespace halcyra::test;
+
+class LogBoxTest : public QObject, WindowFixture {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { window.reset(); }
+
+    void theWindowReadsALogFileAsTheBatchDecoderDoes()
+    {
+        const QByteArray pairs = QByteArray("00 ").repeated(64).chopped(1);
+        const std::pair<QByteArray, int> cases[] = {
+            {"T1 " + pairs, 1}, // blanks between the pairs
+            // Only the blank separates pairs; a no-break space is any other character.
+            {"T1 " + QByteArray(pairs).replace(' ', '\xa0'), 0},
+            {kT1 + '\r' + kT2 + '\n' + kT1 + "\r\n" + kT2, 2}, // CR, LF and CR LF
+        };
+        for (const auto &[log, t1Frames] : cases) {
+            open();
+            QVERIFY(writeFile(file("pass.log"), log) && window->Open_Log(file("pass.log")));
+            BatchDecoder batch(BatchSettings{}, nullptr, nullptr);
+            batch.feed(std::string_view(log.constData(), static_cast<std::size_t>(log.size())));
+            batch.finish();
+            QCOMPARE(ui().t1Store().count, t1Frames);
+            QCOMPARE(static_cast<std::uint64_t>(ui().t1Store().count), batch.counts().t1Frames);
+            QCOMPARE(static_cast<std::uint64_t>(ui().t2Store().count), batch.counts().t2Frames);
+        }
+    }
+
+    void textBeyondLatin1IsReadAsTheParserCountsIt()
+    {
+        open();
+        ui().Text2()->setPlainText(QStringLiteral("a\r\nb\rc\n\u00a0\u4e00\U0001F6F0\u2028d"));
+        QCOMPARE(ui().logText(), std::string_view("a\r\nb\rc\n\xa0????d"));
+        QCOMPARE(ui().Text2()->buffer().lineCount(), std::size_t{4});
+    }
+
+    void keysEditALineEndAsOneCharacter_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<int>("cursor");
+        using L = QList<int>;
+        QTest::newRow("backspace after CR LF")
+            << QByteArray("ab\r\ncd") << 4 << L{Qt::Key_Backspace} << QByteArray("abcd") << 2;
+        QTest::newRow("delete before CR LF")
+            << QByteArray("ab\r\ncd") << 2 << L{Qt::Key_Delete} << QByteArray("abcd") << 2;
+        QTest::newRow("left over CR LF") << QByteArray("ab\r\ncd") << 4 << L{Qt::Key_Left, Qt::Key_Backspace}
+                                         << QByteArray("a\r\ncd") << 1;
+        QTest::newRow("cursor set inside CR LF")
+            << QByteArray("ab\r\ncd") << 3 << L{Qt::Key_Backspace} << QByteArray("a\r\ncd") << 1;
+        QTest::newRow("enter types CR LF")
+            << QByteArray("abcd") << 2 << L{Qt::Key_Return} << QByteArray("ab\r\ncd") << 4;
+        QTest::newRow("down keeps the column")
+            << QByteArray("abcd\nx\nefgh") << 3 << L{Qt::Key_Down, Qt::Key_Down, Qt::Key_Delete}
+            << QByteArray("abcd\nx\nefg") << 10;
+        QTest::newRow("end of a CR line")
+            << QByteArray("ab\rcd") << 0 << L{Qt::Key_End, Qt::Key_Delete} << QByteArray("abcd") << 2;
+    }
+
+    void keysEditALineEndAsOneCharacter()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(int, at);
+        QFETCH(QList<int>, keys);
+        open();
+        LogBox *box = ui().Text2();
+        box->setPlainText(QString::fromLatin1(before));
+        box->setCursorPosition(at);
+        for (const int key : keys)
+            QTest::keyClick(box, static_cast<Qt::Key>(key));
+        QTEST(box->toPlainText().toLatin1(), "after");
+        QTEST(box->cursorPosition(), "cursor");
+    }
+
+    void undoTakesBackEditsButNotTheFollowedFile()
+    {
+        open();
+        LogBox *box = ui().Text2();
+        paste(kT1 + "\r\n");
+        box->setCursorPosition(static_cast<int>(box->buffer().size()));
+        QTest::keyClicks(box, QString::fromLatin1(kT1)); // typed: one undo step
+        QCOMPARE(ui().t1Store().count, 2);
+        box->appendText("\r\n" + kT2.toStdString());
+        QCOMPARE(ui().t2Store().count, 1);
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(box->toPlainText().toLatin1(), kT1 + "\r\n\r\n" + kT2);
+        QCOMPARE(ui().t1Store().count, 1);
+        // The clear button's work is undone as well: the log comes back.
+        QTest::mouseClick(ui().Command2(), Qt::LeftButton);
+        QCOMPARE(ui().t1Store().count, 0);
+        box->undo();
+        QCOMPARE(ui().t1Store().count, 1);
+        QCOMPARE(ui().t2Store().count, 1);
+        box->redo();
+        QVERIFY(box->toPlainText().isEmpty());
+    }
+};
+
+QTEST_MAIN(LogBoxTest)
+#include "logbox_test.moc"
