@@ -3,6 +3,8 @@
 
 #include "logbox.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -19,7 +21,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace halcyra {
 
@@ -32,6 +36,18 @@ constexpr std::size_t kTabWidth = 8;
 std::size_t advance(char c, std::size_t column)
 {
     return c == '\t' ? kTabWidth - column % kTabWidth : 1;
+}
+
+// Where there is no tab the column is the byte offset: a line of a
+// megabyte is not walked byte by byte.
+bool holdsTab(std::string_view text, std::size_t from, std::size_t to)
+{
+    return from < to && std::memchr(text.data() + from, '\t', to - from) != nullptr;
+}
+
+int pixels(long long x)
+{
+    return static_cast<int>(std::clamp<long long>(x, INT_MIN / 2, INT_MAX / 2));
 }
 
 bool isBlank(char c)
@@ -71,8 +87,82 @@ QString withShortcut(const QString &text, QKeySequence::StandardKey key)
 
 } // namespace
 
+// What a screen reader reads of the box: its text, the cursor and the
+// selection, as Qt's own text boxes offer them.
+class LogBoxAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit LogBoxAccessible(LogBox *box) : QAccessibleWidget(box, QAccessible::EditableText) {}
+
+    static QAccessibleInterface *create(const QString &, QObject *object)
+    {
+        auto *box = qobject_cast<LogBox *>(object);
+        return box ? new LogBoxAccessible(box) : nullptr;
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.editable = true;
+        s.multiLine = true;
+        s.selectableText = true;
+        return s;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? box()->toPlainText() : QAccessibleWidget::text(t);
+    }
+
+    void selection(int index, int *start, int *end) const override
+    {
+        const auto [from, to] = std::minmax(box()->cursor_, box()->anchor_);
+        const bool one = index == 0 && from != to;
+        *start = one ? static_cast<int>(from) : 0;
+        *end = one ? static_cast<int>(to) : 0;
+    }
+    int selectionCount() const override { return box()->hasSelection() ? 1 : 0; }
+    void addSelection(int start, int end) override { box()->setSelection(start, end); }
+    void removeSelection(int) override { box()->setCursorPosition(box()->cursorPosition()); }
+    void setSelection(int, int start, int end) override { box()->setSelection(start, end); }
+    int cursorPosition() const override { return box()->cursorPosition(); }
+    void setCursorPosition(int position) override { box()->setCursorPosition(position); }
+    QString text(int start, int end) const override
+    {
+        const std::string_view all = box()->parserText();
+        const std::size_t from = std::min(static_cast<std::size_t>(std::max(start, 0)), all.size());
+        const std::size_t to = std::clamp(static_cast<std::size_t>(std::max(end, 0)), from, all.size());
+        return fromBytes(all.substr(from, to - from));
+    }
+    int characterCount() const override { return static_cast<int>(box()->buffer().size()); }
+    QRect characterRect(int offset) const override
+    {
+        const QRect r = box()->positionRect(static_cast<std::size_t>(std::max(offset, 0)));
+        return r.isNull() ? r : QRect(box()->viewport()->mapToGlobal(r.topLeft()), r.size());
+    }
+    int offsetAtPoint(const QPoint &point) const override
+    {
+        return static_cast<int>(box()->positionAt(box()->viewport()->mapFromGlobal(point)));
+    }
+    void scrollToSubstring(int start, int) override { box()->setCursorPosition(start); }
+    QString attributes(int offset, int *start, int *end) const override
+    {
+        *start = *end = offset;
+        return {};
+    }
+
+private:
+    LogBox *box() const { return static_cast<LogBox *>(widget()); }
+};
+
 LogBox::LogBox(QWidget *parent) : QAbstractScrollArea(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(&LogBoxAccessible::create), true);
+    (void)accessible;
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
@@ -99,20 +189,17 @@ void LogBox::setPlainText(const QString &text)
     setText(latin1Bytes(text));
 }
 
-void LogBox::setText(std::string text)
+void LogBox::setText(std::string_view text)
 {
-    buffer_.setText(LogBytes(text));
-    std::string().swap(text);
-    cursor_ = anchor_ = 0;
-    wantedColumn_ = 0;
-    verticalScrollBar()->setValue(0);
-    horizontalScrollBar()->setValue(0);
-    changed();
+    // The old text goes first: a log read again is not held three times.
+    buffer_.setText(LogBytes());
+    setText(LogBytes(text));
 }
 
 void LogBox::setText(LogBytes text)
 {
     buffer_.setText(std::move(text));
+    tabColumns_ = 0;
     cursor_ = anchor_ = 0;
     wantedColumn_ = 0;
     verticalScrollBar()->setValue(0);
@@ -124,6 +211,10 @@ void LogBox::appendText(std::string_view text)
 {
     if (text.empty())
         return;
+    if (QAccessible::isActive()) {
+        QAccessibleTextInsertEvent event(this, static_cast<int>(buffer_.size()), fromBytes(text));
+        QAccessible::updateAccessibility(&event);
+    }
     buffer_.append(text);
     changed();
 }
@@ -146,6 +237,15 @@ QString LogBox::selectedText() const
 {
     const auto [from, to] = std::minmax(cursor_, anchor_);
     return fromBytes(buffer_.text().substr(from, to - from));
+}
+
+void LogBox::setSelection(int anchor, int position)
+{
+    setCursorPosition(anchor);
+    const std::size_t from = cursor_;
+    setCursorPosition(position);
+    anchor_ = from;
+    viewport()->update();
 }
 
 void LogBox::setPlaceholderText(const QString &text)
@@ -219,6 +319,11 @@ void LogBox::replaceSelection(std::string_view bytes, LogBuffer::Kind kind)
     const auto [from, to] = std::minmax(cursor_, anchor_);
     if (from == to && bytes.empty())
         return;
+    if (QAccessible::isActive()) {
+        const QString removed = fromBytes(buffer_.text().substr(from, to - from));
+        QAccessibleTextUpdateEvent event(this, static_cast<int>(from), removed, fromBytes(bytes));
+        QAccessible::updateAccessibility(&event);
+    }
     buffer_.replace(from, to - from, bytes, kind);
     anchor_ = cursor_ = from + bytes.size();
     // A CR typed before the LF of a line end makes it part of a new CR LF:
@@ -242,9 +347,12 @@ void LogBox::changed()
         --cursor_;
     if (buffer_.insideLineEnd(anchor_))
         --anchor_;
-    widestColumns_ = buffer_.longestLine();
+    if (size == 0)
+        tabColumns_ = 0;
+    widestColumns_ = std::max(buffer_.longestLine(), tabColumns_);
     updateScrollBars();
     viewport()->update();
+    announceCursor();
     emit textChanged();
 }
 
@@ -257,8 +365,10 @@ void LogBox::moveCursor(std::size_t position, Move move)
         anchor_ = position;
     wantedColumn_ = columnOf(cursor_);
     restartBlink();
-    if (oldCursor != cursor_ || oldAnchor != anchor_)
+    if (oldCursor != cursor_ || oldAnchor != anchor_) {
         viewport()->update();
+        announceCursor();
+    }
 }
 
 void LogBox::ensureCursorVisible()
@@ -269,19 +379,33 @@ void LogBox::ensureCursorVisible()
         v->setValue(line);
     else if (line >= v->value() + visibleLines())
         v->setValue(line - visibleLines() + 1);
+    const std::size_t column = columnOf(cursor_);
+    if (column + 1 > widestColumns_) {
+        // Tabs beyond the right edge make a line wider than its bytes.
+        tabColumns_ = widestColumns_ = column + 1;
+        updateScrollBars();
+    }
     QScrollBar *h = horizontalScrollBar();
-    const int x = static_cast<int>(columnOf(cursor_)) * charWidth_;
+    const long long x = static_cast<long long>(column) * charWidth_;
     const int width = viewport()->width() - 2 * kMargin;
     if (x < h->value())
-        h->setValue(std::max(0, x - width / 4));
+        h->setValue(pixels(x - width / 4));
     else if (x + charWidth_ > h->value() + width)
-        h->setValue(x + charWidth_ - width + width / 4);
+        h->setValue(pixels(x + charWidth_ - width + width / 4));
 }
 
 void LogBox::updateMetrics()
 {
-    const QFontMetrics metrics(font());
-    charWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
+    // The text is laid out in cells of whole pixels, so that a column is at
+    // the same place for the caret, the selection and the mouse as for the
+    // glyphs: a font whose advance has a fraction of a pixel (hinting off,
+    // a scaled screen) is spaced out to the next whole pixel.
+    QFont cells = font();
+    const qreal advance = QFontMetricsF(cells).horizontalAdvance(QLatin1Char('0'));
+    charWidth_ = std::max(1, static_cast<int>(std::ceil(advance - 0.01)));
+    cells.setLetterSpacing(QFont::AbsoluteSpacing, charWidth_ - advance);
+    viewport()->setFont(cells);
+    const QFontMetrics metrics(cells);
     lineHeight_ = std::max(1, metrics.height());
     ascent_ = metrics.ascent();
 }
@@ -318,9 +442,11 @@ void LogBox::restartBlink()
 std::size_t LogBox::columnOf(std::size_t position) const
 {
     const std::string_view text = buffer_.text();
-    const std::size_t line = buffer_.lineOf(position);
+    const std::size_t start = buffer_.lineStart(buffer_.lineOf(position));
+    if (!holdsTab(text, start, position))
+        return position - start;
     std::size_t column = 0;
-    for (std::size_t p = buffer_.lineStart(line); p < position; ++p)
+    for (std::size_t p = start; p < position; ++p)
         column += advance(text[p], column);
     return column;
 }
@@ -328,9 +454,12 @@ std::size_t LogBox::columnOf(std::size_t position) const
 std::size_t LogBox::positionAtColumn(std::size_t line, std::size_t column) const
 {
     const std::string_view text = buffer_.text();
+    const std::size_t start = buffer_.lineStart(line);
     const std::size_t end = buffer_.lineEnd(line);
+    if (!holdsTab(text, start, std::min(end, start + column)))
+        return std::min(end, start + column);
     std::size_t at = 0;
-    for (std::size_t p = buffer_.lineStart(line); p < end; ++p) {
+    for (std::size_t p = start; p < end; ++p) {
         const std::size_t width = advance(text[p], at);
         if (column < at + width)
             return (column - at) * 2 < width ? p : p + 1;
@@ -345,17 +474,34 @@ std::size_t LogBox::positionAt(QPoint point) const
         verticalScrollBar()->value() + (point.y() - kMargin) / lineHeight_ - (point.y() < kMargin ? 1 : 0);
     const auto line =
         static_cast<std::size_t>(std::clamp<long long>(row, 0, static_cast<long long>(buffer_.lineCount()) - 1));
-    const int x = point.x() - kMargin + horizontalScrollBar()->value() + charWidth_ / 2;
-    return positionAtColumn(line, static_cast<std::size_t>(std::max(0, x / charWidth_)));
+    const long long x = static_cast<long long>(point.x()) - kMargin + horizontalScrollBar()->value() + charWidth_ / 2;
+    return positionAtColumn(line, static_cast<std::size_t>(std::max(0LL, x / charWidth_)));
 }
 
 QRect LogBox::cursorRect() const
 {
-    const long long row = static_cast<long long>(buffer_.lineOf(cursor_)) - verticalScrollBar()->value();
-    const long long x = static_cast<long long>(columnOf(cursor_)) * charWidth_ - horizontalScrollBar()->value();
+    const QRect r = positionRect(cursor_);
+    return r.isNull() ? r : QRect(r.x() - 1, r.y(), 3, r.height());
+}
+
+QRect LogBox::positionRect(std::size_t position) const
+{
+    position = std::min(position, buffer_.size());
+    const long long row = static_cast<long long>(buffer_.lineOf(position)) - verticalScrollBar()->value();
+    const long long x = static_cast<long long>(columnOf(position)) * charWidth_ - horizontalScrollBar()->value();
     if (row < 0 || row > visibleLines() + 1 || x < -charWidth_ || x > viewport()->width())
         return {};
-    return {kMargin + static_cast<int>(x) - 1, kMargin + static_cast<int>(row) * lineHeight_, 3, lineHeight_};
+    return {kMargin + static_cast<int>(x), kMargin + static_cast<int>(row) * lineHeight_, charWidth_, lineHeight_};
+}
+
+void LogBox::announceCursor()
+{
+    if (hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+    if (QAccessible::isActive()) {
+        QAccessibleTextCursorEvent event(this, static_cast<int>(cursor_));
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 std::size_t LogBox::stepBack(std::size_t position) const
@@ -475,13 +621,13 @@ bool LogBox::handleStandardKey(QKeyEvent *event)
         go(0, Move::Select);
     else if (is(K::SelectEndOfDocument))
         go(buffer_.size(), Move::Select);
-    else if (is(K::Delete) || is(K::Backspace) || event->key() == Qt::Key_Backspace) {
-        if (!hasSelection())
-            anchor_ = is(K::Delete) ? stepForward(cursor_) : stepBack(cursor_);
-        replaceSelection({}, LogBuffer::Kind::Edit);
-    } else if (is(K::DeleteEndOfWord) || is(K::DeleteStartOfWord)) {
+    else if (is(K::DeleteEndOfWord) || is(K::DeleteStartOfWord)) {
         if (!hasSelection())
             anchor_ = is(K::DeleteEndOfWord) ? wordEnd(cursor_) : wordStart(cursor_);
+        replaceSelection({}, LogBuffer::Kind::Edit);
+    } else if (is(K::Delete) || is(K::Backspace) || event->key() == Qt::Key_Backspace) {
+        if (!hasSelection())
+            anchor_ = is(K::Delete) ? stepForward(cursor_) : stepBack(cursor_);
         replaceSelection({}, LogBuffer::Kind::Edit);
     } else if (is(K::InsertParagraphSeparator) || is(K::InsertLineSeparator))
         replaceSelection("\r\n", LogBuffer::Kind::Edit);
@@ -510,6 +656,15 @@ void LogBox::keyPressEvent(QKeyEvent *event)
 
 bool LogBox::event(QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        // Tab types a tab, as in Qt's text boxes; Ctrl+Tab leaves the box.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            replaceSelection("\t", LogBuffer::Kind::Typing);
+            event->accept();
+            return true;
+        }
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         // The editing keys belong to the box, not to a menu shortcut that
         // happens to share them.
@@ -533,6 +688,8 @@ bool LogBox::event(QEvent *event)
 
 void LogBox::mousePressEvent(QMouseEvent *event)
 {
+    // A composition in progress is dropped, not committed where the cursor goes.
+    QGuiApplication::inputMethod()->reset();
     const std::size_t at = positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         moveCursor(at, event->modifiers() & Qt::ShiftModifier ? Move::Select : Move::Keep);
@@ -738,7 +895,7 @@ void LogBox::scrollContentsBy(int, int)
     viewport()->update();
 }
 
-void LogBox::paintEvent(QPaintEvent *)
+void LogBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     const QPalette &pal = palette();
@@ -751,39 +908,29 @@ void LogBox::paintEvent(QPaintEvent *)
     const auto firstColumn = static_cast<std::size_t>(scrollX / charWidth_);
     const auto columns = static_cast<std::size_t>(viewport()->width() / charWidth_ + 2);
     const auto [selFrom, selTo] = std::minmax(cursor_, anchor_);
-    const std::size_t first = static_cast<std::size_t>(verticalScrollBar()->value());
-    const std::size_t last = std::min(buffer_.lineCount(), first + static_cast<std::size_t>(visibleLines()) + 1);
+    // Only the rows asked for: a blink of the caret draws one line.
+    const QRect area = event->rect();
+    const auto top = static_cast<std::size_t>(verticalScrollBar()->value());
+    const auto rowOf = [this](int y) { return static_cast<std::size_t>(std::max(0, (y - kMargin) / lineHeight_)); };
+    const std::size_t first = top + rowOf(area.top());
+    const std::size_t last = std::min(buffer_.lineCount(), top + rowOf(area.bottom()) + 1);
     std::size_t widest = widestColumns_;
     QString shownText;
     for (std::size_t line = first; line < last; ++line) {
-        const int y = kMargin + static_cast<int>(line - first) * lineHeight_;
+        const int y = kMargin + static_cast<int>(line - top) * lineHeight_;
         const std::size_t start = buffer_.lineStart(line);
         const std::size_t end = buffer_.lineEnd(line);
         // The visible columns only: a line may be a megabyte long.
         shownText.clear();
-        std::size_t column = 0, drawnFrom = 0;
-        std::size_t selStartColumn = SIZE_MAX, selEndColumn = SIZE_MAX;
-        bool started = false;
-        for (std::size_t p = start; p <= end; ++p) {
-            if (p == selFrom)
-                selStartColumn = column;
-            if (p == selTo)
-                selEndColumn = column;
-            if (p == end)
-                break;
-            if (column >= firstColumn + columns) {
-                // Beyond the right edge: the rest is at least a column a byte,
-                // and a selection that starts or ends there starts or ends off
-                // the box.
-                column += end - p;
-                break;
-            }
+        std::size_t p = start, column = 0;
+        if (!holdsTab(text, start, std::min(end, start + firstColumn))) {
+            p = std::min(end, start + firstColumn);
+            column = p - start;
+        }
+        const std::size_t drawnFrom = column;
+        for (; p < end && column < firstColumn + columns; ++p) {
             const std::size_t width = advance(text[p], column);
             if (column + width > firstColumn) {
-                if (!started) {
-                    started = true;
-                    drawnFrom = column;
-                }
                 if (text[p] == '\t')
                     shownText.append(QString(static_cast<qsizetype>(width), QLatin1Char(' ')));
                 else
@@ -791,19 +938,19 @@ void LogBox::paintEvent(QPaintEvent *)
             }
             column += width;
         }
-        selStartColumn = std::min(selStartColumn, column);
-        selEndColumn = std::min(selEndColumn, column);
+        // Beyond the right edge the rest is at least a column a byte.
+        column += end - p;
         widest = std::max(widest, column);
-        const int x = kMargin + static_cast<int>(drawnFrom) * charWidth_ - scrollX;
+        const int x = pixels(kMargin + static_cast<long long>(drawnFrom) * charWidth_ - scrollX);
         painter.setPen(pal.color(QPalette::Text));
         painter.drawText(x, y + ascent_, shownText);
         // The selection, with the line end it takes in as one column more.
-        const bool selectedFromHere = selFrom < selTo && selFrom <= end && selTo >= start;
-        if (selectedFromHere) {
-            const std::size_t from = selFrom < start ? 0 : selStartColumn;
-            const std::size_t to = selTo > end ? column + 1 : selEndColumn;
-            const QRect band(kMargin + static_cast<int>(from) * charWidth_ - scrollX, y,
-                             static_cast<int>(to - from) * charWidth_, lineHeight_);
+        if (selFrom < selTo && selFrom <= end && selTo >= start) {
+            const std::size_t from = selFrom < start ? 0 : columnOf(selFrom);
+            const std::size_t to = selTo > end ? column + 1 : columnOf(selTo);
+            const long long left = kMargin + static_cast<long long>(from) * charWidth_ - scrollX;
+            const long long right = kMargin + static_cast<long long>(to) * charWidth_ - scrollX;
+            const QRect band(QPoint(pixels(left), y), QPoint(pixels(right) - 1, y + lineHeight_ - 1));
             painter.save();
             painter.setClipRect(band);
             painter.fillRect(band, pal.color(QPalette::Highlight));
@@ -819,7 +966,7 @@ void LogBox::paintEvent(QPaintEvent *)
     }
     if (widest > widestColumns_) {
         // Tabs made a line wider than its bytes: the bar grows once drawn.
-        widestColumns_ = widest;
+        tabColumns_ = widestColumns_ = widest;
         QTimer::singleShot(0, this, &LogBox::updateScrollBars);
     }
 }

@@ -38,7 +38,7 @@ public:
     void setPlainText(const QString &text);
     // A new text (a log opened or read again): the cursor goes to its start
     // and undo starts over.
-    void setText(std::string text);
+    void setText(std::string_view text);
     void setText(LogBytes text);
     // The followed file's new bytes, at the end; the user's cursor and
     // selection stay where they are.
@@ -50,6 +50,8 @@ public:
     void setCursorPosition(int position);
     bool hasSelection() const { return cursor_ != anchor_; }
     QString selectedText() const;
+    // Selects from `anchor` to `position`, where the cursor goes.
+    void setSelection(int anchor, int position);
 
     void setPlaceholderText(const QString &text);
     QString placeholderText() const { return placeholder_; }
@@ -88,6 +90,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    friend class LogBoxAccessible;
     enum class Move { Keep, Select };
 
     void replaceSelection(std::string_view bytes, LogBuffer::Kind kind);
@@ -107,6 +110,8 @@ private:
     std::size_t positionAtColumn(std::size_t line, std::size_t column) const;
     std::size_t positionAt(QPoint point) const;
     QRect cursorRect() const;
+    QRect positionRect(std::size_t position) const;
+    void announceCursor();
     int visibleLines() const;
     void autoScroll();
 
@@ -115,6 +120,7 @@ private:
     std::size_t anchor_ = 0;
     std::size_t wantedColumn_ = 0; // kept by up and down over shorter lines
     std::size_t widestColumns_ = 0;
+    std::size_t tabColumns_ = 0; // the widest line with tabs seen, in columns
     QString placeholder_;
     int charWidth_ = 1;
     int lineHeight_ = 1;

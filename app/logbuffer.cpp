@@ -83,14 +83,16 @@ std::size_t LogBuffer::lineOf(std::size_t position) const
     return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), position) - starts_.begin()) - 1;
 }
 
-std::size_t LogBuffer::longestLine() const
+std::size_t LogBuffer::lineLength(std::size_t line) const
 {
-    std::size_t longest = 0;
-    for (std::size_t line = 0; line + 1 < starts_.size(); ++line)
-        longest = std::max(longest, starts_[line + 1] - starts_[line]);
-    // The line ends counted above make a line at most two bytes longer: a
-    // column more or less of scroll width, not worth a look at each line.
-    return std::max(longest, text_.size() - starts_.back());
+    return (line + 1 < starts_.size() ? starts_[line + 1] : text_.size()) - starts_[line];
+}
+
+void LogBuffer::measureAll()
+{
+    longest_ = 0;
+    for (std::size_t line = 0; line < starts_.size(); ++line)
+        longest_ = std::max(longest_, lineLength(line));
 }
 
 void LogBuffer::replace(std::size_t at, std::size_t removed, std::string_view text, Kind kind)
@@ -100,7 +102,9 @@ void LogBuffer::replace(std::size_t at, std::size_t removed, std::string_view te
     if (at == 0 && removed == text_.size()) {
         // All of it goes (the clear button): undo takes the text itself, not a copy.
         edit.removed.swap(text_);
+        edit.whole = true;
         starts_.assign(1, 0);
+        longest_ = 0;
         apply(0, 0, text);
     } else {
         edit.removed.append(this->text().substr(at, removed));
@@ -114,6 +118,7 @@ void LogBuffer::setText(LogBytes text)
     text_ = std::move(text);
     starts_.assign(1, 0);
     relines(0, 0, text_.size());
+    measureAll();
     undo_.clear();
     redo_.clear();
     undoBytes_ = 0;
@@ -134,8 +139,12 @@ LogBuffer::Change LogBuffer::undo()
     Edit edit = std::move(undo_.back());
     undo_.pop_back();
     undoBytes_ -= edit.removed.size() + edit.inserted.size();
-    apply(edit.at, edit.inserted.size(), edit.removed.view());
     const Change change{edit.at, edit.removed.size()};
+    edit.whole = edit.whole && text_.size() == edit.inserted.size(); // nothing appended since
+    if (edit.whole)
+        swapText(edit.removed); // keeps what it takes back, a copy of `inserted`, for redo
+    else
+        apply(edit.at, edit.inserted.size(), edit.removed.view());
     redo_.push_back(std::move(edit));
     typingOpen_ = false;
     return change;
@@ -147,8 +156,11 @@ LogBuffer::Change LogBuffer::redo()
         return {};
     Edit edit = std::move(redo_.back());
     redo_.pop_back();
-    apply(edit.at, edit.removed.size(), edit.inserted.view());
     const Change change{edit.at, edit.inserted.size()};
+    if (edit.whole)
+        swapText(edit.removed);
+    else
+        apply(edit.at, edit.removed.size(), edit.inserted.view());
     undoBytes_ += edit.removed.size() + edit.inserted.size();
     undo_.push_back(std::move(edit));
     trimUndo();
@@ -156,10 +168,28 @@ LogBuffer::Change LogBuffer::redo()
     return change;
 }
 
+void LogBuffer::swapText(LogBytes &other)
+{
+    text_.swap(other);
+    starts_.assign(1, 0);
+    relines(0, 0, text_.size());
+    measureAll();
+}
+
 void LogBuffer::apply(std::size_t at, std::size_t removed, std::string_view text)
 {
+    // Typing and appending only make lines longer or split one: the lines
+    // they touch are measured. Whatever removes bytes, or splits the longest
+    // line, measures them all again (a few hundred microseconds for a week).
+    const bool all = removed > 0 || lineLength(lineOf(at)) == longest_;
     text_.replace(at, removed, text);
     relines(at, removed, text.size());
+    if (all) {
+        measureAll();
+        return;
+    }
+    for (std::size_t line = lineOf(at), last = lineOf(at + text.size()); line <= last; ++line)
+        longest_ = std::max(longest_, lineLength(line));
 }
 
 void LogBuffer::relines(std::size_t at, std::size_t removed, std::size_t added)

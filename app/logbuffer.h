@@ -72,8 +72,8 @@ public:
     // Where the line's text ends: before its line end.
     std::size_t lineEnd(std::size_t line) const;
     std::size_t lineOf(std::size_t position) const;
-    // Length in bytes of the longest line, without its line end.
-    std::size_t longestLine() const;
+    // Length in bytes of the longest line, its line end counted.
+    std::size_t longestLine() const { return longest_; }
     // A position between the CR and the LF of a line end is inside a
     // character; the cursor never stops there.
     bool insideLineEnd(std::size_t position) const
@@ -105,15 +105,22 @@ private:
         std::size_t at;
         LogBytes removed;
         LogBytes inserted;
+        // It replaced the whole text (the clear button): undo and redo swap
+        // the texts rather than copy them, while nothing came after it.
+        bool whole = false;
     };
 
     void apply(std::size_t at, std::size_t removed, std::string_view text);
+    void swapText(LogBytes &other);
     void relines(std::size_t at, std::size_t removed, std::size_t added);
+    std::size_t lineLength(std::size_t line) const;
+    void measureAll();
     void record(Edit edit, Kind kind);
     void trimUndo();
 
     LogBytes text_;
     std::vector<std::size_t> starts_{0};
+    std::size_t longest_ = 0;
     std::deque<Edit> undo_;
     std::vector<Edit> redo_;
     std::size_t undoBytes_ = 0;

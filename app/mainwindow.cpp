@@ -649,7 +649,7 @@ void Form1::Append_Log(std::string_view text)
 void Form1::Reload_Log(std::string_view text)
 {
     const bool wasOnLast = onLastRecord();
-    Text2->setText(LogBytes(text));
+    Text2->setText(text);
     followPosition(wasOnLast);
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
 }

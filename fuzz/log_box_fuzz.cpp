@@ -5,7 +5,8 @@
 // Backspace and Delete, moves with and without Shift, pastes at a position,
 // the followed file's appends, the clear button, undo and redo, with line
 // ends of all kinds and characters beyond Latin-1. After every edit:
-// - the start of every line is where the line-end rule puts it;
+// - the start of every line is where the line-end rule puts it, and the
+//   longest line is known;
 // - the cursor is in the text and never between the CR and LF of a line end;
 // - undo then redo gives the text back;
 // and undoing everything since the last new text (with no appends since)
@@ -22,6 +23,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -83,8 +85,12 @@ void checkLines(const LogBox &box)
     const std::string text(box.parserText());
     const std::vector<std::size_t> starts = lineStarts(text);
     FUZZ_CHECK(box.buffer().lineCount() == starts.size());
-    for (std::size_t line = 0; line < starts.size(); ++line)
+    std::size_t longest = 0;
+    for (std::size_t line = 0; line < starts.size(); ++line) {
         FUZZ_CHECK(box.buffer().lineStart(line) == starts[line]);
+        longest = std::max(longest, (line + 1 < starts.size() ? starts[line + 1] : text.size()) - starts[line]);
+    }
+    FUZZ_CHECK(box.buffer().longestLine() == longest);
     const auto cursor = static_cast<std::size_t>(box.cursorPosition());
     FUZZ_CHECK(cursor <= text.size() && !box.buffer().insideLineEnd(cursor));
 }

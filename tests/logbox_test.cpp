@@ -8,6 +8,7 @@
 #include "logbox.h"
 #include "windowfixture.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QPushButton>
 
@@ -52,6 +53,21 @@ private slots:
         QCOMPARE(ui().Text2()->buffer().lineCount(), std::size_t{4});
     }
 
+    void aScreenReaderReadsTheTextAndTheSelection()
+    {
+        open();
+        ui().Text2()->setPlainText(QStringLiteral("10:15 T1 00\r\nT2"));
+        ui().Text2()->setSelection(6, 8);
+        QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(ui().Text2())->textInterface();
+        QVERIFY(text);
+        QCOMPARE(text->characterCount(), 15);
+        QCOMPARE(text->text(6, 8), QStringLiteral("T1"));
+        int from = 0, to = 0;
+        text->selection(0, &from, &to);
+        QCOMPARE(std::make_pair(from, to), std::make_pair(6, 8));
+        QCOMPARE(text->cursorPosition(), 8);
+    }
+
     void keysEditALineEndAsOneCharacter_data()
     {
         QTest::addColumn<QByteArray>("before");
@@ -73,6 +89,10 @@ private slots:
         QTest::newRow("down keeps the column")
             << QByteArray("abcd\nx\nefgh") << 3 << L{Qt::Key_Down, Qt::Key_Down, Qt::Key_Delete}
             << QByteArray("abcd\nx\nefg") << 10;
+        QTest::newRow("ctrl+backspace takes a word")
+            << QByteArray("T1 AB CD") << 8 << L{int(Qt::ControlModifier) | Qt::Key_Backspace} << QByteArray("T1 AB ")
+            << 6;
+        QTest::newRow("tab types a tab") << QByteArray("ab") << 1 << L{Qt::Key_Tab} << QByteArray("a\tb") << 2;
         QTest::newRow("end of a CR line")
             << QByteArray("ab\rcd") << 0 << L{Qt::Key_End, Qt::Key_Delete} << QByteArray("abcd") << 2;
     }
@@ -87,7 +107,8 @@ private slots:
         box->setPlainText(QString::fromLatin1(before));
         box->setCursorPosition(at);
         for (const int key : keys)
-            QTest::keyClick(box, static_cast<Qt::Key>(key));
+            QTest::keyClick(box, static_cast<Qt::Key>(key & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         QTEST(box->toPlainText().toLatin1(), "after");
         QTEST(box->cursorPosition(), "cursor");
     }
