@@ -215,8 +215,9 @@ void LogBox::appendText(std::string_view text)
         QAccessibleTextInsertEvent event(this, static_cast<int>(buffer_.size()), fromBytes(text));
         QAccessible::updateAccessibility(&event);
     }
+    const std::size_t at = buffer_.size();
     buffer_.append(text);
-    changed();
+    changed(at, Rows::FromThere);
 }
 
 void LogBox::insertText(const QString &text)
@@ -324,19 +325,21 @@ void LogBox::replaceSelection(std::string_view bytes, LogBuffer::Kind kind)
         QAccessibleTextUpdateEvent event(this, static_cast<int>(from), removed, fromBytes(bytes));
         QAccessible::updateAccessibility(&event);
     }
+    const std::size_t lines = buffer_.lineCount();
+    const bool inOneLine = buffer_.lineOf(from) == buffer_.lineOf(to);
     buffer_.replace(from, to - from, bytes, kind);
     anchor_ = cursor_ = from + bytes.size();
     // A CR typed before the LF of a line end makes it part of a new CR LF:
     // the cursor goes on past it rather than stop inside.
     if (buffer_.insideLineEnd(cursor_))
         anchor_ = ++cursor_;
-    changed();
+    changed(from, inOneLine && lines == buffer_.lineCount() ? Rows::One : Rows::FromThere);
     wantedColumn_ = columnOf(cursor_);
     restartBlink();
     ensureCursorVisible();
 }
 
-void LogBox::changed()
+void LogBox::changed(std::size_t from, Rows rows)
 {
     // A change by the followed file or by undo may have moved the text under
     // the cursor; it stays in the text and out of any line end.
@@ -351,7 +354,14 @@ void LogBox::changed()
         tabColumns_ = 0;
     widestColumns_ = std::max(buffer_.longestLine(), tabColumns_);
     updateScrollBars();
-    viewport()->update();
+    // Only the rows that changed are drawn again: typing redraws its line,
+    // and a frame arriving below the view none.
+    const long long row = static_cast<long long>(buffer_.lineOf(std::min(from, size))) - verticalScrollBar()->value();
+    if (row <= visibleLines()) {
+        const int y = kMargin + static_cast<int>(std::max(0LL, row)) * lineHeight_;
+        const int height = rows == Rows::One && row >= 0 ? lineHeight_ : viewport()->height() - y;
+        viewport()->update(0, row < 0 ? 0 : y, viewport()->width(), row < 0 ? viewport()->height() : height);
+    }
     announceCursor();
     emit textChanged();
 }

@@ -94,7 +94,9 @@ private:
     enum class Move { Keep, Select };
 
     void replaceSelection(std::string_view bytes, LogBuffer::Kind kind);
-    void changed();
+    enum class Rows { One, FromThere };
+    // After every change of the text: `from` is where it starts.
+    void changed(std::size_t from = 0, Rows rows = Rows::FromThere);
     void moveCursor(std::size_t position, Move move);
     void ensureCursorVisible();
     void updateScrollBars();

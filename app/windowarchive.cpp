@@ -135,7 +135,7 @@ void WindowArchive::setArchiveFollowed(bool on)
     if (!following_)
         return;
     if (on)
-        startImporter(view(boxText(logBox_)), false);
+        startImporter(logBox_->parserText(), false); // skipped at once: no copy needed
     else
         stopImporter();
 }
@@ -145,7 +145,7 @@ void WindowArchive::followStarting()
     stopImporter();
     following_ = true;
     if (followed_)
-        startImporter(view(boxText(logBox_)), false);
+        startImporter(logBox_->parserText(), false); // skipped at once: no copy needed
 }
 
 void WindowArchive::followStopped()
