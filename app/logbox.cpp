@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 namespace halcyra {
 
@@ -191,8 +192,12 @@ void LogBox::setPlainText(const QString &text)
 
 void LogBox::setText(std::string_view text)
 {
-    // The old text goes first: a log read again is not held three times.
-    buffer_.setText(LogBytes());
+    // The old text goes first, so that a log read again is not held three
+    // times; unless the new text is a part of it.
+    const std::string_view old = buffer_.text();
+    const std::less<const char *> before;
+    if (text.empty() || before(text.data(), old.data()) || !before(text.data(), old.data() + old.size()))
+        buffer_.setText(LogBytes());
     setText(LogBytes(text));
 }
 
