@@ -298,23 +298,21 @@ void LogBox::selectAll()
 
 void LogBox::undo()
 {
-    if (!buffer_.canUndo())
-        return;
-    const LogBuffer::Change c = buffer_.undo();
-    anchor_ = c.at;
-    cursor_ = c.at + c.length;
-    changed();
-    moveCursor(cursor_, Move::Select);
-    ensureCursorVisible();
+    if (buffer_.canUndo())
+        selectChange(buffer_.undo());
 }
 
 void LogBox::redo()
 {
-    if (!buffer_.canRedo())
-        return;
-    const LogBuffer::Change c = buffer_.redo();
-    anchor_ = c.at;
-    cursor_ = c.at + c.length;
+    if (buffer_.canRedo())
+        selectChange(buffer_.redo());
+}
+
+void LogBox::selectChange(LogBuffer::Change change)
+{
+    // What came back is selected, so that the user sees what changed.
+    anchor_ = change.at;
+    cursor_ = change.at + change.length;
     changed();
     moveCursor(cursor_, Move::Select);
     ensureCursorVisible();

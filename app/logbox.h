@@ -94,6 +94,7 @@ private:
     enum class Move { Keep, Select };
 
     void replaceSelection(std::string_view bytes, LogBuffer::Kind kind);
+    void selectChange(LogBuffer::Change change);
     enum class Rows { One, FromThere };
     // After every change of the text: `from` is where it starts.
     void changed(std::size_t from = 0, Rows rows = Rows::FromThere);

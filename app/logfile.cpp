@@ -3,6 +3,8 @@
 
 #include "logfile.h"
 
+#include "lines.h"
+
 #include <QDir>
 #include <QFile>
 #include <QMimeData>

@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include "lines.h"
 #include "logbuffer.h"
 
 #include <QElapsedTimer>
