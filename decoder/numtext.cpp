@@ -156,38 +156,14 @@ inline bool roundToFifteen(Decimal &d)
 
 } // namespace
 
-std::size_t formatGeneral(double value, char decimalSeparator, char *out)
+std::size_t detail::layOutGeneral(const char *digits, int count, int exponent, bool negative, char decimalSeparator,
+                                  char *out)
 {
-    if (!std::isfinite(value))
-        return nonFinite(value, out);
-    if (value == 0.0) {
-        out[0] = '0';
-        return 1;
-    }
-
-    // Telemetry magnitudes are rounded exactly in integers, the others by way
-    // of their shortest text, and the few cases that leaves open, as well as
-    // subnormals, whose shortest text says nothing about 15 digits ("5e-324"),
-    // by the library's slower conversion.
-    const double magnitude = std::fabs(value);
-    char text[32];
-    Decimal d;
-    bool decided = roundInIntegers(magnitude, d);
-    if (!decided && magnitude >= std::numeric_limits<double>::min()) {
-        readScientific(text, std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific).ptr, d);
-        decided = d.count <= 15 || roundToFifteen(d);
-    }
-    if (!decided)
-        readScientific(text, std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 14).ptr,
-                       d);
-    int count = d.count;
-    const int exponent = d.exponent;
-    const char *digits = d.digits;
     while (count > 1 && digits[count - 1] == '0')
         --count;
 
     char *o = out;
-    if (value < 0)
+    if (negative)
         *o++ = '-';
     if (exponent < -4 || exponent >= 15) {
         *o++ = digits[0];
@@ -220,6 +196,33 @@ std::size_t formatGeneral(double value, char decimalSeparator, char *out)
         }
     }
     return static_cast<std::size_t>(o - out);
+}
+
+std::size_t formatGeneral(double value, char decimalSeparator, char *out)
+{
+    if (!std::isfinite(value))
+        return nonFinite(value, out);
+    if (value == 0.0) {
+        out[0] = '0';
+        return 1;
+    }
+
+    // Telemetry magnitudes are rounded exactly in integers, the others by way
+    // of their shortest text, and the few cases that leaves open, as well as
+    // subnormals, whose shortest text says nothing about 15 digits ("5e-324"),
+    // by the library's slower conversion.
+    const double magnitude = std::fabs(value);
+    char text[32];
+    Decimal d;
+    bool decided = roundInIntegers(magnitude, d);
+    if (!decided && magnitude >= std::numeric_limits<double>::min()) {
+        readScientific(text, std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific).ptr, d);
+        decided = d.count <= 15 || roundToFifteen(d);
+    }
+    if (!decided)
+        readScientific(text, std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 14).ptr,
+                       d);
+    return detail::layOutGeneral(d.digits, d.count, d.exponent, value < 0, decimalSeparator, out);
 }
 
 std::string generalText(double value, char decimalSeparator)

@@ -23,4 +23,12 @@ std::string generalText(double value, char decimalSeparator = '.');
 std::size_t formatTwoDecimals(double value, char decimalSeparator, char *out);
 std::string twoDecimalsText(double value, char decimalSeparator = '.');
 
+namespace detail {
+// The general layout of `count` significant digits (trailing zeros are
+// dropped) whose first stands at the decimal exponent `exponent`; shared
+// with the reference conversion the tests hold formatGeneral to, which
+// rounds its digits another way.
+std::size_t layOutGeneral(const char *digits, int count, int exponent, bool negative, char decimalSeparator, char *out);
+} // namespace detail
+
 } // namespace halcyra

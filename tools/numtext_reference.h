@@ -3,10 +3,14 @@
 
 #pragma once
 
-// The number texts as they were first written: every value through the
-// library's correctly rounded conversion with a precision. Slow but plainly
-// right, they are what the tests, the fuzz target and the benchmark hold
-// formatGeneral and formatTwoDecimals to. Never linked into the program.
+// The number texts as they were first written: every value's digits through
+// the library's correctly rounded conversion with a precision. Slow but
+// plainly right, they are what the tests, the fuzz target and the benchmark
+// hold formatGeneral's rounding and formatTwoDecimals to. The layout of the
+// digits is the program's own; the recorded CSV files hold it to account.
+// Never linked into the program.
+
+#include "numtext.h"
 
 #include <algorithm>
 #include <charconv>
@@ -44,43 +48,7 @@ inline std::size_t formatGeneral(double value, char decimalSeparator, char *out)
     }
     int exponent = 0;
     std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), res.ptr, exponent);
-    while (count > 1 && digits[count - 1] == '0')
-        --count;
-
-    char *o = out;
-    if (negative)
-        *o++ = '-';
-    if (exponent < -4 || exponent >= 15) {
-        *o++ = digits[0];
-        if (count > 1) {
-            *o++ = decimalSeparator;
-            std::memcpy(o, digits + 1, static_cast<std::size_t>(count - 1));
-            o += count - 1;
-        }
-        *o++ = 'E';
-        *o++ = exponent < 0 ? '-' : '+';
-        const int magnitude = exponent < 0 ? -exponent : exponent;
-        if (magnitude < 10)
-            *o++ = '0';
-        o = std::to_chars(o, o + 4, magnitude).ptr;
-    } else if (exponent < 0) {
-        *o++ = '0';
-        *o++ = decimalSeparator;
-        for (int i = -1; i > exponent; --i)
-            *o++ = '0';
-        std::memcpy(o, digits, static_cast<std::size_t>(count));
-        o += count;
-    } else {
-        const int whole = exponent + 1;
-        for (int i = 0; i < whole; ++i)
-            *o++ = i < count ? digits[i] : '0';
-        if (count > whole) {
-            *o++ = decimalSeparator;
-            std::memcpy(o, digits + whole, static_cast<std::size_t>(count - whole));
-            o += count - whole;
-        }
-    }
-    return static_cast<std::size_t>(o - out);
+    return detail::layOutGeneral(digits, count, exponent, negative, decimalSeparator, out);
 }
 
 inline std::size_t formatTwoDecimals(double value, char decimalSeparator, char *out)
