@@ -275,6 +275,9 @@ private slots:
         QTest::newRow("insert") << "insert" << 0 << 0 << QString::fromLatin1(kT1 + "\r\n") << kT1 + "\r\n" + two << 3;
         QTest::newRow("delete") << "delete" << 0 << int(kT1.size()) + 2 << QString() << kT1 << 1;
         QTest::newRow("replace") << "replace" << 0 << 2 << QStringLiteral("T2") << "T2" + two.mid(2) << 1;
+        // Offsets are taken as they stand: a CR LF is two characters here.
+        QTest::newRow("delete the LF of a CR LF")
+            << "delete" << int(kT1.size()) + 1 << int(kT1.size()) + 2 << QString() << kT1 + "\r" + kT1 << 2;
         QTest::newRow("set the text") << "set" << 0 << 0 << QString::fromLatin1(kT2) << kT2 << 0;
         QTest::newRow("beyond Latin-1") << "insert" << int(two.size()) << 0 << QStringLiteral("\r\n\u4e00")
                                         << two + "\r\n?" << 2;
