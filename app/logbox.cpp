@@ -3,8 +3,10 @@
 
 #include "logbox.h"
 
+#include "logboxaccessible.h"
+#include "logtext.h"
+
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -23,7 +25,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 
 namespace halcyra {
@@ -32,41 +33,10 @@ namespace {
 
 // Room between the frame and the text, as Qt's own text boxes leave it.
 constexpr int kMargin = 4;
-constexpr std::size_t kTabWidth = 8;
-
-std::size_t advance(char c, std::size_t column)
-{
-    return c == '\t' ? kTabWidth - column % kTabWidth : 1;
-}
-
-// Where there is no tab the column is the byte offset: a line of a
-// megabyte is not walked byte by byte.
-bool holdsTab(std::string_view text, std::size_t from, std::size_t to)
-{
-    return from < to && std::memchr(text.data() + from, '\t', to - from) != nullptr;
-}
 
 int pixels(long long x)
 {
     return static_cast<int>(std::clamp<long long>(x, INT_MIN / 2, INT_MAX / 2));
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-bool isLineEndByte(char c)
-{
-    return c == '\n' || c == '\r';
-}
-
-// How a byte looks: control characters would draw as nothing or as boxes of
-// another width, so they show as a middle dot.
-QChar shown(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return u < 0x20 || (u >= 0x7F && u < 0xA0) ? QChar(0xB7) : QChar(u);
 }
 
 std::string latin1Bytes(const QString &text)
@@ -87,78 +57,6 @@ QString withShortcut(const QString &text, QKeySequence::StandardKey key)
 }
 
 } // namespace
-
-// What a screen reader reads of the box: its text, the cursor and the
-// selection, as Qt's own text boxes offer them.
-class LogBoxAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
-public:
-    explicit LogBoxAccessible(LogBox *box) : QAccessibleWidget(box, QAccessible::EditableText) {}
-
-    static QAccessibleInterface *create(const QString &, QObject *object)
-    {
-        auto *box = qobject_cast<LogBox *>(object);
-        return box ? new LogBoxAccessible(box) : nullptr;
-    }
-
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface *>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-    QAccessible::State state() const override
-    {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.editable = true;
-        s.multiLine = true;
-        s.selectableText = true;
-        return s;
-    }
-    QString text(QAccessible::Text t) const override
-    {
-        return t == QAccessible::Value ? box()->toPlainText() : QAccessibleWidget::text(t);
-    }
-
-    void selection(int index, int *start, int *end) const override
-    {
-        const auto [from, to] = std::minmax(box()->cursor_, box()->anchor_);
-        const bool one = index == 0 && from != to;
-        *start = one ? static_cast<int>(from) : 0;
-        *end = one ? static_cast<int>(to) : 0;
-    }
-    int selectionCount() const override { return box()->hasSelection() ? 1 : 0; }
-    void addSelection(int start, int end) override { box()->setSelection(start, end); }
-    void removeSelection(int) override { box()->setCursorPosition(box()->cursorPosition()); }
-    void setSelection(int, int start, int end) override { box()->setSelection(start, end); }
-    int cursorPosition() const override { return box()->cursorPosition(); }
-    void setCursorPosition(int position) override { box()->setCursorPosition(position); }
-    QString text(int start, int end) const override
-    {
-        const std::string_view all = box()->parserText();
-        const std::size_t from = std::min(static_cast<std::size_t>(std::max(start, 0)), all.size());
-        const std::size_t to = std::clamp(static_cast<std::size_t>(std::max(end, 0)), from, all.size());
-        return fromBytes(all.substr(from, to - from));
-    }
-    int characterCount() const override { return static_cast<int>(box()->buffer().size()); }
-    QRect characterRect(int offset) const override
-    {
-        const QRect r = box()->positionRect(static_cast<std::size_t>(std::max(offset, 0)));
-        return r.isNull() ? r : QRect(box()->viewport()->mapToGlobal(r.topLeft()), r.size());
-    }
-    int offsetAtPoint(const QPoint &point) const override
-    {
-        return static_cast<int>(box()->positionAt(box()->viewport()->mapFromGlobal(point)));
-    }
-    void scrollToSubstring(int start, int) override { box()->setCursorPosition(start); }
-    QString attributes(int offset, int *start, int *end) const override
-    {
-        *start = *end = offset;
-        return {};
-    }
-
-private:
-    LogBox *box() const { return static_cast<LogBox *>(widget()); }
-};
 
 LogBox::LogBox(QWidget *parent) : QAbstractScrollArea(parent)
 {
@@ -227,6 +125,18 @@ void LogBox::appendText(std::string_view text)
 
 void LogBox::insertText(const QString &text)
 {
+    replaceSelection(latin1Bytes(text), LogBuffer::Kind::Edit);
+}
+
+void LogBox::replaceText(int from, int to, const QString &text)
+{
+    if (from == to && text.isEmpty())
+        return;
+    const auto clamped = [this](int position) {
+        return std::min(static_cast<std::size_t>(std::max(position, 0)), buffer_.size());
+    };
+    anchor_ = clamped(from);
+    cursor_ = clamped(to);
     replaceSelection(latin1Bytes(text), LogBuffer::Kind::Edit);
 }
 
@@ -337,7 +247,7 @@ void LogBox::replaceSelection(std::string_view bytes, LogBuffer::Kind kind)
     if (buffer_.insideLineEnd(cursor_))
         anchor_ = ++cursor_;
     changed(from, inOneLine && lines == buffer_.lineCount() ? Rows::One : Rows::FromThere);
-    wantedColumn_ = columnOf(cursor_);
+    wantedColumn_ = logtext::columnOf(buffer_, cursor_);
     restartBlink();
     ensureCursorVisible();
 }
@@ -376,7 +286,7 @@ void LogBox::moveCursor(std::size_t position, Move move)
     cursor_ = position;
     if (move == Move::Keep)
         anchor_ = position;
-    wantedColumn_ = columnOf(cursor_);
+    wantedColumn_ = logtext::columnOf(buffer_, cursor_);
     restartBlink();
     if (oldCursor != cursor_ || oldAnchor != anchor_) {
         viewport()->update();
@@ -392,7 +302,7 @@ void LogBox::ensureCursorVisible()
         v->setValue(line);
     else if (line >= v->value() + visibleLines())
         v->setValue(line - visibleLines() + 1);
-    const std::size_t column = columnOf(cursor_);
+    const std::size_t column = logtext::columnOf(buffer_, cursor_);
     if (column + 1 > widestColumns_) {
         // Tabs beyond the right edge make a line wider than its bytes.
         tabColumns_ = widestColumns_ = column + 1;
@@ -452,35 +362,6 @@ void LogBox::restartBlink()
         blink_.stop();
 }
 
-std::size_t LogBox::columnOf(std::size_t position) const
-{
-    const std::string_view text = buffer_.text();
-    const std::size_t start = buffer_.lineStart(buffer_.lineOf(position));
-    if (!holdsTab(text, start, position))
-        return position - start;
-    std::size_t column = 0;
-    for (std::size_t p = start; p < position; ++p)
-        column += advance(text[p], column);
-    return column;
-}
-
-std::size_t LogBox::positionAtColumn(std::size_t line, std::size_t column) const
-{
-    const std::string_view text = buffer_.text();
-    const std::size_t start = buffer_.lineStart(line);
-    const std::size_t end = buffer_.lineEnd(line);
-    if (!holdsTab(text, start, std::min(end, start + column)))
-        return std::min(end, start + column);
-    std::size_t at = 0;
-    for (std::size_t p = start; p < end; ++p) {
-        const std::size_t width = advance(text[p], at);
-        if (column < at + width)
-            return (column - at) * 2 < width ? p : p + 1;
-        at += width;
-    }
-    return end;
-}
-
 std::size_t LogBox::positionAt(QPoint point) const
 {
     const long long row =
@@ -488,7 +369,7 @@ std::size_t LogBox::positionAt(QPoint point) const
     const auto line =
         static_cast<std::size_t>(std::clamp<long long>(row, 0, static_cast<long long>(buffer_.lineCount()) - 1));
     const long long x = static_cast<long long>(point.x()) - kMargin + horizontalScrollBar()->value() + charWidth_ / 2;
-    return positionAtColumn(line, static_cast<std::size_t>(std::max(0LL, x / charWidth_)));
+    return logtext::positionAtColumn(buffer_, line, static_cast<std::size_t>(std::max(0LL, x / charWidth_)));
 }
 
 QRect LogBox::cursorRect() const
@@ -501,7 +382,8 @@ QRect LogBox::positionRect(std::size_t position) const
 {
     position = std::min(position, buffer_.size());
     const long long row = static_cast<long long>(buffer_.lineOf(position)) - verticalScrollBar()->value();
-    const long long x = static_cast<long long>(columnOf(position)) * charWidth_ - horizontalScrollBar()->value();
+    const long long x =
+        static_cast<long long>(logtext::columnOf(buffer_, position)) * charWidth_ - horizontalScrollBar()->value();
     if (row < 0 || row > visibleLines() + 1 || x < -charWidth_ || x > viewport()->width())
         return {};
     return {kMargin + static_cast<int>(x), kMargin + static_cast<int>(row) * lineHeight_, charWidth_, lineHeight_};
@@ -517,49 +399,35 @@ void LogBox::announceCursor()
     }
 }
 
-std::size_t LogBox::stepBack(std::size_t position) const
-{
-    if (position == 0)
-        return 0;
-    return buffer_.insideLineEnd(position - 1) ? position - 2 : position - 1;
-}
-
-std::size_t LogBox::stepForward(std::size_t position) const
-{
-    if (position >= buffer_.size())
-        return buffer_.size();
-    return buffer_.insideLineEnd(position + 1) ? position + 2 : position + 1;
-}
-
-std::size_t LogBox::wordEnd(std::size_t position) const
-{
-    // To the start of the next word, as Ctrl+Right goes in Qt's text boxes.
-    const std::string_view text = buffer_.text();
-    if (position < text.size() && isLineEndByte(text[position]))
-        return stepForward(position);
-    while (position < text.size() && !isBlank(text[position]) && !isLineEndByte(text[position]))
-        ++position;
-    while (position < text.size() && isBlank(text[position]))
-        ++position;
-    return position;
-}
-
-std::size_t LogBox::wordStart(std::size_t position) const
-{
-    const std::string_view text = buffer_.text();
-    std::size_t p = position;
-    while (p > 0 && isBlank(text[p - 1]))
-        --p;
-    if (p > 0 && isLineEndByte(text[p - 1]))
-        return p == position ? stepBack(position) : p;
-    while (p > 0 && !isBlank(text[p - 1]) && !isLineEndByte(text[p - 1]))
-        --p;
-    return p;
-}
-
 bool LogBox::handleStandardKey(QKeyEvent *event)
 {
+    return commandKey(event) || moveKey(event) || deleteKey(event);
+}
+
+bool LogBox::commandKey(QKeyEvent *event)
+{
     using K = QKeySequence;
+    if (event->matches(K::Undo))
+        undo();
+    else if (event->matches(K::Redo))
+        redo();
+    else if (event->matches(K::Copy))
+        copy();
+    else if (event->matches(K::Cut))
+        cut();
+    else if (event->matches(K::Paste))
+        paste();
+    else if (event->matches(K::SelectAll))
+        selectAll();
+    else
+        return false;
+    return true;
+}
+
+bool LogBox::moveKey(QKeyEvent *event)
+{
+    using K = QKeySequence;
+    using namespace logtext;
     const auto is = [event](K::StandardKey key) { return event->matches(key); };
     const std::size_t line = buffer_.lineOf(cursor_);
     const auto [from, to] = std::minmax(cursor_, anchor_);
@@ -567,58 +435,25 @@ bool LogBox::handleStandardKey(QKeyEvent *event)
         moveCursor(position, move);
         ensureCursorVisible();
     };
-    const auto vertical = [&](long long lines, Move move) {
-        const long long target = std::clamp<long long>(static_cast<long long>(line) + lines, 0,
-                                                       static_cast<long long>(buffer_.lineCount()) - 1);
-        const std::size_t column = wantedColumn_;
-        go(positionAtColumn(static_cast<std::size_t>(target), column), move);
-        wantedColumn_ = column;
-    };
-    const int page = visibleLines();
-
-    if (is(K::Undo))
-        undo();
-    else if (is(K::Redo))
-        redo();
-    else if (is(K::Copy))
-        copy();
-    else if (is(K::Cut))
-        cut();
-    else if (is(K::Paste))
-        paste();
-    else if (is(K::SelectAll))
-        selectAll();
-    else if (is(K::MoveToNextChar))
-        go(hasSelection() ? to : stepForward(cursor_), Move::Keep);
+    if (is(K::MoveToNextChar))
+        go(hasSelection() ? to : stepForward(buffer_, cursor_), Move::Keep);
     else if (is(K::MoveToPreviousChar))
-        go(hasSelection() ? from : stepBack(cursor_), Move::Keep);
+        go(hasSelection() ? from : stepBack(buffer_, cursor_), Move::Keep);
     else if (is(K::SelectNextChar))
-        go(stepForward(cursor_), Move::Select);
+        go(stepForward(buffer_, cursor_), Move::Select);
     else if (is(K::SelectPreviousChar))
-        go(stepBack(cursor_), Move::Select);
+        go(stepBack(buffer_, cursor_), Move::Select);
     else if (is(K::MoveToNextWord))
-        go(wordEnd(cursor_), Move::Keep);
+        go(wordEnd(buffer_, cursor_), Move::Keep);
     else if (is(K::MoveToPreviousWord))
-        go(wordStart(cursor_), Move::Keep);
+        go(wordStart(buffer_, cursor_), Move::Keep);
     else if (is(K::SelectNextWord))
-        go(wordEnd(cursor_), Move::Select);
+        go(wordEnd(buffer_, cursor_), Move::Select);
     else if (is(K::SelectPreviousWord))
-        go(wordStart(cursor_), Move::Select);
-    else if (is(K::MoveToNextLine))
-        vertical(1, Move::Keep);
-    else if (is(K::MoveToPreviousLine))
-        vertical(-1, Move::Keep);
-    else if (is(K::SelectNextLine))
-        vertical(1, Move::Select);
-    else if (is(K::SelectPreviousLine))
-        vertical(-1, Move::Select);
-    else if (is(K::MoveToNextPage) || is(K::SelectNextPage)) {
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + page);
-        vertical(page, is(K::SelectNextPage) ? Move::Select : Move::Keep);
-    } else if (is(K::MoveToPreviousPage) || is(K::SelectPreviousPage)) {
-        verticalScrollBar()->setValue(verticalScrollBar()->value() - page);
-        vertical(-page, is(K::SelectPreviousPage) ? Move::Select : Move::Keep);
-    } else if (is(K::MoveToStartOfLine) || is(K::MoveToStartOfBlock))
+        go(wordStart(buffer_, cursor_), Move::Select);
+    else if (lineKey(event))
+        return true;
+    else if (is(K::MoveToStartOfLine) || is(K::MoveToStartOfBlock))
         go(buffer_.lineStart(line), Move::Keep);
     else if (is(K::MoveToEndOfLine) || is(K::MoveToEndOfBlock))
         go(buffer_.lineEnd(line), Move::Keep);
@@ -634,13 +469,56 @@ bool LogBox::handleStandardKey(QKeyEvent *event)
         go(0, Move::Select);
     else if (is(K::SelectEndOfDocument))
         go(buffer_.size(), Move::Select);
-    else if (is(K::DeleteEndOfWord) || is(K::DeleteStartOfWord)) {
+    else
+        return false;
+    return true;
+}
+
+bool LogBox::lineKey(QKeyEvent *event)
+{
+    using K = QKeySequence;
+    const auto is = [event](K::StandardKey key) { return event->matches(key); };
+    const auto vertical = [this](long long lines, Move move) {
+        const long long target = std::clamp<long long>(static_cast<long long>(buffer_.lineOf(cursor_)) + lines, 0,
+                                                       static_cast<long long>(buffer_.lineCount()) - 1);
+        // Up and down keep the column over shorter lines.
+        const std::size_t column = wantedColumn_;
+        moveCursor(logtext::positionAtColumn(buffer_, static_cast<std::size_t>(target), column), move);
+        ensureCursorVisible();
+        wantedColumn_ = column;
+    };
+    const int page = visibleLines();
+    if (is(K::MoveToNextLine))
+        vertical(1, Move::Keep);
+    else if (is(K::MoveToPreviousLine))
+        vertical(-1, Move::Keep);
+    else if (is(K::SelectNextLine))
+        vertical(1, Move::Select);
+    else if (is(K::SelectPreviousLine))
+        vertical(-1, Move::Select);
+    else if (is(K::MoveToNextPage) || is(K::SelectNextPage)) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + page);
+        vertical(page, is(K::SelectNextPage) ? Move::Select : Move::Keep);
+    } else if (is(K::MoveToPreviousPage) || is(K::SelectPreviousPage)) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - page);
+        vertical(-page, is(K::SelectPreviousPage) ? Move::Select : Move::Keep);
+    } else
+        return false;
+    return true;
+}
+
+bool LogBox::deleteKey(QKeyEvent *event)
+{
+    using K = QKeySequence;
+    using namespace logtext;
+    const auto is = [event](K::StandardKey key) { return event->matches(key); };
+    if (is(K::DeleteEndOfWord) || is(K::DeleteStartOfWord)) {
         if (!hasSelection())
-            anchor_ = is(K::DeleteEndOfWord) ? wordEnd(cursor_) : wordStart(cursor_);
+            anchor_ = is(K::DeleteEndOfWord) ? wordEnd(buffer_, cursor_) : wordStart(buffer_, cursor_);
         replaceSelection({}, LogBuffer::Kind::Edit);
     } else if (is(K::Delete) || is(K::Backspace) || event->key() == Qt::Key_Backspace) {
         if (!hasSelection())
-            anchor_ = is(K::Delete) ? stepForward(cursor_) : stepBack(cursor_);
+            anchor_ = is(K::Delete) ? stepForward(buffer_, cursor_) : stepBack(buffer_, cursor_);
         replaceSelection({}, LogBuffer::Kind::Edit);
     } else if (is(K::InsertParagraphSeparator) || is(K::InsertLineSeparator))
         replaceSelection("\r\n", LogBuffer::Kind::Edit);
@@ -774,19 +652,11 @@ void LogBox::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     // The word (a hex pair, a time) or the run of blanks under the mouse.
-    const std::string_view text = buffer_.text();
-    const std::size_t at = positionAt(event->position().toPoint());
-    if (at >= text.size() || isLineEndByte(text[at]))
+    const logtext::Span word = logtext::wordAt(buffer_, positionAt(event->position().toPoint()));
+    if (word.from == word.to)
         return;
-    const bool blank = isBlank(text[at]);
-    const auto same = [&](char c) { return !isLineEndByte(c) && isBlank(c) == blank; };
-    std::size_t from = at, to = at;
-    while (from > 0 && same(text[from - 1]))
-        --from;
-    while (to < text.size() && same(text[to]))
-        ++to;
-    anchor_ = from;
-    moveCursor(to, Move::Select);
+    anchor_ = word.from;
+    moveCursor(word.to, Move::Select);
     selecting_ = false;
     event->accept();
 }
@@ -912,15 +782,10 @@ void LogBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     const QPalette &pal = palette();
-    const std::string_view text = buffer_.text();
-    if (text.empty() && !placeholder_.isEmpty()) {
+    if (buffer_.size() == 0 && !placeholder_.isEmpty()) {
         painter.setPen(pal.color(QPalette::PlaceholderText));
         painter.drawText(kMargin, kMargin + ascent_, placeholder_);
     }
-    const int scrollX = horizontalScrollBar()->value();
-    const auto firstColumn = static_cast<std::size_t>(scrollX / charWidth_);
-    const auto columns = static_cast<std::size_t>(viewport()->width() / charWidth_ + 2);
-    const auto [selFrom, selTo] = std::minmax(cursor_, anchor_);
     // Only the rows asked for: a blink of the caret draws one line.
     const QRect area = event->rect();
     const auto top = static_cast<std::size_t>(verticalScrollBar()->value());
@@ -928,50 +793,8 @@ void LogBox::paintEvent(QPaintEvent *event)
     const std::size_t first = top + rowOf(area.top());
     const std::size_t last = std::min(buffer_.lineCount(), top + rowOf(area.bottom()) + 1);
     std::size_t widest = widestColumns_;
-    QString shownText;
-    for (std::size_t line = first; line < last; ++line) {
-        const int y = kMargin + static_cast<int>(line - top) * lineHeight_;
-        const std::size_t start = buffer_.lineStart(line);
-        const std::size_t end = buffer_.lineEnd(line);
-        // The visible columns only: a line may be a megabyte long.
-        shownText.clear();
-        std::size_t p = start, column = 0;
-        if (!holdsTab(text, start, std::min(end, start + firstColumn))) {
-            p = std::min(end, start + firstColumn);
-            column = p - start;
-        }
-        const std::size_t drawnFrom = column;
-        for (; p < end && column < firstColumn + columns; ++p) {
-            const std::size_t width = advance(text[p], column);
-            if (column + width > firstColumn) {
-                if (text[p] == '\t')
-                    shownText.append(QString(static_cast<qsizetype>(width), QLatin1Char(' ')));
-                else
-                    shownText.append(shown(text[p]));
-            }
-            column += width;
-        }
-        // Beyond the right edge the rest is at least a column a byte.
-        column += end - p;
-        widest = std::max(widest, column);
-        const int x = pixels(kMargin + static_cast<long long>(drawnFrom) * charWidth_ - scrollX);
-        painter.setPen(pal.color(QPalette::Text));
-        painter.drawText(x, y + ascent_, shownText);
-        // The selection, with the line end it takes in as one column more.
-        if (selFrom < selTo && selFrom <= end && selTo >= start) {
-            const std::size_t from = selFrom < start ? 0 : columnOf(selFrom);
-            const std::size_t to = selTo > end ? column + 1 : columnOf(selTo);
-            const long long left = kMargin + static_cast<long long>(from) * charWidth_ - scrollX;
-            const long long right = kMargin + static_cast<long long>(to) * charWidth_ - scrollX;
-            const QRect band(QPoint(pixels(left), y), QPoint(pixels(right) - 1, y + lineHeight_ - 1));
-            painter.save();
-            painter.setClipRect(band);
-            painter.fillRect(band, pal.color(QPalette::Highlight));
-            painter.setPen(pal.color(QPalette::HighlightedText));
-            painter.drawText(x, y + ascent_, shownText);
-            painter.restore();
-        }
-    }
+    for (std::size_t line = first; line < last; ++line)
+        widest = std::max(widest, paintLine(painter, line, kMargin + static_cast<int>(line - top) * lineHeight_));
     if (hasFocus() && caretShown_) {
         const QRect caret = cursorRect();
         if (!caret.isNull())
@@ -982,6 +805,38 @@ void LogBox::paintEvent(QPaintEvent *event)
         tabColumns_ = widestColumns_ = widest;
         QTimer::singleShot(0, this, &LogBox::updateScrollBars);
     }
+}
+
+std::size_t LogBox::paintLine(QPainter &painter, std::size_t line, int y) const
+{
+    const QPalette &pal = palette();
+    const int scrollX = horizontalScrollBar()->value();
+    // The visible columns only: a line may be a megabyte long.
+    const logtext::ShownColumns shown =
+        logtext::shownColumns(buffer_, line, static_cast<std::size_t>(scrollX / charWidth_),
+                              static_cast<std::size_t>(viewport()->width() / charWidth_ + 2));
+    const QString text = fromBytes(shown.text);
+    const int x = pixels(kMargin + static_cast<long long>(shown.firstColumn) * charWidth_ - scrollX);
+    painter.setPen(pal.color(QPalette::Text));
+    painter.drawText(x, y + ascent_, text);
+    // The selection, with the line end it takes in as one column more.
+    const auto [selFrom, selTo] = std::minmax(cursor_, anchor_);
+    const std::size_t start = buffer_.lineStart(line);
+    const std::size_t end = buffer_.lineEnd(line);
+    if (selFrom < selTo && selFrom <= end && selTo >= start) {
+        const std::size_t from = selFrom < start ? 0 : logtext::columnOf(buffer_, selFrom);
+        const std::size_t to = selTo > end ? shown.lineColumns + 1 : logtext::columnOf(buffer_, selTo);
+        const long long left = kMargin + static_cast<long long>(from) * charWidth_ - scrollX;
+        const long long right = kMargin + static_cast<long long>(to) * charWidth_ - scrollX;
+        const QRect band(QPoint(pixels(left), y), QPoint(pixels(right) - 1, y + lineHeight_ - 1));
+        painter.save();
+        painter.setClipRect(band);
+        painter.fillRect(band, pal.color(QPalette::Highlight));
+        painter.setPen(pal.color(QPalette::HighlightedText));
+        painter.drawText(x, y + ascent_, text);
+        painter.restore();
+    }
+    return shown.lineColumns;
 }
 
 } // namespace halcyra

@@ -13,6 +13,7 @@
 #include <string_view>
 
 class QMenu;
+class QPainter;
 
 namespace halcyra {
 
@@ -45,6 +46,10 @@ public:
     void appendText(std::string_view text);
     // Typed or pasted at the cursor, over the selection.
     void insertText(const QString &text);
+    // Replaces the characters from `from` to `to` with `text` as an edit the
+    // user can undo, as if they had been selected and typed over; the cursor
+    // goes after the new text. Assistive tools edit this way.
+    void replaceText(int from, int to, const QString &text);
 
     int cursorPosition() const { return static_cast<int>(cursor_); }
     void setCursorPosition(int position);
@@ -104,13 +109,12 @@ private:
     void updateMetrics();
     void restartBlink();
     bool handleStandardKey(QKeyEvent *event);
-    std::size_t wordStart(std::size_t position) const;
-    std::size_t wordEnd(std::size_t position) const;
-    std::size_t stepBack(std::size_t position) const;
-    std::size_t stepForward(std::size_t position) const;
-    // Columns: a tab reaches the next multiple of eight, every other byte is one.
-    std::size_t columnOf(std::size_t position) const;
-    std::size_t positionAtColumn(std::size_t line, std::size_t column) const;
+    bool commandKey(QKeyEvent *event);
+    bool moveKey(QKeyEvent *event);
+    bool lineKey(QKeyEvent *event);
+    bool deleteKey(QKeyEvent *event);
+    // Draws one row; returns how many columns the whole line takes.
+    std::size_t paintLine(QPainter &painter, std::size_t line, int y) const;
     std::size_t positionAt(QPoint point) const;
     QRect cursorRect() const;
     QRect positionRect(std::size_t position) const;

@@ -243,9 +243,9 @@ void Form1::buildWidgets()
     Text4 = place(new QLineEdit(QStringLiteral("Text4"), client), "Text4", twips(12600, 6960, 2175, 285));
     Text5 = place(new QLineEdit(QStringLiteral("Text5"), client), "Text5", twips(12600, 7200, 2175, 285));
     Text6 = place(new QLineEdit(QStringLiteral("Text6"), client), "Text6", twips(12600, 7440, 2175, 285));
-    Text4->setAccessibleName(latin1(kT2RawTextBoxes[0].accessibleName));
-    Text5->setAccessibleName(latin1(kT2RawTextBoxes[1].accessibleName));
-    Text6->setAccessibleName(latin1(kT2RawTextBoxes[2].accessibleName));
+    Text4->setAccessibleName(latin1(layout::kRawBoxNames[0]));
+    Text5->setAccessibleName(latin1(layout::kRawBoxNames[1]));
+    Text6->setAccessibleName(latin1(layout::kRawBoxNames[2]));
 }
 
 void Form1::buildMenus()

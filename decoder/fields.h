@@ -44,13 +44,6 @@ struct Formula {
     }
 };
 
-// Where a field's row stands in the window's grid: one of three columns, and
-// the row's top edge in twips (1/1440 inch).
-struct GridCell {
-    int column; // 0, 1 or 2, from left to right
-    int top;
-};
-
 // The T1 fields come first, then the T2 fields.
 inline constexpr FrameKind storeOf(int fieldIndex)
 {
@@ -65,7 +58,6 @@ struct FieldInfo {
     Reading reading;
     Formula formula;
     DisplayRule display;
-    GridCell cell;
 };
 
 namespace detail {
@@ -77,25 +69,15 @@ inline constexpr double kAdc = 3.3 / 4095;
 inline constexpr double kCommTempOffset = 159.188727583262;
 inline constexpr double kCommTempScale = -0.0688181730026307;
 
-// Grid rows: currents down the first column and voltages down the second,
-// 240 twips apart from the top row, each column with a free row at 5280; the
-// T2 fields down the third column in groups.
-constexpr int kGridTop = 2160;
-constexpr int kRowPitch = 240;
-constexpr GridCell row(int column, int r)
-{
-    return {column, kGridTop + kRowPitch * r};
-}
-
-constexpr FieldInfo t1(int index, std::string_view caption, std::string_view unit, Formula f, GridCell cell,
+constexpr FieldInfo t1(int index, std::string_view caption, std::string_view unit, Formula f,
                        DisplayRule rule = DisplayRule::TwoDecimals)
 {
-    return {index, caption, unit, 2 * index, Reading::Word, f, rule, cell};
+    return {index, caption, unit, 2 * index, Reading::Word, f, rule};
 }
 constexpr FieldInfo t2(int index, std::string_view caption, std::string_view unit, int byte, Reading reading, Formula f,
-                       DisplayRule rule, GridCell cell)
+                       DisplayRule rule)
 {
-    return {index, caption, unit, byte, reading, f, rule, cell};
+    return {index, caption, unit, byte, reading, f, rule};
 }
 constexpr Formula times(double k)
 {
@@ -111,57 +93,57 @@ constexpr Formula raw()
 }
 } // namespace detail
 
-// The one table behind the grid, the CSV header, the chart captions and the decoder.
+// The one table behind the grid's captions, the CSV header, the chart captions and the decoder.
 inline constexpr std::array<FieldInfo, kFieldCount> FieldCatalogue = [] {
     using namespace detail;
     using D = DisplayRule;
     using R = Reading;
     return std::array<FieldInfo, kFieldCount>{{
-        t1(0, "Uptime", "d", perDay(), row(0, 14)),
-        t1(1, "X Cells Curr", "mA", times(kCurrent), row(0, 0)),
-        t1(2, "Y Cells Curr", "mA", times(kCurrent), row(0, 1)),
-        t1(3, "Z Cells Curr", "mA", times(kCurrent), row(0, 2)),
-        t1(4, "EMS Curr", "mA", times(kCurrent), row(0, 3)),
-        t1(5, "CW bcn Curr", "mA", times(kCurrent), row(0, 4)),
-        t1(6, "I2C Bus Curr", "mA", times(kCurrent), row(0, 5)),
-        t1(7, "MCS Curr", "mA", times(kCurrent), row(0, 6)),
-        t1(8, "COMM1 Curr", "mA", times(kCurrent), row(0, 7)),
-        t1(9, "COMM2 Curr", "mA", times(kCurrent), row(0, 8)),
-        t1(10, "ADCS Curr", "mA", times(kCurrent), row(0, 9)),
-        t1(11, "PayloadCurr", "mA", times(kCurrent), row(0, 10)),
-        t1(12, "TXS1 Curr", "mA", times(kCurrent), row(0, 11)),
-        t1(13, "TXS2 Curr", "mA", times(kCurrent), row(0, 12)),
-        t1(14, "X Cells Volt", "V", times(kCellVolt), row(1, 0)),
-        t1(15, "Y Cells Volt", "V", times(kCellVolt), row(1, 1)),
-        t1(16, "Z Cells Volt", "V", times(kCellVolt), row(1, 2)),
-        t1(17, "Batt1 Volt", "V", times(kBattVolt), row(1, 3)),
-        t1(18, "Batt2 Volt", "V", times(kBattVolt), row(1, 4)),
-        t1(19, "EMS Volt", "V", times(kBusVolt), row(1, 5)),
-        t1(20, "MCS Volt", "V", times(kBusVolt), row(1, 6)),
-        t1(21, "COMM1 Volt", "V", times(kBusVolt), row(1, 7)),
-        t1(22, "COMM2 Volt", "V", times(kBusVolt), row(1, 8)),
-        t1(23, "ADCS Volt", "V", times(kBusVolt), row(1, 9)),
-        t1(24, "Payload Volt", "V", times(kBusVolt), row(1, 10)),
-        t1(25, "TXS1 Volt", "V", times(kBusVolt), row(1, 11)),
-        t1(26, "TXS2 Volt", "V", times(kBusVolt), row(1, 12)),
-        t1(27, "EMS Temp", "C", {-0.052135, 0.0, 159.18872}, row(0, 15)),
-        t1(28, "MPPT X Volt", "V", times(kBusVolt), row(1, 14)),
-        t1(29, "MPPT Y Volt", "V", times(kBusVolt), row(1, 15)),
-        t1(30, "MPPT Z Volt", "V", times(kBusVolt), row(1, 16)),
-        t1(31, "Ant deploy", "", times(kAdc), row(0, 16), D::Deployed),
-        t2(32, "Timestamp", "", 0, R::Low31, raw(), D::DateTime, row(2, 0)),
-        t2(33, "Last UTC", "", 4, R::Signed32, raw(), D::DateTime, row(2, 1)),
-        t2(34, "Clock drift", "s", 8, R::Signed32, raw(), D::General, row(2, 2)),
-        t2(35, "Uptime", "d", 12, R::Word, perDay(), D::TwoDecimals, row(2, 3)),
-        t2(36, "COMM1 RSSI", "dBm", 30, R::Signed16, {kAdc * 48.1874, 0.0, -171.1065}, D::TwoDecimals, row(2, 5)),
-        t2(37, "COMM1 Temp1", "C", 32, R::Signed16, {kCommTempScale, 0.0, kCommTempOffset}, D::TwoDecimals, row(2, 6)),
-        t2(38, "COMM1 Temp2", "C", 34, R::Signed16, {kCommTempScale, 0.0, kCommTempOffset}, D::TwoDecimals, row(2, 7)),
-        t2(39, "COMM1 RX cnt", "", 36, R::Counter16, raw(), D::General, row(2, 8)),
-        t2(40, "COMM2 RSSI", "dBm", 38, R::Signed16, {kAdc * 49.8642, 0.0, -199.5538}, D::TwoDecimals, row(2, 10)),
-        t2(41, "COMM2 Temp1", "C", 40, R::Signed16, {kCommTempScale, 0.0, kCommTempOffset}, D::TwoDecimals, row(2, 11)),
-        t2(42, "COMM2 Temp2", "C", 42, R::Signed16, {kCommTempScale, 0.0, kCommTempOffset}, D::TwoDecimals, row(2, 12)),
-        t2(43, "COMM2 RX cnt", "", 44, R::Counter16, raw(), D::General, row(2, 13)),
-        t2(44, "COMM2 TX cnt", "", 46, R::Counter16, raw(), D::General, row(2, 14)),
+        t1(0, "Uptime", "d", perDay()),
+        t1(1, "X Cells Curr", "mA", times(kCurrent)),
+        t1(2, "Y Cells Curr", "mA", times(kCurrent)),
+        t1(3, "Z Cells Curr", "mA", times(kCurrent)),
+        t1(4, "EMS Curr", "mA", times(kCurrent)),
+        t1(5, "CW bcn Curr", "mA", times(kCurrent)),
+        t1(6, "I2C Bus Curr", "mA", times(kCurrent)),
+        t1(7, "MCS Curr", "mA", times(kCurrent)),
+        t1(8, "COMM1 Curr", "mA", times(kCurrent)),
+        t1(9, "COMM2 Curr", "mA", times(kCurrent)),
+        t1(10, "ADCS Curr", "mA", times(kCurrent)),
+        t1(11, "PayloadCurr", "mA", times(kCurrent)),
+        t1(12, "TXS1 Curr", "mA", times(kCurrent)),
+        t1(13, "TXS2 Curr", "mA", times(kCurrent)),
+        t1(14, "X Cells Volt", "V", times(kCellVolt)),
+        t1(15, "Y Cells Volt", "V", times(kCellVolt)),
+        t1(16, "Z Cells Volt", "V", times(kCellVolt)),
+        t1(17, "Batt1 Volt", "V", times(kBattVolt)),
+        t1(18, "Batt2 Volt", "V", times(kBattVolt)),
+        t1(19, "EMS Volt", "V", times(kBusVolt)),
+        t1(20, "MCS Volt", "V", times(kBusVolt)),
+        t1(21, "COMM1 Volt", "V", times(kBusVolt)),
+        t1(22, "COMM2 Volt", "V", times(kBusVolt)),
+        t1(23, "ADCS Volt", "V", times(kBusVolt)),
+        t1(24, "Payload Volt", "V", times(kBusVolt)),
+        t1(25, "TXS1 Volt", "V", times(kBusVolt)),
+        t1(26, "TXS2 Volt", "V", times(kBusVolt)),
+        t1(27, "EMS Temp", "C", {-0.052135, 0.0, 159.18872}),
+        t1(28, "MPPT X Volt", "V", times(kBusVolt)),
+        t1(29, "MPPT Y Volt", "V", times(kBusVolt)),
+        t1(30, "MPPT Z Volt", "V", times(kBusVolt)),
+        t1(31, "Ant deploy", "", times(kAdc), D::Deployed),
+        t2(32, "Timestamp", "", 0, R::Low31, raw(), D::DateTime),
+        t2(33, "Last UTC", "", 4, R::Signed32, raw(), D::DateTime),
+        t2(34, "Clock drift", "s", 8, R::Signed32, raw(), D::General),
+        t2(35, "Uptime", "d", 12, R::Word, perDay(), D::TwoDecimals),
+        t2(36, "COMM1 RSSI", "dBm", 30, R::Signed16, {kAdc * 48.1874, 0.0, -171.1065}, D::TwoDecimals),
+        t2(37, "COMM1 Temp1", "C", 32, R::Signed16, {kCommTempScale, 0.0, kCommTempOffset}, D::TwoDecimals),
+        t2(38, "COMM1 Temp2", "C", 34, R::Signed16, {kCommTempScale, 0.0, kCommTempOffset}, D::TwoDecimals),
+        t2(39, "COMM1 RX cnt", "", 36, R::Counter16, raw(), D::General),
+        t2(40, "COMM2 RSSI", "dBm", 38, R::Signed16, {kAdc * 49.8642, 0.0, -199.5538}, D::TwoDecimals),
+        t2(41, "COMM2 Temp1", "C", 40, R::Signed16, {kCommTempScale, 0.0, kCommTempOffset}, D::TwoDecimals),
+        t2(42, "COMM2 Temp2", "C", 42, R::Signed16, {kCommTempScale, 0.0, kCommTempOffset}, D::TwoDecimals),
+        t2(43, "COMM2 RX cnt", "", 44, R::Counter16, raw(), D::General),
+        t2(44, "COMM2 TX cnt", "", 46, R::Counter16, raw(), D::General),
     }};
 }();
 

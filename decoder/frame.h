@@ -12,16 +12,15 @@ namespace halcyra {
 
 // The 16 payload bytes of a T2 frame that the window shows as they stand, in
 // three boxes, upper case: where each box's text stands in the frame (counted
-// from 0, tag included), and the name a screen reader gives the box.
+// from 0, tag included).
 struct RawTextBox {
     std::size_t first;
     std::size_t length;
-    std::string_view accessibleName;
 };
 inline constexpr std::array<RawTextBox, 3> kT2RawTextBoxes{{
-    {30, 10, "Raw bytes 15 to 19"},
-    {40, 10, "Raw bytes 20 to 24"},
-    {50, 12, "Raw bytes 25 to 30"},
+    {30, 10},
+    {40, 10},
+    {50, 12},
 }};
 inline constexpr std::size_t kT2RawTextsFirst = kT2RawTextBoxes.front().first;
 inline constexpr std::size_t kT2RawTextsLength =

@@ -2,15 +2,18 @@
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
 // The log box: the parser reads the same bytes as the batch decoder reads in
-// a file, and the keys edit them as in any text box.
+// a file, the keys and assistive tools edit them as in any text box, and the
+// columns and words beneath the view and the keys come out right.
 
 #include "batch.h"
 #include "logbox.h"
+#include "logtext.h"
 #include "windowfixture.h"
 
 #include <QAccessible>
 #include <QClipboard>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <utility>
 #include <vector>
@@ -134,6 +137,178 @@ private slots:
         QCOMPARE(ui().t2Store().count, 1);
         box->redo();
         QVERIFY(box->toPlainText().isEmpty());
+    }
+
+    // Columns, steps and words over the buffer; `a` and `b` are the call's
+    // position, or line and column.
+    void columnsAndWords_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<int>("a");
+        QTest::addColumn<int>("b");
+        QTest::addColumn<QList<int>>("expected");
+        using L = QList<int>;
+        const auto row = [](const char *name, const QByteArray &text, const char *op, int a, int b, L expected) {
+            QTest::newRow(name) << text << QString::fromLatin1(op) << a << b << expected;
+        };
+        row("column without tabs", "T1 AB", "columnOf", 3, 0, L{3});
+        row("a tab reaches the next stop", "a\tb", "columnOf", 2, 0, L{8});
+        row("tabs after text", "ab\tc\td", "columnOf", 5, 0, L{16});
+        row("column counts from the line's start", "x\r\n\tb", "columnOf", 4, 0, L{8});
+        row("column beyond a line is its end", "abc\ndef", "positionAtColumn", 0, 10, L{3});
+        row("near the left of a tab", "a\tb", "positionAtColumn", 0, 3, L{1});
+        row("near the right of a tab", "a\tb", "positionAtColumn", 0, 5, L{2});
+        row("after a tab", "a\tb", "positionAtColumn", 0, 8, L{2});
+        row("column in a later line", "a\tb\r\n\tx", "positionAtColumn", 1, 8, L{6});
+        row("back over CR LF", "ab\r\ncd", "stepBack", 4, 0, L{2});
+        row("on over CR LF", "ab\r\ncd", "stepForward", 2, 0, L{4});
+        row("on over a lone CR", "ab\rcd", "stepForward", 2, 0, L{3});
+        row("back from the start", "ab", "stepBack", 0, 0, L{0});
+        row("on from the end", "ab", "stepForward", 2, 0, L{2});
+        row("word end takes the blanks after", "T1 AB CD", "wordEnd", 0, 0, L{3});
+        row("word end stops at a line end", "AB  \r\nCD", "wordEnd", 0, 0, L{4});
+        row("word end over a line end", "AB\r\nCD", "wordEnd", 2, 0, L{4});
+        row("word start over the blanks before", "T1 AB CD", "wordStart", 6, 0, L{3});
+        row("word start back over a line end", "AB\r\nCD", "wordStart", 4, 0, L{2});
+        row("word start stops after a line end", "AB\r\n  CD", "wordStart", 6, 0, L{4});
+        row("the word under the mouse", "10:15 T1  00", "wordAt", 1, 0, L{0, 5});
+        row("the blanks under the mouse", "10:15 T1  00", "wordAt", 9, 0, L{8, 10});
+        row("a tab is a blank", "AB\t CD", "wordAt", 2, 0, L{2, 4});
+        row("no word on a line end", "AB\r\nCD", "wordAt", 2, 0, L{2, 2});
+        row("no word at the end", "AB", "wordAt", 2, 0, L{2, 2});
+    }
+
+    void columnsAndWords()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, op);
+        QFETCH(int, a);
+        QFETCH(int, b);
+        LogBuffer buffer;
+        buffer.setText(LogBytes(std::string_view(text.constData(), static_cast<std::size_t>(text.size()))));
+        const auto p = static_cast<std::size_t>(a);
+        const auto one = [](std::size_t n) { return QList<int>{static_cast<int>(n)}; };
+        QList<int> got;
+        if (op == QLatin1String("columnOf"))
+            got = one(logtext::columnOf(buffer, p));
+        else if (op == QLatin1String("positionAtColumn"))
+            got = one(logtext::positionAtColumn(buffer, p, static_cast<std::size_t>(b)));
+        else if (op == QLatin1String("stepBack"))
+            got = one(logtext::stepBack(buffer, p));
+        else if (op == QLatin1String("stepForward"))
+            got = one(logtext::stepForward(buffer, p));
+        else if (op == QLatin1String("wordEnd"))
+            got = one(logtext::wordEnd(buffer, p));
+        else if (op == QLatin1String("wordStart"))
+            got = one(logtext::wordStart(buffer, p));
+        else if (op == QLatin1String("wordAt"))
+            got = {static_cast<int>(logtext::wordAt(buffer, p).from), static_cast<int>(logtext::wordAt(buffer, p).to)};
+        QTEST(got, "expected");
+    }
+
+    // What a row of the view shows of a line scrolled to a column.
+    void shownColumns_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::addColumn<int>("shownFrom");
+        QTest::addColumn<int>("lineColumns");
+        QTest::newRow("scrolled") << QByteArray("0123456789") << 0 << 3 << 4 << QByteArray("3456") << 3 << 10;
+        QTest::newRow("control characters as dots")
+            << QByteArray("a\x01\x7f\xa0") << 0 << 0 << 9 << QByteArray("a\xb7\xb7\xa0") << 0 << 4;
+        QTest::newRow("a tab as blanks") << QByteArray("a\tb") << 0 << 0 << 10 << QByteArray("a       b") << 0 << 9;
+        QTest::newRow("a tab after the first column")
+            << QByteArray("abcdef\tg") << 0 << 2 << 10 << QByteArray("cdef  g") << 2 << 9;
+        QTest::newRow("a tab before the first column")
+            << QByteArray("\tABCDEFGHIJKL") << 0 << 10 << 3 << QByteArray("CDE") << 10 << 20;
+        QTest::newRow("a tab cut by the edge")
+            << QByteArray("a\tbc") << 0 << 4 << 3 << QByteArray("       ") << 1 << 10;
+        QTest::newRow("a later line") << QByteArray("ab\r\n\tcd") << 1 << 8 << 5 << QByteArray("cd") << 8 << 10;
+        QTest::newRow("scrolled past the end") << QByteArray("ab") << 0 << 5 << 3 << QByteArray() << 2 << 2;
+    }
+
+    void shownColumns()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, line);
+        QFETCH(int, first);
+        QFETCH(int, count);
+        LogBuffer buffer;
+        buffer.setText(LogBytes(std::string_view(text.constData(), static_cast<std::size_t>(text.size()))));
+        const logtext::ShownColumns shown = logtext::shownColumns(
+            buffer, static_cast<std::size_t>(line), static_cast<std::size_t>(first), static_cast<std::size_t>(count));
+        QTEST(QByteArray::fromStdString(shown.text), "shown");
+        QTEST(static_cast<int>(shown.firstColumn), "shownFrom");
+        QTEST(static_cast<int>(shown.lineColumns), "lineColumns");
+    }
+
+    // A line with a tab, scrolled to the right, looks like the same line
+    // with the tab's blanks typed out.
+    void aTabScrolledOutOfViewKeepsTheTextInItsColumns()
+    {
+        const QByteArray tail = QByteArray("0123456789ABCDEF").repeated(20);
+        const auto view = [&](const QByteArray &line) {
+            LogBox box;
+            box.resize(300, 80);
+            box.setPlainText(QString::fromLatin1(line + "\r\n" + tail + tail));
+            box.horizontalScrollBar()->setValue(box.horizontalScrollBar()->maximum() / 2);
+            return box.viewport()->grab().toImage();
+        };
+        QCOMPARE(view('\t' + tail), view(QByteArray(8, ' ') + tail));
+    }
+
+    // An assistive tool edits through the accessibility bus as the keys do:
+    // the log is read again, and undo takes the edit back.
+    void assistiveToolsEditAsTheKeysDo_data()
+    {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<int>("t1Frames");
+        const QByteArray two = kT1 + "\r\n" + kT1;
+        QTest::newRow("insert") << "insert" << 0 << 0 << QString::fromLatin1(kT1 + "\r\n") << kT1 + "\r\n" + two << 3;
+        QTest::newRow("delete") << "delete" << 0 << int(kT1.size()) + 2 << QString() << kT1 << 1;
+        QTest::newRow("replace") << "replace" << 0 << 2 << QStringLiteral("T2") << "T2" + two.mid(2) << 1;
+        // Offsets are taken as they stand: a CR LF is two characters here.
+        QTest::newRow("delete the LF of a CR LF")
+            << "delete" << int(kT1.size()) + 1 << int(kT1.size()) + 2 << QString() << kT1 + "\r" + kT1 << 2;
+        QTest::newRow("set the text") << "set" << 0 << 0 << QString::fromLatin1(kT2) << kT2 << 0;
+        QTest::newRow("beyond Latin-1") << "insert" << int(two.size()) << 0 << QStringLiteral("\r\n\u4e00")
+                                        << two + "\r\n?" << 2;
+    }
+
+    void assistiveToolsEditAsTheKeysDo()
+    {
+        QFETCH(QString, op);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QString, text);
+        open();
+        LogBox *box = ui().Text2();
+        const QByteArray before = kT1 + "\r\n" + kT1;
+        paste(before);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(box);
+        QAccessibleEditableTextInterface *edit = accessible->editableTextInterface();
+        QVERIFY(edit);
+        if (op == QLatin1String("insert"))
+            edit->insertText(from, text);
+        else if (op == QLatin1String("delete"))
+            edit->deleteText(from, to);
+        else if (op == QLatin1String("replace"))
+            edit->replaceText(from, to, text);
+        else
+            accessible->setText(QAccessible::Value, text);
+        QTEST(box->toPlainText().toLatin1(), "after");
+        QTEST(ui().t1Store().count, "t1Frames");
+        box->undo();
+        QCOMPARE(box->toPlainText().toLatin1(), before);
+        QCOMPARE(ui().t1Store().count, 2);
     }
 };
 
