@@ -17,7 +17,7 @@ packages=(
     libsqlite3-dev libsqlitecpp-dev libpq-dev libpqxx-dev postgresql
     libgtest-dev libbenchmark-dev libcli11-dev time
     xvfb xauth fonts-dejavu-core fonts-liberation2
-    help2man dpkg-dev file lintian desktop-file-utils appstream
+    man-db dpkg-dev file lintian desktop-file-utils appstream
 )
 
 install_missing() {

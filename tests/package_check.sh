@@ -77,6 +77,8 @@ contents)
     # option its --help names.
     for program in halcyra halcyra-decode; do
         page=$(zcat "$root/usr/share/man/man1/$program.1.gz" | sed 's/\\-/-/g')
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$program.1.gz" 2>&1 >/dev/null)
+        [ -z "$warnings" ] || fail "man warns about $program(1): $warnings"
         grep -q "^\.TH .*\"$program $version\"" <<<"$page" || fail "$program(1) is not of version $version"
         for option in $("$root/usr/bin/$program" --help | grep -o -- '--[a-z0-9][a-z0-9-]*' | sort -u); do
             grep -q -- "$option" <<<"$page" || fail "$program(1) does not mention $option"
