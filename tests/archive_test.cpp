@@ -673,6 +673,24 @@ TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
     ASSERT_GT(archiveBytes.size(), 16384u);
     std::string corrupted = archiveBytes;
     std::fill_n(corrupted.begin() + 100, 200, '\x55');
+    // One bit of a frame's key or of its receive time, in each of the two
+    // places that hold it (the table and an index): SQLite reads such a file
+    // without complaint, and an import would add the frame a second time.
+    const Table row =
+        FileSql(path("archive.sqlite")).query("SELECT hex(frame), received_utc FROM t1_frames WHERE id = 150");
+    std::string key;
+    for (std::size_t i = 0; i + 1 < row.rows.at(0)[0]->size(); i += 2)
+        key += static_cast<char>(std::stoi(row.rows[0][0]->substr(i, 2), nullptr, 16));
+    const std::string received = row.rows[0][1].value();
+    const auto flipped = [&](const std::string &text, bool last) {
+        const std::size_t at = last ? archiveBytes.rfind(text) : archiveBytes.find(text);
+        EXPECT_NE(at, std::string::npos);
+        EXPECT_NE(archiveBytes.find(text, at + 1) == std::string::npos,
+                  archiveBytes.rfind(text, at - 1) == std::string::npos);
+        std::string bytes = archiveBytes;
+        bytes[at + text.size() / 2] ^= 0x04;
+        return bytes;
+    };
     using R = ArchiveError::Reason;
     const struct {
         std::string name;
@@ -684,6 +702,12 @@ TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
         {"notes.db", [](auto &p) { writeFile(p, ""), FileSql(p).query("CREATE TABLE notes (text TEXT)"); },
          R::NotAnArchive},
         {"truncated.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, 3 * 16384)); }, R::Damaged},
+        {"cut-in-last-page.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, archiveBytes.size() - 100)); },
+         R::Damaged},
+        {"key-first.sqlite", [&](auto &p) { writeFile(p, flipped(key, false)); }, R::Damaged},
+        {"key-last.sqlite", [&](auto &p) { writeFile(p, flipped(key, true)); }, R::Damaged},
+        {"time-first.sqlite", [&](auto &p) { writeFile(p, flipped(received, false)); }, R::Damaged},
+        {"time-last.sqlite", [&](auto &p) { writeFile(p, flipped(received, true)); }, R::Damaged},
         {"header.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, 60)); }, R::Damaged},
         {"corrupted.sqlite", [&](auto &p) { writeFile(p, corrupted); }, R::Damaged},
         {"newer.sqlite", [&](auto &p) { writeFile(p, archiveBytes), FileSql(p).query("PRAGMA user_version = 2"); },
