@@ -409,7 +409,8 @@ private:
             while (query.executeStep()) {
                 const SQLite::Column frameTime = query.getColumn(1);
                 const char *timeText = frameTime.getText();
-                record.FrameTime.assign(std::string_view(timeText, static_cast<std::size_t>(frameTime.getBytes())));
+                record.FrameTime.assign(
+                    frameTimeBytes(std::string_view(timeText, static_cast<std::size_t>(frameTime.getBytes()))));
                 for (int i = 0; i < count; ++i)
                     record.Values[static_cast<std::size_t>(first + i)] = query.getColumn(5 + i).getDouble();
                 const SQLite::Column frame = query.getColumn(2);
@@ -514,12 +515,14 @@ private:
 
     std::int64_t sourceId(const Origin &origin)
     {
-        addSource_->bind(1, origin.source);
-        addSource_->bind(2, origin.station);
+        const std::string source = archiveText(origin.source, TextFrom::Name);
+        const std::string station = archiveText(origin.station, TextFrom::Name);
+        addSource_->bind(1, source);
+        addSource_->bind(2, station);
         addSource_->exec();
         addSource_->reset();
-        findSource_->bind(1, origin.source);
-        findSource_->bind(2, origin.station);
+        findSource_->bind(1, source);
+        findSource_->bind(2, station);
         if (!findSource_->executeStep())
             throw ArchiveError(Reason::Failed, path_ + ": the source of the frames could not be recorded");
         const std::int64_t id = findSource_->getColumn(0).getInt64();
@@ -545,7 +548,7 @@ private:
         } else {
             insert.bind(2);
         }
-        frameTime_.assign(frame.record.FrameTime.view());
+        frameTime_ = archiveText(frame.record.FrameTime.view(), TextFrom::Log);
         insert.bindNoCopy(3, frameTime_);
         insert.bind(4, source);
         const int first = firstField(frame.kind);

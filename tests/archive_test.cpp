@@ -446,6 +446,53 @@ TEST_P(ArchiveTest, ValuesKeepEveryBitOfTheirDoubles)
     });
 }
 
+TEST_P(ArchiveTest, TextColumnsHoldUtf8AndFrameTimesComeBackAsTheLogsBytes)
+{
+    using namespace std::string_literals;
+    const struct {
+        std::string frameTime, source, station;              // as they come in
+        std::string storedTime, storedSource, storedStation; // as both stores hold them
+    } cases[] = {
+        // A log's bytes are Latin-1, as the window shows them, even those that would read as UTF-8.
+        {"10:15 \xE9\xFF", "/logs/pass.log", "", "10:15 \xC3\xA9\xC3\xBF", "/logs/pass.log", ""},
+        {"\xC3\xA9t\xC3\xA9", "a.log", "", "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9", "a.log", ""},
+        // A name in UTF-8 stays; one that is not is read as Latin-1 as a whole.
+        {"10:16", "/logs/z\xC3\xBCrich.log", "G\xC3\xA9n\xC3\xA8ve", "10:16", "/logs/z\xC3\xBCrich.log",
+         "G\xC3\xA9n\xC3\xA8ve"},
+        {"10:17", "/logs/h\xE9l\xC3\xBC.log", "Z\xFCrich", "10:17", "/logs/h\xC3\xA9l\xC3\x83\xC2\xBC.log",
+         "Z\xC3\xBCrich"},
+        {"1\0"s, "b\0.log"s, "s\0"s, "1?", "b?.log", "s?"},
+    };
+    auto store = archive::openArchive(location());
+    std::map<std::string, std::string> frameTimes; // by payload
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        archive::ArchiveFrame frame;
+        const std::string payload = std::string(127, 'A') + static_cast<char>('0' + i);
+        frame.payloadLength = static_cast<std::uint8_t>(payload.size());
+        std::copy(payload.begin(), payload.end(), frame.payload.begin());
+        frame.record.FrameTime.assign(cases[i].frameTime);
+        store->add({&frame, 1}, {cases[i].source, cases[i].station});
+        std::string back = cases[i].frameTime; // all but NUL, which no text column holds
+        std::replace(back.begin(), back.end(), '\0', '?');
+        frameTimes[payload] = back;
+    }
+    const Table stored =
+        sql()->query("SELECT frame_time, source, coalesce(station, '') FROM t1_records ORDER BY frame_hex");
+    ASSERT_EQ(stored.rows.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(stored.rows[i][0], cases[i].storedTime) << i;
+        EXPECT_EQ(stored.rows[i][1], cases[i].storedSource) << i;
+        EXPECT_EQ(stored.rows[i][2], cases[i].storedStation) << i;
+    }
+    std::size_t seen = 0;
+    store->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &r) {
+        EXPECT_EQ(r.record.FrameTime.view(), frameTimes.at(std::string(r.frameHex))) << r.frameHex;
+        ++seen;
+        return true;
+    });
+    EXPECT_EQ(seen, std::size(cases));
+}
+
 TEST_P(ArchiveTest, EachFrameIsArchivedOnceAndTheFirstReceptionStays)
 {
     const std::vector<std::string> all = lines(generated(600, 600, 5));
