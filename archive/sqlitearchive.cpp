@@ -232,12 +232,57 @@ std::optional<UtcMillis> receivedOf(const SQLite::Column &column)
     return parseUtcText(std::string_view(text, static_cast<std::size_t>(column.getBytes())));
 }
 
-SQLite::Database openDatabase(const std::string &path, int flags, const OpenOptions &options)
+bool sharedMemoryExists(const std::string &path)
+{
+    struct stat st {};
+    return ::stat((path + "-shm").c_str(), &st) == 0;
+}
+
+// A reader of a file in write-ahead-log mode needs its -shm file beside it.
+// A writer leaves it there (see setUp); where it is missing, SQLite would
+// create it, and the -wal file, owned by whoever reads: in a folder the
+// reader may not write it cannot read at all, and in one it may, the files
+// it leaves behind stop the owner's next write. Another user reads such a
+// file without them, as one that nobody writes, which holds as long as no
+// -shm file appears (readingDone).
+bool readsWithoutSharedMemory(const std::string &path)
+{
+    struct stat st {};
+    if (sharedMemoryExists(path) || ::stat(path.c_str(), &st) != 0)
+        return false;
+    // SQLite gives the files it creates as root to the database's owner.
+    const uid_t me = ::geteuid();
+    return me != 0 && me != st.st_uid;
+}
+
+std::string immutableUri(const std::string &path)
+{
+    std::string uri = "file:";
+    for (const char c : path) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= ' ' || b >= 0x7F || c == '%' || c == '?' || c == '#') {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += kDigits[b >> 4];
+            uri += kDigits[b & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+SQLite::Database openDatabase(const std::string &path, int flags, std::chrono::milliseconds busyTimeout,
+                              bool immutable = false)
 {
     try {
         // One thread at a time uses an archive: SQLite need not lock its
         // connection around every call.
-        return SQLite::Database(path, flags | SQLite::OPEN_NOMUTEX, static_cast<int>(options.busyTimeout.count()));
+        const int timeout = static_cast<int>(busyTimeout.count());
+        if (immutable)
+            return SQLite::Database(immutableUri(path), SQLite::OPEN_READONLY | SQLite::OPEN_URI | SQLite::OPEN_NOMUTEX,
+                                    timeout);
+        return SQLite::Database(path, flags | SQLite::OPEN_NOMUTEX, timeout);
     } catch (const SQLite::Exception &e) {
         throw translate(path, e, nullptr, {});
     }
@@ -246,12 +291,13 @@ SQLite::Database openDatabase(const std::string &path, int flags, const OpenOpti
 class SqliteArchive final : public Archive {
 public:
     SqliteArchive(std::string path, const OpenOptions &options, FileState state)
-        : path_(std::move(path)),
+        : path_(std::move(path)), busyTimeout_(options.busyTimeout),
+          withoutSharedMemory_(options.readOnly && readsWithoutSharedMemory(path_)),
           db_(openDatabase(path_,
                            options.readOnly
                                ? SQLite::OPEN_READONLY
                                : SQLite::OPEN_READWRITE | (state == FileState::Archive ? 0 : SQLite::OPEN_CREATE),
-                           options))
+                           busyTimeout_, withoutSharedMemory_))
     {
         try {
             setUp(options.readOnly, state == FileState::Archive);
@@ -320,6 +366,7 @@ public:
         // sorted here is a third faster than a walk along the time index with
         // a look-up of each record. A range takes the index.
         const bool everything = !range.since && !range.until;
+        startReading();
         try {
             // The last id is found at once and is at least the number of
             // records (and no more than a bound, should a hand have set it).
@@ -356,8 +403,12 @@ public:
             if (rc != SQLITE_DONE)
                 throw SQLite::Exception(db, rc);
         } catch (const SQLite::Exception &e) {
+            if (writerBegan())
+                return fieldSeries(fieldIndex, range);
             throw translate(path_, e, db_.getHandle(), {});
         }
+        if (writerBegan())
+            return fieldSeries(fieldIndex, range);
         // Logs are mostly archived in the order they were received: then
         // there is nothing to sort.
         const auto byTime = [](const FieldSample &a, const FieldSample &b) { return a.received < b.received; };
@@ -368,33 +419,72 @@ public:
 
     std::uint64_t recordCount(FrameKind kind) override
     {
-        try {
-            return static_cast<std::uint64_t>(
-                db_.execAndGet("SELECT count(*) FROM " + std::string(framesTable(kind))).getInt64());
-        } catch (const SQLite::Exception &e) {
-            throw translate(path_, e, db_.getHandle(), {});
-        }
+        return static_cast<std::uint64_t>(number("SELECT count(*) FROM " + std::string(framesTable(kind))));
     }
 
     std::uint64_t changeMark() override
     {
         // Records are only ever added, each with a larger id than the last.
-        try {
-            return static_cast<std::uint64_t>(
-                db_.execAndGet("SELECT (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T1)) +
-                               ") + (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T2)) + ")")
-                    .getInt64());
-        } catch (const SQLite::Exception &e) {
-            throw translate(path_, e, db_.getHandle(), {});
+        return static_cast<std::uint64_t>(
+            number("SELECT (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T1)) +
+                   ") + (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T2)) + ")"));
+    }
+
+    ~SqliteArchive() override
+    {
+        // A writer's -wal file is kept (setUp), empty once it is all in the database.
+        if (insert_[0]) {
+            try {
+                db_.exec("PRAGMA journal_size_limit = 0");
+            } catch (const SQLite::Exception &) {
+                // it stays as long as it was
+            }
         }
     }
 
 private:
+    std::int64_t number(const std::string &sql)
+    {
+        startReading();
+        try {
+            const std::int64_t value = db_.execAndGet(sql).getInt64();
+            return writerBegan() ? number(sql) : value;
+        } catch (const SQLite::Exception &e) {
+            if (writerBegan())
+                return number(sql);
+            throw translate(path_, e, db_.getHandle(), {});
+        }
+    }
+
+    // A reader without the -shm file (readsWithoutSharedMemory) takes the
+    // file's -shm file as soon as a writer has made one.
+    void startReading()
+    {
+        if (withoutSharedMemory_ && sharedMemoryExists(path_)) {
+            db_ = openDatabase(path_, SQLite::OPEN_READONLY, busyTimeout_);
+            withoutSharedMemory_ = false;
+        }
+    }
+
+    // Whether a writer began while such a reader read: what it read may then
+    // mix the file's pages before and after the writer's copy of its log.
+    // The reader has then taken the -shm file, to read again.
+    bool writerBegan()
+    {
+        if (!withoutSharedMemory_ || !sharedMemoryExists(path_))
+            return false;
+        startReading();
+        return true;
+    }
+
     // The records that `tail` (a WHERE and ORDER BY clause) selects, with the
     // values `bind` gives its parameters.
     void visitRecords(FrameKind kind, const std::string &tail, const std::function<void(SQLite::Statement &)> &bind,
                       const RecordVisitor &visit)
     {
+        startReading();
+        const ArchiveError changed(Reason::Busy,
+                                   path_ + ": a program began to write the archive while it was read; read it again");
         try {
             const std::map<std::int64_t, std::pair<std::string, std::string>> sources = readSources();
             const int first = firstField(kind);
@@ -426,8 +516,13 @@ private:
                     break;
             }
         } catch (const SQLite::Exception &e) {
+            if (writerBegan())
+                throw changed;
             throw translate(path_, e, db_.getHandle(), {});
         }
+        // The visitor has seen the records: they cannot be read again for it.
+        if (writerBegan())
+            throw changed;
     }
 
     void setUp(bool readOnly, bool existing)
@@ -467,6 +562,12 @@ private:
         // same log again restores.
         db_.exec("PRAGMA journal_mode = WAL");
         db_.exec("PRAGMA synchronous = NORMAL");
+        // The -wal and -shm files stay when the archive is closed, owned by
+        // its writer and with the archive's mode: a reader needs them, and
+        // one who may not write the folder could not create them, while one
+        // who may would create them as its own and stop the next writer.
+        int keep = 1;
+        sqlite3_file_control(db_.getHandle(), "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
         try {
             for (const FrameKind kind : {FrameKind::T1, FrameKind::T2})
                 insert_[static_cast<std::size_t>(kind)] = std::make_unique<SQLite::Statement>(db_, insertSql(kind));
@@ -569,6 +670,8 @@ private:
     }
 
     std::string path_;
+    std::chrono::milliseconds busyTimeout_;
+    bool withoutSharedMemory_;
     SQLite::Database db_;
     std::array<std::unique_ptr<SQLite::Statement>, 2> insert_;
     std::unique_ptr<SQLite::Statement> addSource_;
