@@ -19,16 +19,19 @@
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -775,6 +778,73 @@ TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
         EXPECT_FALSE(std::filesystem::exists(path(c.name) + "-journal")) << c.name;
         EXPECT_FALSE(std::filesystem::exists(path(c.name) + "-wal")) << c.name;
     }
+}
+
+TEST_F(FileArchiveTest, AnotherUsersReaderFollowsAWriterThatBeginsWhileItReads)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to read as another user";
+    // An archive without its -wal and -shm files, which another user may not
+    // create: it is read as one that nobody writes, until a writer begins.
+    importLog(path("a.sqlite"), generated(100, 0, 3));
+    std::filesystem::remove(path("a.sqlite-wal"));
+    std::filesystem::remove(path("a.sqlite-shm"));
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
+    int toReader[2], toWriter[2];
+    ASSERT_EQ(::pipe(toReader), 0);
+    ASSERT_EQ(::pipe(toWriter), 0);
+    const auto signal = [](int fd) { return ::write(fd, "g", 1) == 1; };
+    const auto await = [](int fd) {
+        char c;
+        return ::read(fd, &c, 1) == 1;
+    };
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        // Exit status: the number of the first check that failed.
+        ::close(toReader[1]);
+        ::close(toWriter[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(1);
+        std::unique_ptr<archive::Archive> store;
+        std::uint64_t mark = 0;
+        try {
+            store = archive::openArchive(path("a.sqlite"), {.create = false, .readOnly = true});
+            mark = store->changeMark();
+        } catch (const ArchiveError &e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            ::_exit(6);
+        }
+        bool first = true;
+        try {
+            // The writer adds its frames while the reader is inside the query.
+            store->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &) {
+                if (std::exchange(first, false) && !(signal(toWriter[1]) && await(toReader[0])))
+                    ::_exit(2);
+                return true;
+            });
+            ::_exit(3);
+        } catch (const ArchiveError &e) {
+            if (e.reason() != ArchiveError::Reason::Busy)
+                ::_exit(4);
+        }
+        const bool follows = store->changeMark() != mark && store->recordCount(FrameKind::T1) == 101;
+        ::_exit(follows ? 0 : 5);
+    }
+    ::close(toReader[0]);
+    ::close(toWriter[1]);
+    ASSERT_TRUE(await(toWriter[0]));
+    auto writer = archive::openArchive(path("a.sqlite"));
+    archive::ArchiveFrame frame;
+    frame.payloadLength = 128;
+    std::fill_n(frame.payload.begin(), 128, 'E');
+    writer->add({&frame, 1}, {"later.log", ""});
+    EXPECT_TRUE(signal(toReader[1]));
+    int status = 0;
+    ::waitpid(reader, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ::close(toReader[1]);
+    ::close(toWriter[0]);
 }
 
 class ServerArchiveTest : public Scratch {
