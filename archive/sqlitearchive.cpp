@@ -244,7 +244,7 @@ bool sharedMemoryExists(const std::string &path)
 // reader may not write it cannot read at all, and in one it may, the files
 // it leaves behind stop the owner's next write. Another user reads such a
 // file without them, as one that nobody writes, which holds as long as no
-// -shm file appears (readingDone).
+// -shm file appears (writerBegan).
 bool readsWithoutSharedMemory(const std::string &path)
 {
     struct stat st {};
@@ -483,8 +483,10 @@ private:
                       const RecordVisitor &visit)
     {
         startReading();
-        const ArchiveError changed(Reason::Busy,
-                                   path_ + ": a program began to write the archive while it was read; read it again");
+        const auto changed = [this] {
+            return ArchiveError(Reason::Busy,
+                                path_ + ": a program began to write the archive while it was read; read it again");
+        };
         try {
             const std::map<std::int64_t, std::pair<std::string, std::string>> sources = readSources();
             const int first = firstField(kind);
@@ -517,12 +519,12 @@ private:
             }
         } catch (const SQLite::Exception &e) {
             if (writerBegan())
-                throw changed;
+                throw changed();
             throw translate(path_, e, db_.getHandle(), {});
         }
         // The visitor has seen the records: they cannot be read again for it.
         if (writerBegan())
-            throw changed;
+            throw changed();
     }
 
     void setUp(bool readOnly, bool existing)
