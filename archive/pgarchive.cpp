@@ -74,48 +74,6 @@ std::string fieldList(FrameKind kind, std::string_view prefix)
     return list;
 }
 
-// The text columns take UTF-8 only, without NUL: a file name in another
-// encoding would fail the whole batch. Each byte that is not part of a valid
-// sequence becomes "?", as in a damaged frame's text.
-std::string validText(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        unsigned int min = 0;
-        if (c != 0 && c < 0x80) {
-            length = 1;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            min = 0x80;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            min = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            min = 0x10000;
-        }
-        bool valid = length > 0 && i + length <= text.size();
-        unsigned int code = length == 1 ? c : c & (0x7F >> length);
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3F);
-        }
-        valid = valid && code >= min && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-        if (valid) {
-            out.append(text.substr(i, length));
-            i += length;
-        } else {
-            out += '?';
-            ++i;
-        }
-    }
-    return out;
-}
-
 // A server's message on one line, without the severity libpq puts first.
 std::string oneLine(std::string_view message)
 {
@@ -636,8 +594,8 @@ public:
             }
             AddCounts counts;
             Transaction transaction(conn);
-            const std::string source = validText(origin.source);
-            const std::string station = validText(origin.station);
+            const std::string source = archiveText(origin.source, TextFrom::Name);
+            const std::string station = archiveText(origin.station, TextFrom::Name);
             conn.exec("INSERT INTO sources (source, station) VALUES ($1, $2) ON CONFLICT DO NOTHING",
                       {source, station});
             // A statement of its own: it sees the row of a writer that
@@ -751,7 +709,7 @@ private:
                           fieldList(kind, "f.") + ", f.id FROM " + std::string(framesTable(kind)) +
                           " AS f JOIN sources AS s ON s.id = f.source_id" + whereAndOrder,
                       [&](const PGresult *slice, int row) {
-                          record.FrameTime.assign(textOf(slice, row, 1));
+                          record.FrameTime.assign(frameTimeBytes(textOf(slice, row, 1)));
                           for (int i = 0; i < count; ++i)
                               record.Values[static_cast<std::size_t>(first + i)] = float8Of(slice, row, 6 + i);
                           const std::string_view frame = textOf(slice, row, 2);
@@ -908,7 +866,7 @@ private:
                 copy.int8((*frame.received - kPostgresEpoch) * 1000);
             else
                 copy.null();
-            copy.bytes(validText(frame.record.FrameTime.view()));
+            copy.bytes(archiveText(frame.record.FrameTime.view(), TextFrom::Log));
             for (int i = 0; i < fields; ++i)
                 copy.float8(frame.record.Values[static_cast<std::size_t>(first + i)]);
         }

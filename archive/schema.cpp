@@ -5,6 +5,8 @@
 
 #include "hex.h"
 
+#include <algorithm>
+
 namespace halcyra::archive {
 
 std::string fieldColumn(std::string_view caption)
@@ -54,6 +56,98 @@ std::string frameHex(std::string_view key, bool binary)
         const auto b = static_cast<unsigned char>(key[i]);
         out[2 * i] = kDigits[b >> 4];
         out[2 * i + 1] = kDigits[b & 0xF];
+    }
+    return out;
+}
+
+namespace {
+
+// The code point of the UTF-8 sequence at `at`, and its length; length 0 when
+// the bytes there are not one (overlong, a surrogate, beyond U+10FFFF, cut short).
+struct CodePoint {
+    char32_t code = 0;
+    std::size_t length = 0;
+};
+
+CodePoint decodeUtf8(std::string_view text, std::size_t at)
+{
+    const auto c = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    char32_t min = 0;
+    if (c < 0x80) {
+        return {c, 1};
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        min = 0x10000;
+    }
+    if (length == 0 || at + length > text.size())
+        return {};
+    char32_t code = c & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80)
+            return {};
+        code = code << 6 | (next & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return {};
+    return {code, length};
+}
+
+bool isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = decodeUtf8(text, i).length;
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string archiveText(std::string_view bytes, TextFrom from)
+{
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b != 0 && b < 0x80;
+    });
+    std::string out;
+    if (ascii || (from == TextFrom::Name && isUtf8(bytes))) {
+        out.assign(bytes);
+    } else {
+        out.reserve(bytes.size() * 2);
+        for (const char c : bytes) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x80) {
+                out += c;
+            } else {
+                out += static_cast<char>(0xC0 | b >> 6);
+                out += static_cast<char>(0x80 | (b & 0x3F));
+            }
+        }
+    }
+    std::replace(out.begin(), out.end(), '\0', '?');
+    return out;
+}
+
+std::string frameTimeBytes(std::string_view stored)
+{
+    if (std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }) ||
+        !isUtf8(stored))
+        return std::string(stored);
+    std::string out;
+    for (std::size_t i = 0; i < stored.size();) {
+        const CodePoint point = decodeUtf8(stored, i);
+        out += point.code <= 0xFF ? static_cast<char>(point.code) : '?';
+        i += point.length;
     }
     return out;
 }

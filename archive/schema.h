@@ -55,4 +55,19 @@ FrameKey frameKey(std::string_view payload);
 // The payload's text in the archive: upper-case hex digits, or the damaged text.
 std::string frameHex(std::string_view key, bool binary);
 
+// Every text column holds UTF-8, which users' tools and a server's text type
+// expect, and both stores hold the same text. A frame time comes from the
+// log, whose bytes the window reads as Latin-1: they are read so here too. A
+// source path or station name comes from the command line, a file name or
+// the window, where text is UTF-8: one that is valid UTF-8 stays as it is,
+// and one that is not is read as Latin-1, which keeps every byte recoverable.
+// NUL, which a server's text cannot hold, becomes "?".
+enum class TextFrom : std::uint8_t { Log, Name };
+std::string archiveText(std::string_view bytes, TextFrom from);
+
+// A frame time as the archive holds it, back as the log's bytes; text that is
+// not valid UTF-8 (written raw by an earlier version) stays as it is, and a
+// character beyond Latin-1 (written by another program) becomes "?".
+std::string frameTimeBytes(std::string_view stored);
+
 } // namespace halcyra::archive

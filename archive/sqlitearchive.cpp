@@ -44,12 +44,29 @@ std::string errnoText(int error)
 // SQLite would roll back a journal lying beside a foreign file, and write to it.
 enum class FileState : std::uint8_t { Missing, Empty, Archive };
 
-FileState inspectFile(const std::string &path)
+struct FileFacts {
+    FileState state = FileState::Missing;
+    std::uint64_t size = 0;
+    std::uint32_t pageSize = 0; // as the header gives it
+};
+
+// SQLite reads a file that ends inside a page as if the rest were zeros, and
+// writes to it; a checkpoint only ever writes whole pages.
+void checkWholePages(const std::string &path, const FileFacts &facts)
+{
+    const std::uint32_t page = facts.pageSize;
+    const bool valid = page >= 512 && page <= 65536 && (page & (page - 1)) == 0;
+    if (!valid || facts.size % page != 0)
+        throw ArchiveError(Reason::Damaged, path + " is damaged: it ends inside a page (" + std::to_string(facts.size) +
+                                                " bytes, pages of " + std::to_string(page) + ")" + kLeftAlone);
+}
+
+FileFacts inspectFile(const std::string &path)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT)
-            return FileState::Missing;
+            return {};
         throw ArchiveError(Reason::Failed, path + ": cannot open the archive: " + errnoText(errno));
     }
     if (S_ISDIR(st.st_mode))
@@ -57,7 +74,7 @@ FileState inspectFile(const std::string &path)
     if (!S_ISREG(st.st_mode))
         throw ArchiveError(Reason::NotAnArchive, path + " is not an archive: not a regular file" + kLeftAlone);
     if (st.st_size == 0)
-        return FileState::Empty;
+        return {FileState::Empty};
 
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -89,7 +106,9 @@ FileState inspectFile(const std::string &path)
         throw ArchiveError(Reason::NotAnArchive,
                            path + " is not a Halcyra archive: it is an SQLite database of another program" +
                                kLeftAlone);
-    return FileState::Archive;
+    // A page size of 1 stands for 65536.
+    const std::uint32_t page = static_cast<std::uint32_t>(header[16]) << 8 | header[17];
+    return {FileState::Archive, static_cast<std::uint64_t>(st.st_size), page == 1 ? 65536 : page};
 }
 
 // A failure of SQLite as a person reads it: the archive, then what happened.
@@ -213,12 +232,57 @@ std::optional<UtcMillis> receivedOf(const SQLite::Column &column)
     return parseUtcText(std::string_view(text, static_cast<std::size_t>(column.getBytes())));
 }
 
-SQLite::Database openDatabase(const std::string &path, int flags, const OpenOptions &options)
+bool sharedMemoryExists(const std::string &path)
+{
+    struct stat st {};
+    return ::stat((path + "-shm").c_str(), &st) == 0;
+}
+
+// A reader of a file in write-ahead-log mode needs its -shm file beside it.
+// A writer leaves it there (see setUp); where it is missing, SQLite would
+// create it, and the -wal file, owned by whoever reads: in a folder the
+// reader may not write it cannot read at all, and in one it may, the files
+// it leaves behind stop the owner's next write. Another user reads such a
+// file without them, as one that nobody writes, which holds as long as no
+// -shm file appears (writerBegan).
+bool readsWithoutSharedMemory(const std::string &path)
+{
+    struct stat st {};
+    if (sharedMemoryExists(path) || ::stat(path.c_str(), &st) != 0)
+        return false;
+    // SQLite gives the files it creates as root to the database's owner.
+    const uid_t me = ::geteuid();
+    return me != 0 && me != st.st_uid;
+}
+
+std::string immutableUri(const std::string &path)
+{
+    std::string uri = "file:";
+    for (const char c : path) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= ' ' || b >= 0x7F || c == '%' || c == '?' || c == '#') {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += kDigits[b >> 4];
+            uri += kDigits[b & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+SQLite::Database openDatabase(const std::string &path, int flags, std::chrono::milliseconds busyTimeout,
+                              bool immutable = false)
 {
     try {
         // One thread at a time uses an archive: SQLite need not lock its
         // connection around every call.
-        return SQLite::Database(path, flags | SQLite::OPEN_NOMUTEX, static_cast<int>(options.busyTimeout.count()));
+        const int timeout = static_cast<int>(busyTimeout.count());
+        if (immutable)
+            return SQLite::Database(immutableUri(path), SQLite::OPEN_READONLY | SQLite::OPEN_URI | SQLite::OPEN_NOMUTEX,
+                                    timeout);
+        return SQLite::Database(path, flags | SQLite::OPEN_NOMUTEX, timeout);
     } catch (const SQLite::Exception &e) {
         throw translate(path, e, nullptr, {});
     }
@@ -227,15 +291,16 @@ SQLite::Database openDatabase(const std::string &path, int flags, const OpenOpti
 class SqliteArchive final : public Archive {
 public:
     SqliteArchive(std::string path, const OpenOptions &options, FileState state)
-        : path_(std::move(path)),
+        : path_(std::move(path)), busyTimeout_(options.busyTimeout),
+          withoutSharedMemory_(options.readOnly && readsWithoutSharedMemory(path_)),
           db_(openDatabase(path_,
                            options.readOnly
                                ? SQLite::OPEN_READONLY
                                : SQLite::OPEN_READWRITE | (state == FileState::Archive ? 0 : SQLite::OPEN_CREATE),
-                           options))
+                           busyTimeout_, withoutSharedMemory_))
     {
         try {
-            setUp(options.readOnly);
+            setUp(options.readOnly, state == FileState::Archive);
         } catch (const SQLite::Exception &e) {
             throw translate(path_, e, db_.getHandle(), {});
         }
@@ -301,6 +366,7 @@ public:
         // sorted here is a third faster than a walk along the time index with
         // a look-up of each record. A range takes the index.
         const bool everything = !range.since && !range.until;
+        startReading();
         try {
             // The last id is found at once and is at least the number of
             // records (and no more than a bound, should a hand have set it).
@@ -337,8 +403,12 @@ public:
             if (rc != SQLITE_DONE)
                 throw SQLite::Exception(db, rc);
         } catch (const SQLite::Exception &e) {
+            if (writerBegan())
+                return fieldSeries(fieldIndex, range);
             throw translate(path_, e, db_.getHandle(), {});
         }
+        if (writerBegan())
+            return fieldSeries(fieldIndex, range);
         // Logs are mostly archived in the order they were received: then
         // there is nothing to sort.
         const auto byTime = [](const FieldSample &a, const FieldSample &b) { return a.received < b.received; };
@@ -349,33 +419,74 @@ public:
 
     std::uint64_t recordCount(FrameKind kind) override
     {
-        try {
-            return static_cast<std::uint64_t>(
-                db_.execAndGet("SELECT count(*) FROM " + std::string(framesTable(kind))).getInt64());
-        } catch (const SQLite::Exception &e) {
-            throw translate(path_, e, db_.getHandle(), {});
-        }
+        return static_cast<std::uint64_t>(number("SELECT count(*) FROM " + std::string(framesTable(kind))));
     }
 
     std::uint64_t changeMark() override
     {
         // Records are only ever added, each with a larger id than the last.
-        try {
-            return static_cast<std::uint64_t>(
-                db_.execAndGet("SELECT (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T1)) +
-                               ") + (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T2)) + ")")
-                    .getInt64());
-        } catch (const SQLite::Exception &e) {
-            throw translate(path_, e, db_.getHandle(), {});
+        return static_cast<std::uint64_t>(
+            number("SELECT (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T1)) +
+                   ") + (SELECT coalesce(max(id), 0) FROM " + std::string(framesTable(FrameKind::T2)) + ")"));
+    }
+
+    ~SqliteArchive() override
+    {
+        // A writer's -wal file is kept (setUp), empty once it is all in the database.
+        if (insert_[0]) {
+            try {
+                db_.exec("PRAGMA journal_size_limit = 0");
+            } catch (const SQLite::Exception &) {
+                // it stays as long as it was
+            }
         }
     }
 
 private:
+    std::int64_t number(const std::string &sql)
+    {
+        startReading();
+        try {
+            const std::int64_t value = db_.execAndGet(sql).getInt64();
+            return writerBegan() ? number(sql) : value;
+        } catch (const SQLite::Exception &e) {
+            if (writerBegan())
+                return number(sql);
+            throw translate(path_, e, db_.getHandle(), {});
+        }
+    }
+
+    // A reader without the -shm file (readsWithoutSharedMemory) takes the
+    // file's -shm file as soon as a writer has made one.
+    void startReading()
+    {
+        if (withoutSharedMemory_ && sharedMemoryExists(path_)) {
+            db_ = openDatabase(path_, SQLite::OPEN_READONLY, busyTimeout_);
+            withoutSharedMemory_ = false;
+        }
+    }
+
+    // Whether a writer began while such a reader read: what it read may then
+    // mix the file's pages before and after the writer's copy of its log.
+    // The reader has then taken the -shm file, to read again.
+    bool writerBegan()
+    {
+        if (!withoutSharedMemory_ || !sharedMemoryExists(path_))
+            return false;
+        startReading();
+        return true;
+    }
+
     // The records that `tail` (a WHERE and ORDER BY clause) selects, with the
     // values `bind` gives its parameters.
     void visitRecords(FrameKind kind, const std::string &tail, const std::function<void(SQLite::Statement &)> &bind,
                       const RecordVisitor &visit)
     {
+        startReading();
+        const auto changed = [this] {
+            return ArchiveError(Reason::Busy,
+                                path_ + ": a program began to write the archive while it was read; read it again");
+        };
         try {
             const std::map<std::int64_t, std::pair<std::string, std::string>> sources = readSources();
             const int first = firstField(kind);
@@ -390,7 +501,8 @@ private:
             while (query.executeStep()) {
                 const SQLite::Column frameTime = query.getColumn(1);
                 const char *timeText = frameTime.getText();
-                record.FrameTime.assign(std::string_view(timeText, static_cast<std::size_t>(frameTime.getBytes())));
+                record.FrameTime.assign(
+                    frameTimeBytes(std::string_view(timeText, static_cast<std::size_t>(frameTime.getBytes()))));
                 for (int i = 0; i < count; ++i)
                     record.Values[static_cast<std::size_t>(first + i)] = query.getColumn(5 + i).getDouble();
                 const SQLite::Column frame = query.getColumn(2);
@@ -406,18 +518,26 @@ private:
                     break;
             }
         } catch (const SQLite::Exception &e) {
+            if (writerBegan())
+                throw changed();
             throw translate(path_, e, db_.getHandle(), {});
         }
+        // The visitor has seen the records: they cannot be read again for it.
+        if (writerBegan())
+            throw changed();
     }
 
-    void setUp(bool readOnly)
+    void setUp(bool readOnly, bool existing)
     {
-        if (readOnly) {
+        if (readOnly || existing) {
             // A read transaction: the checks and the statements see one state.
             SQLite::Transaction transaction(db_, SQLite::TransactionBehavior::DEFERRED);
             checkVersion();
+            if (!readOnly)
+                checkIntact();
             transaction.commit();
-            return;
+            if (readOnly)
+                return;
         }
         // Pages of 16 KiB: a tenth fewer page reads and writes than the usual
         // 4 KiB when a log of a million frames goes in or a field comes out of
@@ -444,6 +564,12 @@ private:
         // same log again restores.
         db_.exec("PRAGMA journal_mode = WAL");
         db_.exec("PRAGMA synchronous = NORMAL");
+        // The -wal and -shm files stay when the archive is closed, owned by
+        // its writer and with the archive's mode: a reader needs them, and
+        // one who may not write the folder could not create them, while one
+        // who may would create them as its own and stop the next writer.
+        int keep = 1;
+        sqlite3_file_control(db_.getHandle(), "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
         try {
             for (const FrameKind kind : {FrameKind::T1, FrameKind::T2})
                 insert_[static_cast<std::size_t>(kind)] = std::make_unique<SQLite::Statement>(db_, insertSql(kind));
@@ -474,14 +600,32 @@ private:
             throw ArchiveError(Reason::Damaged, path_ + " is damaged: it has no archive version" + kLeftAlone);
     }
 
+    // Nothing is written into a damaged archive: SQLite notices damage only in
+    // the pages a statement reads, and a write in a damaged file may spread
+    // the damage or, with a key whose index entry no longer matches its row,
+    // add a frame the archive holds. The quick check, which leaves out the
+    // indexes' agreement with their tables, misses most single flipped bits;
+    // the whole check costs about twice as much (README, "Reliability").
+    void checkIntact()
+    {
+        std::string result = db_.execAndGet("PRAGMA integrity_check(1)").getString();
+        if (const std::string_view banner = "*** in database main ***\n"; result.starts_with(banner))
+            result.erase(0, banner.size());
+        std::replace(result.begin(), result.end(), '\n', ' ');
+        if (result != "ok")
+            throw ArchiveError(Reason::Damaged, path_ + " is damaged (" + result + ")" + kLeftAlone);
+    }
+
     std::int64_t sourceId(const Origin &origin)
     {
-        addSource_->bind(1, origin.source);
-        addSource_->bind(2, origin.station);
+        const std::string source = archiveText(origin.source, TextFrom::Name);
+        const std::string station = archiveText(origin.station, TextFrom::Name);
+        addSource_->bind(1, source);
+        addSource_->bind(2, station);
         addSource_->exec();
         addSource_->reset();
-        findSource_->bind(1, origin.source);
-        findSource_->bind(2, origin.station);
+        findSource_->bind(1, source);
+        findSource_->bind(2, station);
         if (!findSource_->executeStep())
             throw ArchiveError(Reason::Failed, path_ + ": the source of the frames could not be recorded");
         const std::int64_t id = findSource_->getColumn(0).getInt64();
@@ -507,7 +651,7 @@ private:
         } else {
             insert.bind(2);
         }
-        frameTime_.assign(frame.record.FrameTime.view());
+        frameTime_ = archiveText(frame.record.FrameTime.view(), TextFrom::Log);
         insert.bindNoCopy(3, frameTime_);
         insert.bind(4, source);
         const int first = firstField(frame.kind);
@@ -528,6 +672,8 @@ private:
     }
 
     std::string path_;
+    std::chrono::milliseconds busyTimeout_;
+    bool withoutSharedMemory_;
     SQLite::Database db_;
     std::array<std::unique_ptr<SQLite::Statement>, 2> insert_;
     std::unique_ptr<SQLite::Statement> addSource_;
@@ -541,7 +687,10 @@ private:
 
 std::unique_ptr<Archive> openSqliteArchive(const std::string &path, const OpenOptions &options)
 {
-    const FileState state = inspectFile(path);
+    const FileFacts facts = inspectFile(path);
+    const FileState state = facts.state;
+    if (state == FileState::Archive && !options.readOnly)
+        checkWholePages(path, facts);
     if (state == FileState::Missing) {
         if (!options.create || options.readOnly)
             throw ArchiveError(Reason::Missing, path + ": there is no archive there");

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,11 +62,22 @@ std::string stampedLog(int t1, int t2)
 class ArchiveRun : public halcyra::test::FolderTest {
 protected:
     // In the test's folder, with the default archive in it; `shell` runs
-    // first, in the program's shell.
-    Result run(const std::vector<std::string> &args, const std::string &shell = "true")
+    // first, in the program's shell; as `user` when one is named (root only).
+    Result run(const std::vector<std::string> &args, const std::string &shell = "true", const std::string &user = "")
     {
-        std::string command = "cd " + shellWord(dir) + " && " + shell + " && XDG_DATA_HOME=" + shellWord(at("data")) +
-                              " exec " + shellWord(HALCYRA_DECODE);
+        std::string program = shellWord(HALCYRA_DECODE);
+        if (!user.empty()) {
+            // A copy that every user reaches: the build tree may be in root's home.
+            if (!fs::exists(at("bin/halcyra-decode"))) {
+                fs::create_directories(at("bin"));
+                fs::copy_file(HALCYRA_DECODE, at("bin/halcyra-decode"));
+                fs::permissions(dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+                fs::permissions(at("bin"), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+            }
+            program = "runuser -u " + user + " -- " + shellWord(at("bin/halcyra-decode"));
+        }
+        std::string command =
+            "cd " + shellWord(dir) + " && " + shell + " && XDG_DATA_HOME=" + shellWord(at("data")) + " exec " + program;
         for (const std::string &arg : args)
             command += " " + shellWord(arg);
         const int status = std::system((command + " </dev/null >stdout 2>stderr").c_str());
@@ -166,6 +178,50 @@ TEST_F(ArchiveRun, FailuresLeaveFilesAsTheyWere)
         EXPECT_TRUE(r.err.starts_with("halcyra-decode: " + c.message)) << r.err;
         EXPECT_EQ(readFile(at("notes.txt")), "not an archive\n");
         EXPECT_EQ(readFile(at("t2.csv")), "old");
+    }
+}
+
+TEST_F(ArchiveRun, OtherUsersReadAnArchiveAndNeverStopItsOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to run the program as other users";
+    writeFile(at("p1.log"), stampedLog(300, 200));
+    writeFile(at("p2.log"), stampedLog(200, 300));
+    // The folder is the owner's: the readers may not write it, and in the
+    // shared one (as /tmp) they may. An archive at rest may have its -wal and
+    // -shm files (left by the program) or not (removed by hand, or closed by
+    // another program last).
+    const struct {
+        std::string folder, mode, owner;
+        bool removed; // the -wal and -shm files
+    } cases[] = {
+        {"own", "755", "root", false},
+        {"own-bare", "755", "root", true},
+        {"shared", "1777", "daemon", false},
+        {"shared-bare", "1777", "daemon", true},
+    };
+    for (const auto &c : cases) {
+        const std::string archive = "--archive=" + c.folder + "/a.sqlite";
+        const std::string setUp =
+            "mkdir " + c.folder + " && chmod " + c.mode + " " + c.folder + " && chmod 644 p1.log p2.log";
+        Result r = run({archive, "p1.log"}, setUp, c.owner);
+        ASSERT_EQ(r.status, 0) << c.folder << ": " << r.err;
+        if (c.removed)
+            fs::remove(at(c.folder + "/a.sqlite-wal")), fs::remove(at(c.folder + "/a.sqlite-shm"));
+        const Result expected = run({"--from-archive=" + c.folder + "/a.sqlite", "--t1", "-"}, "true", c.owner);
+        if (c.removed)
+            fs::remove(at(c.folder + "/a.sqlite-wal")), fs::remove(at(c.folder + "/a.sqlite-shm"));
+        r = run({"--from-archive=" + c.folder + "/a.sqlite", "--t1", "-"}, "true", "nobody");
+        EXPECT_EQ(r.status, 0) << c.folder << ": " << r.err;
+        EXPECT_EQ(r.out, expected.out) << c.folder;
+        for (const auto &entry : fs::directory_iterator(at(c.folder))) {
+            struct stat st {};
+            ::stat(entry.path().c_str(), &st);
+            EXPECT_NE(st.st_uid, 65534u) << entry.path() << " was created by a reader";
+        }
+        r = run({archive, "p2.log"}, "true", c.owner);
+        EXPECT_EQ(r.status, 0) << c.folder << ": " << r.err;
+        EXPECT_NE(r.err.find("100 new T2 frames"), std::string::npos) << c.folder << ": " << r.err;
     }
 }
 

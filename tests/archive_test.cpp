@@ -19,16 +19,19 @@
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -446,6 +449,53 @@ TEST_P(ArchiveTest, ValuesKeepEveryBitOfTheirDoubles)
     });
 }
 
+TEST_P(ArchiveTest, TextColumnsHoldUtf8AndFrameTimesComeBackAsTheLogsBytes)
+{
+    using namespace std::string_literals;
+    const struct {
+        std::string frameTime, source, station;              // as they come in
+        std::string storedTime, storedSource, storedStation; // as both stores hold them
+    } cases[] = {
+        // A log's bytes are Latin-1, as the window shows them, even those that would read as UTF-8.
+        {"10:15 \xE9\xFF", "/logs/pass.log", "", "10:15 \xC3\xA9\xC3\xBF", "/logs/pass.log", ""},
+        {"\xC3\xA9t\xC3\xA9", "a.log", "", "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9", "a.log", ""},
+        // A name in UTF-8 stays; one that is not is read as Latin-1 as a whole.
+        {"10:16", "/logs/z\xC3\xBCrich.log", "G\xC3\xA9n\xC3\xA8ve", "10:16", "/logs/z\xC3\xBCrich.log",
+         "G\xC3\xA9n\xC3\xA8ve"},
+        {"10:17", "/logs/h\xE9l\xC3\xBC.log", "Z\xFCrich", "10:17", "/logs/h\xC3\xA9l\xC3\x83\xC2\xBC.log",
+         "Z\xC3\xBCrich"},
+        {"1\0"s, "b\0.log"s, "s\0"s, "1?", "b?.log", "s?"},
+    };
+    auto store = archive::openArchive(location());
+    std::map<std::string, std::string> frameTimes; // by payload
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        archive::ArchiveFrame frame;
+        const std::string payload = std::string(127, 'A') + static_cast<char>('0' + i);
+        frame.payloadLength = static_cast<std::uint8_t>(payload.size());
+        std::copy(payload.begin(), payload.end(), frame.payload.begin());
+        frame.record.FrameTime.assign(cases[i].frameTime);
+        store->add({&frame, 1}, {cases[i].source, cases[i].station});
+        std::string back = cases[i].frameTime; // all but NUL, which no text column holds
+        std::replace(back.begin(), back.end(), '\0', '?');
+        frameTimes[payload] = back;
+    }
+    const Table stored =
+        sql()->query("SELECT frame_time, source, coalesce(station, '') FROM t1_records ORDER BY frame_hex");
+    ASSERT_EQ(stored.rows.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(stored.rows[i][0], cases[i].storedTime) << i;
+        EXPECT_EQ(stored.rows[i][1], cases[i].storedSource) << i;
+        EXPECT_EQ(stored.rows[i][2], cases[i].storedStation) << i;
+    }
+    std::size_t seen = 0;
+    store->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &r) {
+        EXPECT_EQ(r.record.FrameTime.view(), frameTimes.at(std::string(r.frameHex))) << r.frameHex;
+        ++seen;
+        return true;
+    });
+    EXPECT_EQ(seen, std::size(cases));
+}
+
 TEST_P(ArchiveTest, EachFrameIsArchivedOnceAndTheFirstReceptionStays)
 {
     const std::vector<std::string> all = lines(generated(600, 600, 5));
@@ -673,6 +723,24 @@ TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
     ASSERT_GT(archiveBytes.size(), 16384u);
     std::string corrupted = archiveBytes;
     std::fill_n(corrupted.begin() + 100, 200, '\x55');
+    // One bit of a frame's key or of its receive time, in each of the two
+    // places that hold it (the table and an index): SQLite reads such a file
+    // without complaint, and an import would add the frame a second time.
+    const Table row =
+        FileSql(path("archive.sqlite")).query("SELECT hex(frame), received_utc FROM t1_frames WHERE id = 150");
+    std::string key;
+    for (std::size_t i = 0; i + 1 < row.rows.at(0)[0]->size(); i += 2)
+        key += static_cast<char>(std::stoi(row.rows[0][0]->substr(i, 2), nullptr, 16));
+    const std::string received = row.rows[0][1].value();
+    const auto flipped = [&](const std::string &text, bool last) {
+        const std::size_t at = last ? archiveBytes.rfind(text) : archiveBytes.find(text);
+        EXPECT_NE(at, std::string::npos);
+        EXPECT_NE(archiveBytes.find(text, at + 1) == std::string::npos,
+                  archiveBytes.rfind(text, at - 1) == std::string::npos);
+        std::string bytes = archiveBytes;
+        bytes[at + text.size() / 2] ^= 0x04;
+        return bytes;
+    };
     using R = ArchiveError::Reason;
     const struct {
         std::string name;
@@ -684,6 +752,12 @@ TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
         {"notes.db", [](auto &p) { writeFile(p, ""), FileSql(p).query("CREATE TABLE notes (text TEXT)"); },
          R::NotAnArchive},
         {"truncated.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, 3 * 16384)); }, R::Damaged},
+        {"cut-in-last-page.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, archiveBytes.size() - 100)); },
+         R::Damaged},
+        {"key-first.sqlite", [&](auto &p) { writeFile(p, flipped(key, false)); }, R::Damaged},
+        {"key-last.sqlite", [&](auto &p) { writeFile(p, flipped(key, true)); }, R::Damaged},
+        {"time-first.sqlite", [&](auto &p) { writeFile(p, flipped(received, false)); }, R::Damaged},
+        {"time-last.sqlite", [&](auto &p) { writeFile(p, flipped(received, true)); }, R::Damaged},
         {"header.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, 60)); }, R::Damaged},
         {"corrupted.sqlite", [&](auto &p) { writeFile(p, corrupted); }, R::Damaged},
         {"newer.sqlite", [&](auto &p) { writeFile(p, archiveBytes), FileSql(p).query("PRAGMA user_version = 2"); },
@@ -704,6 +778,73 @@ TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
         EXPECT_FALSE(std::filesystem::exists(path(c.name) + "-journal")) << c.name;
         EXPECT_FALSE(std::filesystem::exists(path(c.name) + "-wal")) << c.name;
     }
+}
+
+TEST_F(FileArchiveTest, AnotherUsersReaderFollowsAWriterThatBeginsWhileItReads)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to read as another user";
+    // An archive without its -wal and -shm files, which another user may not
+    // create: it is read as one that nobody writes, until a writer begins.
+    importLog(path("a.sqlite"), generated(100, 0, 3));
+    std::filesystem::remove(path("a.sqlite-wal"));
+    std::filesystem::remove(path("a.sqlite-shm"));
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
+    int toReader[2], toWriter[2];
+    ASSERT_EQ(::pipe(toReader), 0);
+    ASSERT_EQ(::pipe(toWriter), 0);
+    const auto signal = [](int fd) { return ::write(fd, "g", 1) == 1; };
+    const auto await = [](int fd) {
+        char c;
+        return ::read(fd, &c, 1) == 1;
+    };
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        // Exit status: the number of the first check that failed.
+        ::close(toReader[1]);
+        ::close(toWriter[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(1);
+        std::unique_ptr<archive::Archive> store;
+        std::uint64_t mark = 0;
+        try {
+            store = archive::openArchive(path("a.sqlite"), {.create = false, .readOnly = true});
+            mark = store->changeMark();
+        } catch (const ArchiveError &e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            ::_exit(6);
+        }
+        bool first = true;
+        try {
+            // The writer adds its frames while the reader is inside the query.
+            store->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &) {
+                if (std::exchange(first, false) && !(signal(toWriter[1]) && await(toReader[0])))
+                    ::_exit(2);
+                return true;
+            });
+            ::_exit(3);
+        } catch (const ArchiveError &e) {
+            if (e.reason() != ArchiveError::Reason::Busy)
+                ::_exit(4);
+        }
+        const bool follows = store->changeMark() != mark && store->recordCount(FrameKind::T1) == 101;
+        ::_exit(follows ? 0 : 5);
+    }
+    ::close(toReader[0]);
+    ::close(toWriter[1]);
+    ASSERT_TRUE(await(toWriter[0]));
+    auto writer = archive::openArchive(path("a.sqlite"));
+    archive::ArchiveFrame frame;
+    frame.payloadLength = 128;
+    std::fill_n(frame.payload.begin(), 128, 'E');
+    writer->add({&frame, 1}, {"later.log", ""});
+    EXPECT_TRUE(signal(toReader[1]));
+    int status = 0;
+    ::waitpid(reader, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ::close(toReader[1]);
+    ::close(toWriter[0]);
 }
 
 class ServerArchiveTest : public Scratch {
