@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -37,7 +38,7 @@ enum ExitStatus { kSuccess = 0, kFileFailure = 1, kUsageError = 2 };
 
 void message(const std::string &text)
 {
-    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, text.c_str());
+    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, halcyra::archive::concealPasswords(text).c_str());
 }
 
 std::string displayName(const std::string &log)
@@ -181,7 +182,7 @@ bool decodeLog(const std::string &name, bool inputClosed, halcyra::BatchDecoder 
         decoder.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
         if (archive)
             archive->feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-        if (anyFailed(outputs)) // no use reading on
+        if (!archive && anyFailed(outputs)) // no use reading on
             break;
     }
     if (!standardInput)
@@ -250,6 +251,13 @@ int main(int argc, char **argv)
     if (options.useLocale)
         settings.decimalSeparator = localeDecimalSeparator();
 
+    // A reader that stops early (`| head`) ends a decoding silently, as it
+    // ends any filter. An import must not end with it: the frames still to
+    // come would be lost to the archive without a word. With --archive the
+    // closed output is a failed write instead, reported with the exit status
+    // 1, and every frame is archived.
+    if (options.archive.given)
+        std::signal(SIGPIPE, SIG_IGN);
     halcyra::installCleanupOnSignals();
     if (options.fromArchive.given)
         return halcyra::writeFromArchive(options, settings, closed.output);
@@ -285,7 +293,7 @@ int main(int argc, char **argv)
     std::vector<char> buffer(kReadSize);
     std::uint64_t overlongBefore = 0;
     for (const std::string &log : options.logs) {
-        if (anyFailed(outputs))
+        if (!archive && anyFailed(outputs))
             break;
         std::string error;
         if (!decodeLog(log, closed.input, decoder, archive.get(), buffer, outputs, error)) {
