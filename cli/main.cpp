@@ -206,6 +206,107 @@ bool printSummary(const halcyra::FrameCounts &c, bool errorClosed)
     return n >= 0 && std::fflush(stderr) == 0;
 }
 
+// Reads every log into the decoder and the archive; the exit status so far.
+int decodeLogs(const halcyra::DecodeOptions &options, bool inputClosed, halcyra::BatchDecoder &decoder,
+               halcyra::ArchiveImport *archive, const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs)
+{
+    int status = kSuccess;
+    std::vector<char> buffer(kReadSize);
+    std::uint64_t overlongBefore = 0;
+    for (const std::string &log : options.logs) {
+        if (!archive && anyFailed(outputs))
+            break;
+        std::string error;
+        if (!decodeLog(log, inputClosed, decoder, archive, buffer, outputs, error)) {
+            message(displayName(log) + ": " + error);
+            status = kFileFailure;
+        }
+        const std::uint64_t overlong = decoder.overlongLines();
+        if (overlong != overlongBefore) {
+            message(displayName(log) + ": " + std::to_string(overlong - overlongBefore) +
+                    " line(s) longer than 1 MiB skipped");
+            status = kFileFailure;
+            overlongBefore = overlong;
+        }
+    }
+    decoder.finish();
+    if (archive && !archive->finish())
+        status = kFileFailure;
+    if (decoder.overlongLines() != overlongBefore) { // the text's last line
+        message(displayName(options.logs.back()) + ": a line longer than 1 MiB skipped");
+        status = kFileFailure;
+    }
+
+    return status;
+}
+
+// Outputs are opened before anything is read: a name that cannot be
+// written is reported at once, not after a long log. False once reported.
+bool openOutputs(const halcyra::DecodeOptions &options, bool outputClosed,
+                 std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, std::unique_ptr<FileSink> &t1Sink,
+                 std::unique_ptr<FileSink> &t2Sink)
+{
+    for (const std::string *path : {&options.t1Path, &options.t2Path}) {
+        if (path->empty())
+            continue;
+        if (*path == "-" && outputClosed) {
+            message("standard output: " + closedReason());
+            return false; // the destructors remove the temporaries
+        }
+        auto file = std::make_unique<halcyra::OutputFile>(*path);
+        if (!file->open()) {
+            message(file->error());
+            return false;
+        }
+        (path == &options.t1Path ? t1Sink : t2Sink) = std::make_unique<FileSink>(*file);
+        outputs.push_back(std::move(file));
+    }
+    return true;
+}
+
+// Replaces the files only when every output is complete, and by default
+// only when the run succeeded, so that a failure leaves all previous files
+// as they were, not some of them. Returns the exit status.
+int settleOutputs(const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, int status, bool partial)
+{
+    bool complete = true;
+    for (const auto &out : outputs) {
+        if (!out->flush()) {
+            message(out->error());
+            complete = false;
+        }
+    }
+    if (complete && (status == kSuccess || partial)) {
+        if (!halcyra::commitAll(outputs)) {
+            for (const auto &out : outputs) {
+                if (out->failed())
+                    message(out->error());
+            }
+            status = kFileFailure;
+        }
+        return status;
+    }
+    const bool kept = std::any_of(outputs.begin(), outputs.end(), [](const auto &o) { return o->replacesFile(); });
+    for (const auto &out : outputs)
+        out->discard();
+    if (kept)
+        message("the output files were left as they were");
+    return kFileFailure;
+}
+
+int printHelpOrVersion(const CLI::App &app, bool help, bool outputClosed)
+{
+    if (outputClosed) {
+        message("standard output: " + closedReason());
+        return kFileFailure;
+    }
+    if (help)
+        std::fputs(app.help().c_str(), stdout);
+    else
+        std::printf("%s %s\n", kDecodeProgram, halcyra::kVersion);
+    return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -225,17 +326,8 @@ int main(int argc, char **argv)
         app.exit(error); // prints the usage error
         return kUsageError;
     }
-    if (options.help || options.version) {
-        if (closed.output) {
-            message("standard output: " + closedReason());
-            return kFileFailure;
-        }
-        if (options.help)
-            std::fputs(app.help().c_str(), stdout);
-        else
-            std::printf("%s %s\n", kDecodeProgram, halcyra::kVersion);
-        return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
-    }
+    if (options.help || options.version)
+        return printHelpOrVersion(app, options.help, closed.output);
     if (options.t1Path.empty() && options.t2Path.empty() && !options.archive.given)
         options.t1Path = "-";
     if (options.logs.empty() && !options.fromArchive.given)
@@ -262,89 +354,24 @@ int main(int argc, char **argv)
     if (options.fromArchive.given)
         return halcyra::writeFromArchive(options, settings, closed.output);
 
-    // Outputs are opened before anything is read: a name that cannot be
-    // written is reported at once, not after a long log.
     std::vector<std::unique_ptr<halcyra::OutputFile>> outputs;
     std::unique_ptr<FileSink> t1Sink;
     std::unique_ptr<FileSink> t2Sink;
-    for (const std::string *path : {&options.t1Path, &options.t2Path}) {
-        if (path->empty())
-            continue;
-        if (*path == "-" && closed.output) {
-            message("standard output: " + closedReason());
-            return kFileFailure; // the destructors remove the temporaries
-        }
-        auto file = std::make_unique<halcyra::OutputFile>(*path);
-        if (!file->open()) {
-            message(file->error());
-            return kFileFailure;
-        }
-        (path == &options.t1Path ? t1Sink : t2Sink) = std::make_unique<FileSink>(*file);
-        outputs.push_back(std::move(file));
-    }
+    if (!openOutputs(options, closed.output, outputs, t1Sink, t2Sink))
+        return kFileFailure;
 
     // Opened before anything is read, as the outputs are.
     std::unique_ptr<halcyra::ArchiveImport> archive;
     if (options.archive.given && !(archive = halcyra::ArchiveImport::open(options)))
         return kFileFailure;
 
-    int status = kSuccess;
     halcyra::BatchDecoder decoder(settings, t1Sink.get(), t2Sink.get());
-    std::vector<char> buffer(kReadSize);
-    std::uint64_t overlongBefore = 0;
-    for (const std::string &log : options.logs) {
-        if (!archive && anyFailed(outputs))
-            break;
-        std::string error;
-        if (!decodeLog(log, closed.input, decoder, archive.get(), buffer, outputs, error)) {
-            message(displayName(log) + ": " + error);
-            status = kFileFailure;
-        }
-        const std::uint64_t overlong = decoder.overlongLines();
-        if (overlong != overlongBefore) {
-            message(displayName(log) + ": " + std::to_string(overlong - overlongBefore) +
-                    " line(s) longer than 1 MiB skipped");
-            status = kFileFailure;
-            overlongBefore = overlong;
-        }
-    }
-    decoder.finish();
-    if (archive && !archive->finish())
-        status = kFileFailure;
-    if (decoder.overlongLines() != overlongBefore) { // the text's last line
-        message(displayName(options.logs.back()) + ": a line longer than 1 MiB skipped");
-        status = kFileFailure;
-    }
+    int status = decodeLogs(options, closed.input, decoder, archive.get(), outputs);
 
     // The summary is part of the result: when it cannot be written, the run
     // failed and the files stay as they were.
     if (options.summary && !printSummary(decoder.counts(), closed.error))
         status = kFileFailure;
 
-    // Replace the files only when every output is complete, and by default
-    // only when the run succeeded, so that a failure leaves all previous files
-    // as they were, not some of them.
-    bool complete = true;
-    for (const auto &out : outputs) {
-        if (!out->flush()) {
-            message(out->error());
-            complete = false;
-        }
-    }
-    if (complete && (status == kSuccess || options.partial)) {
-        if (!halcyra::commitAll(outputs)) {
-            for (const auto &out : outputs) {
-                if (out->failed())
-                    message(out->error());
-            }
-            status = kFileFailure;
-        }
-        return status;
-    }
-    const bool kept = std::any_of(outputs.begin(), outputs.end(), [](const auto &o) { return o->replacesFile(); });
-    for (const auto &out : outputs)
-        out->discard();
-    if (kept)
-        message("the output files were left as they were");
-    return kFileFailure;
+    return settleOutputs(outputs, status, options.partial);
 }
