@@ -81,6 +81,11 @@ contents)
         grep -q -- "$feature" <<<"$description" || fail "the package description does not mention $feature"
         grep -q -- "$feature" <<<"$notes" || fail "the AppStream metainfo does not mention $feature"
     done
+    # Both programs take an archive on a server wherever they take one.
+    for program in halcyra halcyra-decode; do
+        "$root/usr/bin/$program" --help | tr '\n' ' ' | grep -q 'PostgreSQL *URI' ||
+            fail "$program --help does not say that FILE may be a PostgreSQL URI"
+    done
     # The example is the sample log, decoded as from the source tree.
     zcat "$root/usr/share/doc/halcyra/examples/sample.log.gz" | "$root/usr/bin/halcyra-decode" --summary >/dev/null \
         2>"$root/summary" || fail "halcyra-decode cannot read the example log"
