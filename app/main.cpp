@@ -24,7 +24,7 @@ int answer(const halcyra::CommandLine &line)
     if (line.action == Action::Help)
         std::fputs(halcyra::commandLineUsage(), stdout);
     else
-        std::printf("halcyra %s\n", halcyra::kVersion);
+        std::printf("halcyra %s\n%s\n", halcyra::kVersion, halcyra::kVersionNote);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -303,7 +303,7 @@ int printHelpOrVersion(const CLI::App &app, bool help, bool outputClosed)
     if (help)
         std::fputs(app.help().c_str(), stdout);
     else
-        std::printf("%s %s\n", kDecodeProgram, halcyra::kVersion);
+        std::printf("%s %s\n%s\n", kDecodeProgram, halcyra::kVersion, halcyra::kVersionNote);
     return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
 }
 

@@ -59,7 +59,9 @@ contents)
     for program in halcyra halcyra-decode; do
         printed=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/$program" --version) ||
             fail "$program --version failed"
-        [ "$printed" = "$program $version" ] || fail "$program --version printed \"$printed\", not \"$program $version\""
+        [ "$(head -n1 <<<"$printed")" = "$program $version" ] ||
+            fail "$program --version printed \"$printed\", not \"$program $version\" first"
+        grep -q 'archive' <<<"$printed" || fail "$program --version says nothing of the archive"
     done
 
     desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
