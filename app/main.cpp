@@ -24,7 +24,7 @@ int answer(const halcyra::CommandLine &line)
     if (line.action == Action::Help)
         std::fputs(halcyra::commandLineUsage(), stdout);
     else
-        std::printf("halcyra %s\n", halcyra::kVersion);
+        std::printf("halcyra %s\n%s\n", halcyra::kVersion, halcyra::kVersionNote);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
@@ -38,6 +38,9 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     halcyra::CommandLine line = halcyra::parseCommandLine(arguments);
+    // Qt reads copies; the process list shows the originals, without
+    // passwords, also while a plot waits for its server.
+    halcyra::archive::ConcealedArguments concealed(argc, argv);
     if (line.action == halcyra::CommandLine::Action::Plot) {
         // The picture is drawn without a display: from a timer, on a server.
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -47,14 +50,12 @@ int main(int argc, char *argv[])
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 std::fprintf(stderr, "halcyra: %s\n", message.toLocal8Bit().constData());
         });
-        QApplication app(argc, argv);
+        QApplication app(argc, concealed.argv());
         return halcyra::plotFromCommandLine(line);
     }
     if (line.action != halcyra::CommandLine::Action::Run && !line.unknownOption)
         return answer(line);
 
-    // Qt reads copies; the process list shows the originals, without passwords.
-    halcyra::archive::ConcealedArguments concealed(argc, argv);
     QApplication app(argc, concealed.argv());
     QApplication::setApplicationName(QStringLiteral("Halcyra Telemetry Decoder"));
     QApplication::setApplicationVersion(QString::fromLatin1(halcyra::kVersion));

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace halcyra {
@@ -17,6 +18,31 @@ namespace {
 QString userConfigFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/halcyra");
+}
+
+// Where a package or an administrator installs programs. Root may write
+// there, but CSV files and screenshots do not belong among the programs.
+bool isSystemFolder(const QString &folder)
+{
+    const QString path = QFileInfo(folder).canonicalFilePath();
+    for (const char *system : {"/usr", "/opt", "/bin", "/sbin", "/lib", "/lib64"}) {
+        const QString prefix = QLatin1String(system);
+        if (path == prefix || path.startsWith(prefix + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
+// The program runs from its build or from a folder the user unpacked it
+// into: theirs, outside the system's folders, and writable.
+bool takesOutput(const QString &programFolder)
+{
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(programFolder);
+    if (::stat(path.constData(), &st) != 0 || st.st_uid != ::geteuid() || isSystemFolder(programFolder))
+        return false;
+    // access() rather than the permission bits: it also knows read-only mounts.
+    return ::access(path.constData(), W_OK | X_OK) == 0;
 }
 
 } // namespace
@@ -29,9 +55,7 @@ QString configFilePath(const QString &programFolder)
 
 QString outputFolder(const QString &programFolder)
 {
-    // access() rather than the permission bits: it also knows read-only
-    // mounts, and root, who may write to a folder whatever its mode.
-    if (::access(QFile::encodeName(programFolder).constData(), W_OK | X_OK) == 0)
+    if (takesOutput(programFolder))
         return programFolder;
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (documents.isEmpty())

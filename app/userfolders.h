@@ -13,9 +13,10 @@ namespace halcyra {
 QString configFilePath(const QString &programFolder);
 
 // The folder the CSV file and the screenshot go to: the program folder when
-// this user may create files in it, otherwise "Halcyra" in the user's
-// documents folder, created here. An installed program's folder (/usr/bin)
-// is nobody's to write to but root's.
+// the program runs from its build or a folder of this user's that they may
+// write to, otherwise "Halcyra" in the user's documents folder, created here.
+// An installed program's folder (/usr/bin, /usr/local, /opt) is never used,
+// also not by root, who may write there.
 QString outputFolder(const QString &programFolder);
 
 // The window's remembered state (recent logs, the export's last folder and

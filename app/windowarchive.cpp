@@ -65,7 +65,7 @@ std::string windowArchiveLocation(const std::optional<std::string> &configured, 
 {
     if (!configured || configured->empty())
         return archive::defaultArchiveLocation();
-    if (configured->find("://") != std::string::npos || configured->front() == '/')
+    if (archive::backendOf(*configured) != archive::Backend::File || configured->front() == '/')
         return *configured;
     return (std::filesystem::path(configFolder) / *configured).lexically_normal().string();
 }

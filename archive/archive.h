@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "location.h"
 #include "receivetime.h"
 #include "record.h"
 
@@ -99,6 +100,11 @@ struct TimeRange {
     std::optional<UtcMillis> until;
 };
 
+// A range that ends where or before it starts holds nothing by its own
+// bounds: both programs refuse it as a usage error, with this text. Empty
+// when the range may be asked for.
+std::string reversedRangeError(const TimeRange &range);
+
 // One archived record as a query hands it out; the views are valid during the call.
 struct StoredRecord {
     const TelemetryRecord &record; // the values of its kind, and its frame time
@@ -161,31 +167,6 @@ struct OpenOptions {
 // for a server. Anything that is not an archive of this program, or of a
 // version it can read, is refused with an ArchiveError and left untouched.
 std::unique_ptr<Archive> openArchive(const std::string &location, const OpenOptions &options = {});
-
-// Whether `location` names a database server rather than a file: leave it as
-// it is (no folders, no absolute paths).
-bool isServerLocation(std::string_view location);
-
-// `location` as messages may show it: a server's URI without its password and
-// parameters; a path as it is.
-std::string displayLocation(std::string_view location);
-
-// Overwrites, in place, the password of every server URI among a program's
-// arguments (also in --option=URI) with '*', so that the process list does
-// not show it. Take copies of the arguments first.
-void concealPasswords(int argc, char **argv);
-
-// A program's arguments copied for it to read, with the server passwords of
-// the originals, which the process list shows, hidden.
-class ConcealedArguments {
-public:
-    ConcealedArguments(int argc, char **argv);
-    char **argv() { return pointers_.data(); }
-
-private:
-    std::vector<std::string> copies_;
-    std::vector<char *> pointers_;
-};
 
 // $XDG_DATA_HOME/halcyra/archive.sqlite, by default
 // ~/.local/share/halcyra/archive.sqlite; empty when neither variable is set.

@@ -119,25 +119,11 @@ std::string withoutSecrets(std::string text, const std::vector<std::string> &sec
     return text;
 }
 
-// The textual password of a URI's user part, as typed (perhaps %-encoded).
-std::string typedPassword(std::string_view uri)
-{
-    const std::size_t start = uri.find("://");
-    if (start == std::string_view::npos)
-        return {};
-    const std::string_view rest = uri.substr(start + 3);
-    const std::size_t at = rest.find('@');
-    if (at == std::string_view::npos || rest.substr(0, at).find('/') != std::string_view::npos)
-        return {};
-    const std::size_t colon = rest.substr(0, at).find(':');
-    return colon == std::string_view::npos ? std::string() : std::string(rest.substr(colon + 1, at - colon - 1));
-}
-
 ServerAddress parseAddress(const std::string &uri)
 {
     ServerAddress address;
     address.display = displayLocation(uri);
-    address.secrets.push_back(typedPassword(uri));
+    address.secrets = passwordTexts(uri);
     char *error = nullptr;
     PQconninfoOption *options = PQconninfoParse(uri.c_str(), &error);
     if (!options) {

@@ -22,12 +22,7 @@ namespace {
 
 void message(const std::string &text)
 {
-    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, text.c_str());
-}
-
-bool isServerAddress(const std::string &location)
-{
-    return location.find("://") != std::string::npos;
+    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, archive::concealPasswords(text).c_str());
 }
 
 // A log's name as the archive keeps it: a path that still tells the file
@@ -50,11 +45,20 @@ std::string archiveLocation(const DecodeOptions::ArchiveChoice &choice)
 
 std::string checkArchiveFiles(const DecodeOptions &o)
 {
+    // "--archive my.sqlite pass.log" reads the archive as a log and adds the
+    // frames to the default archive: the user's frames would go elsewhere.
+    for (const std::string &log : o.logs) {
+        if (archive::namesArchive(log)) {
+            const std::string shown = archive::displayLocation(log);
+            return shown + " is an archive, not a log: name it as --archive=" + shown + " to add logs to it, or as " +
+                   "--from-archive=" + shown + " to read it";
+        }
+    }
     const DecodeOptions::ArchiveChoice &choice = o.archive.given ? o.archive : o.fromArchive;
     if (!choice.given)
         return {};
     const std::string location = archiveLocation(choice);
-    if (location.empty() || isServerAddress(location))
+    if (location.empty() || archive::backendOf(location) != archive::Backend::File)
         return {};
     // Replacing the archive with a CSV file would lose every frame in it.
     const FileIdentity archiveFile = identifyFile(location, -1);

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -37,7 +38,7 @@ enum ExitStatus { kSuccess = 0, kFileFailure = 1, kUsageError = 2 };
 
 void message(const std::string &text)
 {
-    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, text.c_str());
+    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, halcyra::archive::concealPasswords(text).c_str());
 }
 
 std::string displayName(const std::string &log)
@@ -181,7 +182,7 @@ bool decodeLog(const std::string &name, bool inputClosed, halcyra::BatchDecoder 
         decoder.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
         if (archive)
             archive->feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-        if (anyFailed(outputs)) // no use reading on
+        if (!archive && anyFailed(outputs)) // no use reading on
             break;
     }
     if (!standardInput)
@@ -205,90 +206,18 @@ bool printSummary(const halcyra::FrameCounts &c, bool errorClosed)
     return n >= 0 && std::fflush(stderr) == 0;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Reads every log into the decoder and the archive; the exit status so far.
+int decodeLogs(const halcyra::DecodeOptions &options, bool inputClosed, halcyra::BatchDecoder &decoder,
+               halcyra::ArchiveImport *archive, const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs)
 {
-    ClosedStreams closed;
-    if (!openClosedStreams(closed))
-        return kFileFailure; // no way left to report it
-
-    halcyra::archive::ConcealedArguments arguments(argc, argv);
-
-    halcyra::DecodeOptions options;
-    CLI::App app;
-    halcyra::describeOptions(app, options);
-    try {
-        halcyra::parseCommandLine(app, argc, arguments.argv());
-    } catch (const CLI::ParseError &error) {
-        app.exit(error); // prints the usage error
-        return kUsageError;
-    }
-    if (options.help || options.version) {
-        if (closed.output) {
-            message("standard output: " + closedReason());
-            return kFileFailure;
-        }
-        if (options.help)
-            std::fputs(app.help().c_str(), stdout);
-        else
-            std::printf("%s %s\n", kDecodeProgram, halcyra::kVersion);
-        return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
-    }
-    if (options.t1Path.empty() && options.t2Path.empty() && !options.archive.given)
-        options.t1Path = "-";
-    if (options.logs.empty() && !options.fromArchive.given)
-        options.logs.emplace_back("-");
-    if (const std::string error = checkFiles(options); !error.empty()) {
-        std::fputs(halcyra::usageText(error).c_str(), stderr);
-        return kUsageError;
-    }
-
-    halcyra::BatchSettings settings;
-    settings.withTime = options.withTime;
-    settings.threads = decodingThreads();
-    if (options.useLocale)
-        settings.decimalSeparator = localeDecimalSeparator();
-
-    halcyra::installCleanupOnSignals();
-    if (options.fromArchive.given)
-        return halcyra::writeFromArchive(options, settings, closed.output);
-
-    // Outputs are opened before anything is read: a name that cannot be
-    // written is reported at once, not after a long log.
-    std::vector<std::unique_ptr<halcyra::OutputFile>> outputs;
-    std::unique_ptr<FileSink> t1Sink;
-    std::unique_ptr<FileSink> t2Sink;
-    for (const std::string *path : {&options.t1Path, &options.t2Path}) {
-        if (path->empty())
-            continue;
-        if (*path == "-" && closed.output) {
-            message("standard output: " + closedReason());
-            return kFileFailure; // the destructors remove the temporaries
-        }
-        auto file = std::make_unique<halcyra::OutputFile>(*path);
-        if (!file->open()) {
-            message(file->error());
-            return kFileFailure;
-        }
-        (path == &options.t1Path ? t1Sink : t2Sink) = std::make_unique<FileSink>(*file);
-        outputs.push_back(std::move(file));
-    }
-
-    // Opened before anything is read, as the outputs are.
-    std::unique_ptr<halcyra::ArchiveImport> archive;
-    if (options.archive.given && !(archive = halcyra::ArchiveImport::open(options)))
-        return kFileFailure;
-
     int status = kSuccess;
-    halcyra::BatchDecoder decoder(settings, t1Sink.get(), t2Sink.get());
     std::vector<char> buffer(kReadSize);
     std::uint64_t overlongBefore = 0;
     for (const std::string &log : options.logs) {
-        if (anyFailed(outputs))
+        if (!archive && anyFailed(outputs))
             break;
         std::string error;
-        if (!decodeLog(log, closed.input, decoder, archive.get(), buffer, outputs, error)) {
+        if (!decodeLog(log, inputClosed, decoder, archive, buffer, outputs, error)) {
             message(displayName(log) + ": " + error);
             status = kFileFailure;
         }
@@ -308,14 +237,38 @@ int main(int argc, char **argv)
         status = kFileFailure;
     }
 
-    // The summary is part of the result: when it cannot be written, the run
-    // failed and the files stay as they were.
-    if (options.summary && !printSummary(decoder.counts(), closed.error))
-        status = kFileFailure;
+    return status;
+}
 
-    // Replace the files only when every output is complete, and by default
-    // only when the run succeeded, so that a failure leaves all previous files
-    // as they were, not some of them.
+// Outputs are opened before anything is read: a name that cannot be
+// written is reported at once, not after a long log. False once reported.
+bool openOutputs(const halcyra::DecodeOptions &options, bool outputClosed,
+                 std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, std::unique_ptr<FileSink> &t1Sink,
+                 std::unique_ptr<FileSink> &t2Sink)
+{
+    for (const std::string *path : {&options.t1Path, &options.t2Path}) {
+        if (path->empty())
+            continue;
+        if (*path == "-" && outputClosed) {
+            message("standard output: " + closedReason());
+            return false; // the destructors remove the temporaries
+        }
+        auto file = std::make_unique<halcyra::OutputFile>(*path);
+        if (!file->open()) {
+            message(file->error());
+            return false;
+        }
+        (path == &options.t1Path ? t1Sink : t2Sink) = std::make_unique<FileSink>(*file);
+        outputs.push_back(std::move(file));
+    }
+    return true;
+}
+
+// Replaces the files only when every output is complete, and by default
+// only when the run succeeded, so that a failure leaves all previous files
+// as they were, not some of them. Returns the exit status.
+int settleOutputs(const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, int status, bool partial)
+{
     bool complete = true;
     for (const auto &out : outputs) {
         if (!out->flush()) {
@@ -323,7 +276,7 @@ int main(int argc, char **argv)
             complete = false;
         }
     }
-    if (complete && (status == kSuccess || options.partial)) {
+    if (complete && (status == kSuccess || partial)) {
         if (!halcyra::commitAll(outputs)) {
             for (const auto &out : outputs) {
                 if (out->failed())
@@ -339,4 +292,86 @@ int main(int argc, char **argv)
     if (kept)
         message("the output files were left as they were");
     return kFileFailure;
+}
+
+int printHelpOrVersion(const CLI::App &app, bool help, bool outputClosed)
+{
+    if (outputClosed) {
+        message("standard output: " + closedReason());
+        return kFileFailure;
+    }
+    if (help)
+        std::fputs(app.help().c_str(), stdout);
+    else
+        std::printf("%s %s\n%s\n", kDecodeProgram, halcyra::kVersion, halcyra::kVersionNote);
+    return std::fflush(stdout) == 0 ? kSuccess : kFileFailure;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    ClosedStreams closed;
+    if (!openClosedStreams(closed))
+        return kFileFailure; // no way left to report it
+
+    halcyra::archive::ConcealedArguments arguments(argc, argv);
+
+    halcyra::DecodeOptions options;
+    CLI::App app;
+    halcyra::describeOptions(app, options);
+    try {
+        halcyra::parseCommandLine(app, argc, arguments.argv());
+    } catch (const CLI::ParseError &error) {
+        app.exit(error); // prints the usage error
+        return kUsageError;
+    }
+    if (options.help || options.version)
+        return printHelpOrVersion(app, options.help, closed.output);
+    if (options.t1Path.empty() && options.t2Path.empty() && !options.archive.given)
+        options.t1Path = "-";
+    if (options.logs.empty() && !options.fromArchive.given)
+        options.logs.emplace_back("-");
+    if (const std::string error = checkFiles(options); !error.empty()) {
+        std::fputs(halcyra::usageText(error).c_str(), stderr);
+        return kUsageError;
+    }
+
+    halcyra::BatchSettings settings;
+    settings.withTime = options.withTime;
+    settings.threads = decodingThreads();
+    if (options.useLocale)
+        settings.decimalSeparator = localeDecimalSeparator();
+
+    // A reader that stops early (`| head`) ends a decoding silently, as it
+    // ends any filter. An import must not end with it: the frames still to
+    // come would be lost to the archive without a word. With --archive the
+    // closed output is a failed write instead, reported with the exit status
+    // 1, and every frame is archived.
+    if (options.archive.given)
+        std::signal(SIGPIPE, SIG_IGN);
+    halcyra::installCleanupOnSignals();
+    if (options.fromArchive.given)
+        return halcyra::writeFromArchive(options, settings, closed.output);
+
+    std::vector<std::unique_ptr<halcyra::OutputFile>> outputs;
+    std::unique_ptr<FileSink> t1Sink;
+    std::unique_ptr<FileSink> t2Sink;
+    if (!openOutputs(options, closed.output, outputs, t1Sink, t2Sink))
+        return kFileFailure;
+
+    // Opened before anything is read, as the outputs are.
+    std::unique_ptr<halcyra::ArchiveImport> archive;
+    if (options.archive.given && !(archive = halcyra::ArchiveImport::open(options)))
+        return kFileFailure;
+
+    halcyra::BatchDecoder decoder(settings, t1Sink.get(), t2Sink.get());
+    int status = decodeLogs(options, closed.input, decoder, archive.get(), outputs);
+
+    // The summary is part of the result: when it cannot be written, the run
+    // failed and the files stay as they were.
+    if (options.summary && !printSummary(decoder.counts(), closed.error))
+        status = kFileFailure;
+
+    return settleOutputs(outputs, status, options.partial);
 }

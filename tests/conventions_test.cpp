@@ -7,6 +7,7 @@
 // that the user's decimal separator is not ".".
 
 #include "exportdialog.h"
+#include "userfolders.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -89,6 +90,10 @@ private slots:
         ui().WriteCSVFile()->trigger();
         QCOMPARE(ui().Label3()->text(), documents + QStringLiteral("tovrik_Telemetry_T1.csv has been written"));
         QVERIFY(QFile::exists(documents + QStringLiteral("tovrik_Telemetry_T1.csv")));
+        // Root may write to the system's folders; files go to documents all the same.
+        for (const char *system : {"/usr/bin", "/usr/local/bin", "/opt"})
+            QCOMPARE(outputFolder(QLatin1String(system)) + QLatin1Char('/'), documents);
+        QCOMPARE(outputFolder(folder->path()), folder->path()); // the user's own, as a build folder
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(folder->path())); // no converter: the bitmap stays
         MessageBoxAnswer answer;

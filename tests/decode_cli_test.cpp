@@ -117,7 +117,9 @@ TEST_F(DecodeRun, UsageErrorsTouchNothing)
     EXPECT_EQ(readFile(at("old.csv")), "old");
     EXPECT_EQ(readFile(at("victim.log")), "raw");
     EXPECT_TRUE(fs::is_symlink(at("victim-link")));
-    EXPECT_EQ(run({"--version"}).out, "halcyra-decode 0.2\n");
+    const std::string version = run({"--version"}).out;
+    EXPECT_TRUE(version.starts_with("halcyra-decode 0.2\n")) << version;
+    EXPECT_NE(version.find("PostgreSQL server"), std::string::npos) << version; // what the package does now
     const Result help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("usage: halcyra-decode [options] [LOG ...]\n"));

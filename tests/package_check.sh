@@ -44,6 +44,7 @@ contents)
         usr/share/man/man1/halcyra-decode.1.gz
         usr/share/doc/halcyra/copyright
         usr/share/doc/halcyra/changelog.gz
+        usr/share/doc/halcyra/examples/sample.log.gz
     )
     for size in 16 22 24 32 48 64 128 256; do
         expected+=("usr/share/icons/hicolor/${size}x${size}/apps/halcyra.png")
@@ -58,7 +59,9 @@ contents)
     for program in halcyra halcyra-decode; do
         printed=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/$program" --version) ||
             fail "$program --version failed"
-        [ "$printed" = "$program $version" ] || fail "$program --version printed \"$printed\", not \"$program $version\""
+        [ "$(head -n1 <<<"$printed")" = "$program $version" ] ||
+            fail "$program --version printed \"$printed\", not \"$program $version\" first"
+        grep -q 'archive' <<<"$printed" || fail "$program --version says nothing of the archive"
     done
 
     desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
@@ -72,6 +75,23 @@ contents)
     [ "$release" = "$version" ] || fail "the newest release in the metainfo is $release, not $version"
     entry=$(zcat "$root/usr/share/doc/halcyra/changelog.gz" | head -n1)
     [[ $entry == "halcyra ($version) "* ]] || fail "the changelog starts with \"$entry\", not version $version"
+
+    # What the package says of itself names what the programs do.
+    description=$(dpkg-deb --field "$deb" Description)
+    notes=$(cat "$root/usr/share/metainfo/$app_id.metainfo.xml")
+    for feature in archive History PostgreSQL --plot; do
+        grep -q -- "$feature" <<<"$description" || fail "the package description does not mention $feature"
+        grep -q -- "$feature" <<<"$notes" || fail "the AppStream metainfo does not mention $feature"
+    done
+    # Both programs take an archive on a server wherever they take one.
+    for program in halcyra halcyra-decode; do
+        "$root/usr/bin/$program" --help | tr '\n' ' ' | grep -q 'PostgreSQL *URI' ||
+            fail "$program --help does not say that FILE may be a PostgreSQL URI"
+    done
+    # The example is the sample log, decoded as from the source tree.
+    zcat "$root/usr/share/doc/halcyra/examples/sample.log.gz" | "$root/usr/bin/halcyra-decode" --summary >/dev/null \
+        2>"$root/summary" || fail "halcyra-decode cannot read the example log"
+    grep -q '^T1 frames: [1-9]' "$root/summary" || fail "the example log holds no T1 frame"
 
     # Each man page is that of the packaged program: its version, and every
     # option its --help names.

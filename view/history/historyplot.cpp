@@ -3,9 +3,12 @@
 
 #include "historyplot.h"
 
+#include "outputfile.h"
+
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QTimeZone>
 
@@ -13,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace halcyra::history {
 
@@ -359,9 +363,11 @@ QString savePlot(HistoryPlot &plot, const QString &path, QSize size)
         return path + QStringLiteral(": the name must end in .png, .pdf or .svg");
     if (size.width() < 1 || size.height() < 1)
         return QStringLiteral("the picture needs a size");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return path + QStringLiteral(": ") + file.errorString();
+    // Drawn whole before the file is touched, then written by the rules of
+    // every output of the programs.
+    QByteArray bytes;
+    QBuffer file(&bytes);
+    file.open(QIODevice::WriteOnly);
     bool drawn = false;
     if (suffix == QLatin1String("png")) {
         const QPixmap picture = plot.toPixmap(size.width(), size.height());
@@ -395,13 +401,13 @@ QString savePlot(HistoryPlot &plot, const QString &path, QSize size)
             drawn = painter.end();
         }
     }
-    if (!drawn) {
-        file.cancelWriting();
+    if (!drawn)
         return path + QStringLiteral(": the picture could not be drawn");
-    }
-    if (!file.commit())
-        return path + QStringLiteral(": ") + file.errorString();
-    return {};
+    OutputFile output(QFile::encodeName(path).toStdString());
+    if (output.open() && output.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) &&
+        output.flush() && output.commit())
+        return {};
+    return QFile::decodeName(QByteArray::fromStdString(output.error()));
 }
 
 } // namespace halcyra::history

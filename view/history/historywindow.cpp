@@ -246,7 +246,7 @@ bool HistoryWindow::openArchive()
     } catch (const archive::ArchiveError &e) {
         setNote(e.reason() == archive::ArchiveError::Reason::Missing
                     ? QStringLiteral("No archive yet at %1: its frames appear here once a log is added to it.")
-                          .arg(QString::fromStdString(location_))
+                          .arg(QString::fromStdString(archive::displayLocation(location_)))
                     : QString::fromStdString(e.what()));
         return false;
     }

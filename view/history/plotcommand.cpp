@@ -48,7 +48,8 @@ PlotOutcome renderPlot(const PlotRequest &request)
         for (const int field : request.fields)
             names << fieldName(field);
         return {1, QStringLiteral("%1: no records of %2%3")
-                       .arg(request.archive, names.join(QStringLiteral(", ")), whenText(request))};
+                       .arg(QString::fromStdString(archive::displayLocation(request.archive.toStdString())),
+                            names.join(QStringLiteral(", ")), whenText(request))};
     }
 
     HistoryPlot plot;

@@ -12,7 +12,7 @@
 
 namespace halcyra {
 
-// One output of halcyra-decode. A regular file (or a name not yet taken) is
+// One output of halcyra-decode or of `halcyra --plot`. A regular file (or a name not yet taken) is
 // written to a temporary file in the same folder, which replaces it only on
 // commit(), after fsync: a run that fails or is interrupted leaves the
 // previous file whole. A symbolic link is written through, also one whose
