@@ -25,6 +25,14 @@ std::unique_ptr<Archive> openArchive(const std::string &location, const OpenOpti
     return openSqliteArchive(location, options);
 }
 
+std::unique_ptr<Archive> openArchiveToRead(const std::string &location)
+{
+    OpenOptions options;
+    options.create = false;
+    options.readOnly = true;
+    return openArchive(location, options);
+}
+
 std::string reversedRangeError(const TimeRange &range)
 {
     if (range.since && range.until && *range.since >= *range.until)

@@ -168,6 +168,10 @@ struct OpenOptions {
 // version it can read, is refused with an ArchiveError and left untouched.
 std::unique_ptr<Archive> openArchive(const std::string &location, const OpenOptions &options = {});
 
+// Opens an archive that must already exist, to read it only: for the
+// programs that show or export what others have archived.
+std::unique_ptr<Archive> openArchiveToRead(const std::string &location);
+
 // $XDG_DATA_HOME/halcyra/archive.sqlite, by default
 // ~/.local/share/halcyra/archive.sqlite; empty when neither variable is set.
 std::string defaultArchiveLocation();

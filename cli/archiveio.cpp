@@ -4,7 +4,7 @@
 #include "archiveio.h"
 
 #include "csv.h"
-#include "outputfile.h"
+#include "outputset.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,11 +19,6 @@
 namespace halcyra {
 
 namespace {
-
-void message(const std::string &text)
-{
-    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, archive::concealPasswords(text).c_str());
-}
 
 // A log's name as the archive keeps it: a path that still tells the file
 // when the archive is read from another folder.
@@ -139,10 +134,7 @@ int writeFromArchive(const DecodeOptions &options, const BatchSettings &settings
 {
     std::unique_ptr<archive::Archive> archive;
     try {
-        archive::OpenOptions open;
-        open.create = false;
-        open.readOnly = true;
-        archive = archive::openArchive(archiveLocation(options.fromArchive), open);
+        archive = archive::openArchiveToRead(archiveLocation(options.fromArchive));
     } catch (const archive::ArchiveError &error) {
         message(error.what());
         return 1;
@@ -153,34 +145,19 @@ int writeFromArchive(const DecodeOptions &options, const BatchSettings &settings
     if (!options.until.empty())
         range.until = parseUtcTime(options.until);
 
-    // As for decoding: every output opened before anything is written, each
-    // replaced only once all of them are complete.
-    std::vector<std::unique_ptr<OutputFile>> outputs;
-    std::vector<std::pair<FrameKind, OutputFile *>> wanted;
-    for (const auto &[kind, path] :
-         {std::pair{FrameKind::T1, &options.t1Path}, std::pair{FrameKind::T2, &options.t2Path}}) {
-        if (path->empty())
-            continue;
-        if (*path == "-" && outputClosed) {
-            message("standard output: " + std::string(std::strerror(EBADF)));
-            return 1;
-        }
-        auto file = std::make_unique<OutputFile>(*path);
-        if (!file->open()) {
-            message(file->error());
-            return 1;
-        }
-        wanted.emplace_back(kind, file.get());
-        outputs.push_back(std::move(file));
-    }
-
-    bool complete = true;
+    OutputSet outputs;
+    if (!outputs.open(options, outputClosed))
+        return 1;
+    int status = 0;
     try {
         std::string buffer;
-        for (const auto &[kind, file] : wanted) {
+        for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
+            OutputFile *const out = outputs.file(kind);
+            if (!out)
+                continue;
             buffer.clear();
             appendCsvHeader(buffer, settings.withTime);
-            archive->forEachRecord(kind, range, [&, out = file](const archive::StoredRecord &stored) {
+            archive->forEachRecord(kind, range, [&](const archive::StoredRecord &stored) {
                 appendCsvRecord(buffer, stored.record, settings.decimalSeparator, settings.withTime);
                 if (buffer.size() >= BatchDecoder::kFlushSize) {
                     out->write(buffer);
@@ -188,33 +165,13 @@ int writeFromArchive(const DecodeOptions &options, const BatchSettings &settings
                 }
                 return !out->failed(); // no use reading on
             });
-            file->write(buffer);
+            out->write(buffer);
         }
     } catch (const archive::ArchiveError &error) {
         message(error.what());
-        complete = false;
+        status = 1;
     }
-    for (const auto &out : outputs) {
-        if (!out->flush()) {
-            message(out->error());
-            complete = false;
-        }
-    }
-    if (complete && commitAll(outputs))
-        return 0;
-    if (complete) {
-        for (const auto &out : outputs) {
-            if (out->failed())
-                message(out->error());
-        }
-        return 1;
-    }
-    const bool kept = std::any_of(outputs.begin(), outputs.end(), [](const auto &o) { return o->replacesFile(); });
-    for (const auto &out : outputs)
-        out->discard();
-    if (kept)
-        message("the output files were left as they were");
-    return 1;
+    return outputs.settle(status, false);
 }
 
 } // namespace halcyra

@@ -9,7 +9,7 @@
 #include "batch.h"
 #include "csv.h"
 #include "options.h"
-#include "outputfile.h"
+#include "outputset.h"
 #include "version.h"
 
 #include <algorithm>
@@ -32,14 +32,10 @@
 namespace {
 
 using halcyra::kDecodeProgram;
+using halcyra::message;
 constexpr std::size_t kReadSize = 64 * 1024;
 
 enum ExitStatus { kSuccess = 0, kFileFailure = 1, kUsageError = 2 };
-
-void message(const std::string &text)
-{
-    std::fprintf(stderr, "%s: %s\n", kDecodeProgram, halcyra::archive::concealPasswords(text).c_str());
-}
 
 std::string displayName(const std::string &log)
 {
@@ -70,6 +66,16 @@ std::string checkFiles(const halcyra::DecodeOptions &o)
         }
     }
     return {};
+}
+
+// Without outputs the T1 records go to standard output; without logs,
+// standard input is read.
+void takeDefaults(halcyra::DecodeOptions &options)
+{
+    if (options.t1Path.empty() && options.t2Path.empty() && !options.archive.given)
+        options.t1Path = "-";
+    if (options.logs.empty() && !options.fromArchive.given)
+        options.logs.emplace_back("-");
 }
 
 // A closed descriptor 0, 1 or 2 would be taken by the next file the program
@@ -140,20 +146,16 @@ private:
     halcyra::OutputFile &file_;
 };
 
-bool anyFailed(const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs)
+std::unique_ptr<FileSink> sinkFor(halcyra::OutputFile *file)
 {
-    for (const auto &out : outputs) {
-        if (out->failed())
-            return true;
-    }
-    return false;
+    return file ? std::make_unique<FileSink>(*file) : nullptr;
 }
 
 // Feeds one log to the decoder; false with the reason when it could not be
 // read to its end (what was read is decoded all the same).
 bool decodeLog(const std::string &name, bool inputClosed, halcyra::BatchDecoder &decoder,
-               halcyra::ArchiveImport *archive, std::vector<char> &buffer,
-               const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, std::string &error)
+               halcyra::ArchiveImport *archive, std::vector<char> &buffer, const halcyra::OutputSet &outputs,
+               std::string &error)
 {
     if (archive)
         archive->beginLog(name);
@@ -182,7 +184,7 @@ bool decodeLog(const std::string &name, bool inputClosed, halcyra::BatchDecoder 
         decoder.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
         if (archive)
             archive->feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-        if (!archive && anyFailed(outputs)) // no use reading on
+        if (!archive && outputs.anyFailed()) // no use reading on
             break;
     }
     if (!standardInput)
@@ -208,13 +210,13 @@ bool printSummary(const halcyra::FrameCounts &c, bool errorClosed)
 
 // Reads every log into the decoder and the archive; the exit status so far.
 int decodeLogs(const halcyra::DecodeOptions &options, bool inputClosed, halcyra::BatchDecoder &decoder,
-               halcyra::ArchiveImport *archive, const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs)
+               halcyra::ArchiveImport *archive, const halcyra::OutputSet &outputs)
 {
     int status = kSuccess;
     std::vector<char> buffer(kReadSize);
     std::uint64_t overlongBefore = 0;
     for (const std::string &log : options.logs) {
-        if (!archive && anyFailed(outputs))
+        if (!archive && outputs.anyFailed())
             break;
         std::string error;
         if (!decodeLog(log, inputClosed, decoder, archive, buffer, outputs, error)) {
@@ -240,58 +242,14 @@ int decodeLogs(const halcyra::DecodeOptions &options, bool inputClosed, halcyra:
     return status;
 }
 
-// Outputs are opened before anything is read: a name that cannot be
-// written is reported at once, not after a long log. False once reported.
-bool openOutputs(const halcyra::DecodeOptions &options, bool outputClosed,
-                 std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, std::unique_ptr<FileSink> &t1Sink,
-                 std::unique_ptr<FileSink> &t2Sink)
+halcyra::BatchSettings batchSettings(const halcyra::DecodeOptions &options)
 {
-    for (const std::string *path : {&options.t1Path, &options.t2Path}) {
-        if (path->empty())
-            continue;
-        if (*path == "-" && outputClosed) {
-            message("standard output: " + closedReason());
-            return false; // the destructors remove the temporaries
-        }
-        auto file = std::make_unique<halcyra::OutputFile>(*path);
-        if (!file->open()) {
-            message(file->error());
-            return false;
-        }
-        (path == &options.t1Path ? t1Sink : t2Sink) = std::make_unique<FileSink>(*file);
-        outputs.push_back(std::move(file));
-    }
-    return true;
-}
-
-// Replaces the files only when every output is complete, and by default
-// only when the run succeeded, so that a failure leaves all previous files
-// as they were, not some of them. Returns the exit status.
-int settleOutputs(const std::vector<std::unique_ptr<halcyra::OutputFile>> &outputs, int status, bool partial)
-{
-    bool complete = true;
-    for (const auto &out : outputs) {
-        if (!out->flush()) {
-            message(out->error());
-            complete = false;
-        }
-    }
-    if (complete && (status == kSuccess || partial)) {
-        if (!halcyra::commitAll(outputs)) {
-            for (const auto &out : outputs) {
-                if (out->failed())
-                    message(out->error());
-            }
-            status = kFileFailure;
-        }
-        return status;
-    }
-    const bool kept = std::any_of(outputs.begin(), outputs.end(), [](const auto &o) { return o->replacesFile(); });
-    for (const auto &out : outputs)
-        out->discard();
-    if (kept)
-        message("the output files were left as they were");
-    return kFileFailure;
+    halcyra::BatchSettings settings;
+    settings.withTime = options.withTime;
+    settings.threads = decodingThreads();
+    if (options.useLocale)
+        settings.decimalSeparator = localeDecimalSeparator();
+    return settings;
 }
 
 int printHelpOrVersion(const CLI::App &app, bool help, bool outputClosed)
@@ -328,20 +286,13 @@ int main(int argc, char **argv)
     }
     if (options.help || options.version)
         return printHelpOrVersion(app, options.help, closed.output);
-    if (options.t1Path.empty() && options.t2Path.empty() && !options.archive.given)
-        options.t1Path = "-";
-    if (options.logs.empty() && !options.fromArchive.given)
-        options.logs.emplace_back("-");
+    takeDefaults(options);
     if (const std::string error = checkFiles(options); !error.empty()) {
         std::fputs(halcyra::usageText(error).c_str(), stderr);
         return kUsageError;
     }
 
-    halcyra::BatchSettings settings;
-    settings.withTime = options.withTime;
-    settings.threads = decodingThreads();
-    if (options.useLocale)
-        settings.decimalSeparator = localeDecimalSeparator();
+    const halcyra::BatchSettings settings = batchSettings(options);
 
     // A reader that stops early (`| head`) ends a decoding silently, as it
     // ends any filter. An import must not end with it: the frames still to
@@ -354,11 +305,11 @@ int main(int argc, char **argv)
     if (options.fromArchive.given)
         return halcyra::writeFromArchive(options, settings, closed.output);
 
-    std::vector<std::unique_ptr<halcyra::OutputFile>> outputs;
-    std::unique_ptr<FileSink> t1Sink;
-    std::unique_ptr<FileSink> t2Sink;
-    if (!openOutputs(options, closed.output, outputs, t1Sink, t2Sink))
+    halcyra::OutputSet outputs;
+    if (!outputs.open(options, closed.output))
         return kFileFailure;
+    const std::unique_ptr<FileSink> t1Sink = sinkFor(outputs.file(halcyra::FrameKind::T1));
+    const std::unique_ptr<FileSink> t2Sink = sinkFor(outputs.file(halcyra::FrameKind::T2));
 
     // Opened before anything is read, as the outputs are.
     std::unique_ptr<halcyra::ArchiveImport> archive;
@@ -373,5 +324,5 @@ int main(int argc, char **argv)
     if (options.summary && !printSummary(decoder.counts(), closed.error))
         status = kFileFailure;
 
-    return settleOutputs(outputs, status, options.partial);
+    return outputs.settle(status, options.partial);
 }

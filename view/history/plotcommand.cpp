@@ -30,10 +30,7 @@ PlotOutcome renderPlot(const PlotRequest &request)
     std::unique_ptr<archive::Archive> store;
     std::vector<Track> tracks;
     try {
-        archive::OpenOptions options;
-        options.create = false;
-        options.readOnly = true;
-        store = archive::openArchive(request.archive.toStdString(), options);
+        store = archive::openArchiveToRead(request.archive.toStdString());
         for (const int field : request.fields)
             tracks.push_back(loadTrack(*store, field, {request.since, request.until}));
     } catch (const archive::ArchiveError &e) {
