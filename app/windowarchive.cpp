@@ -69,6 +69,26 @@ struct Progress {
     std::atomic<bool> cancelled{false};
 };
 
+// Shown once adding takes longer than half a second; it reads how far the thread has come.
+QProgressDialog *progressDialog(const std::shared_ptr<Progress> &progress, QWidget *window)
+{
+    auto *dialog = new QProgressDialog(QStringLiteral("Adding the log to the archive..."), QStringLiteral("Cancel"), 0,
+                                       kProgressSteps, window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Add Log to Archive"));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(500);
+    auto *ticks = new QTimer(dialog);
+    QObject::connect(ticks, &QTimer::timeout, dialog, [dialog, progress] {
+        const std::size_t total = progress->total;
+        dialog->setValue(total ? static_cast<int>(progress->done * (kProgressSteps - 1) / total) : 0);
+    });
+    QObject::connect(dialog, &QProgressDialog::canceled, dialog, [progress] { progress->cancelled = true; });
+    ticks->start(kProgressPollMs);
+    dialog->setValue(0);
+    return dialog;
+}
+
 } // namespace
 
 // The archive's thread's state: the archive, and the followed log's importer
@@ -186,20 +206,7 @@ void WindowArchive::addLogBox()
     options.origin.source = fromFile ? QFile::encodeName(follower_->path()).toStdString() : std::string("paste");
 
     auto progress = std::make_shared<Progress>();
-    QPointer<QProgressDialog> dialog = new QProgressDialog(QStringLiteral("Adding the log to the archive..."),
-                                                           QStringLiteral("Cancel"), 0, kProgressSteps, window_);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(QStringLiteral("Add Log to Archive"));
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setMinimumDuration(500);
-    auto *ticks = new QTimer(dialog);
-    connect(ticks, &QTimer::timeout, dialog, [dialog, progress] {
-        const std::size_t total = progress->total;
-        dialog->setValue(total ? static_cast<int>(progress->done * (kProgressSteps - 1) / total) : 0);
-    });
-    connect(dialog, &QProgressDialog::canceled, dialog, [progress] { progress->cancelled = true; });
-    ticks->start(kProgressPollMs);
-    dialog->setValue(0);
+    const QPointer<QProgressDialog> dialog = progressDialog(progress, window_);
 
     thread_->post(
         [w = writer_, bytes, options, progress]() -> QString {
@@ -221,8 +228,10 @@ void WindowArchive::addLogBox()
             }
         },
         [this, dialog](const QString &result) {
-            if (dialog)
-                dialog->close();
+            if (dialog) {
+                dialog->hide();
+                dialog->deleteLater();
+            }
             emit status(result);
         });
 }

@@ -30,10 +30,10 @@ public:
         });
     }
 
-    // Waits here never end: libpq's own time-out would answer in 5 s.
+    // Long enough for any check, where libpq would give up after 5 s.
     std::string uri() const
     {
-        return "postgresql://ham@127.0.0.1:" + std::to_string(server_.serverPort()) + "/archive?connect_timeout=60";
+        return "postgresql://ham@127.0.0.1:" + std::to_string(server_.serverPort()) + "/archive?connect_timeout=15";
     }
     // Connections open now: a client that gave up has closed its own.
     int waiting() const
