@@ -14,7 +14,10 @@
 #include <QAction>
 #include <QLabel>
 
+#include <sqlite3.h>
+
 #include <cstdlib>
+#include <thread>
 
 using namespace halcyra;
 using namespace halcyra::test;
@@ -184,6 +187,34 @@ private slots:
         server.hangUp();
         QTRY_VERIFY(status().startsWith("Followed frames not archived yet: "));
         QVERIFY(status().contains("cannot connect"));
+    }
+
+    // The window closes while another program holds the archive and
+    // followed frames wait to be written: they are written before it goes.
+    void closingWritesTheFramesOnTheirWay()
+    {
+        openWindow();
+        const QList<QByteArray> lines = frameLines(6, 0);
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, QByteArray()));
+        QVERIFY(window->Open_Log(path));
+        ui().MnuFollowLog()->trigger();
+        QVERIFY(writeFile(path, lines.mid(0, 2).join(), QIODevice::Append));
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{2});
+
+        sqlite3 *other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(archivePath()).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(writeFile(path, lines.mid(2).join(), QIODevice::Append));
+        QTRY_COMPARE(ui().t1Store().count, 6);
+        std::thread release([other] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        });
+        window.reset();
+        release.join();
+        sqlite3_close(other);
+        QCOMPARE(archived(FrameKind::T1), std::uint64_t{6});
     }
 
     void nothingIsArchivedUnasked()
