@@ -38,6 +38,8 @@ constexpr int kRetryMs = 2000;
 // A write waits this long for another writer's batch, not the library's
 // 30 s: a retry comes sooner, and nothing is lost meanwhile.
 constexpr std::chrono::milliseconds kBusyTimeout{5000};
+// Followed frames that wait this long for the archive are said to wait.
+constexpr int kSlowAnswerMs = 2000;
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressPollMs = 100;
 
@@ -173,6 +175,7 @@ WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *win
 {
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, &WindowArchive::pump);
+    connect(&answer_, &QTimer::timeout, this, &WindowArchive::checkAnswer);
     connect(logBox_, &LogBox::textChanged, this, [this] { ++changes_; });
     connect(follower_, &LogFollower::appended, this, &WindowArchive::appended);
     connect(follower_, &LogFollower::reloaded, this, &WindowArchive::reloaded);
@@ -345,7 +348,27 @@ void WindowArchive::pump()
             written.notice = w->archive.takeNotice();
             return written;
         },
-        [this](const Written &written) { pumped(written); });
+        [this](const Written &written) {
+            if (--asked_ > 0)
+                askedSince_.start();
+            pumped(written);
+        });
+    if (asked_++ == 0)
+        askedSince_.start();
+    if (!answer_.isActive())
+        answer_.start(1000);
+}
+
+void WindowArchive::checkAnswer()
+{
+    if (asked_ == 0) {
+        answer_.stop();
+        return;
+    }
+    if (askedSince_.elapsed() >= kSlowAnswerMs)
+        showFollowNotice(QStringLiteral("Followed frames wait: %1 has not answered for %2 s")
+                             .arg(QString::fromStdString(archive::displayLocation(location_)))
+                             .arg(askedSince_.elapsed() / 1000));
 }
 
 void WindowArchive::pumped(const Written &written)
@@ -361,8 +384,12 @@ void WindowArchive::pumped(const Written &written)
     }
     if (importing_ && !retry_.isActive())
         retry_.start(kRetryMs);
+    showFollowNotice(QStringLiteral("Followed frames not archived yet: ") + shown(written.error));
+}
+
+void WindowArchive::showFollowNotice(const QString &notice)
+{
     // Shown once, not again at every retry: the user may have moved on.
-    const QString notice = QStringLiteral("Followed frames not archived yet: ") + shown(written.error);
     if (notice == followNotice_)
         return;
     followNotice_ = notice;

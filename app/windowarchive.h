@@ -6,6 +6,7 @@
 #include "archive.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -76,6 +77,8 @@ private:
     void reloaded(std::string_view text);
     void pump();
     void pumped(const Written &written);
+    void showFollowNotice(const QString &notice);
+    void checkAnswer();
 
     LogBox *logBox_;
     LogFollower *follower_;
@@ -87,7 +90,10 @@ private:
     bool following_ = false;
     bool importing_ = false; // the thread has an importer of the followed log
     QTimer retry_;
-    QString followNotice_; // the error of the followed frames on show
+    QTimer answer_;            // while followed frames wait for the archive's thread
+    QElapsedTimer askedSince_; // since the oldest write not answered was asked for, or the last answer
+    int asked_ = 0;            // writes not answered
+    QString followNotice_;     // the error of the followed frames on show
     // Changes of the log box, and their count when it last held the opened
     // file's text and nothing else.
     quint64 changes_ = 0;

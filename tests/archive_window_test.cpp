@@ -182,6 +182,7 @@ private slots:
         qInfo("While the server does not answer the window answered within %lld ms", longest);
         QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
         QCOMPARE(ui().t1Store().count, 3);
+        QTRY_VERIFY(status().startsWith("Followed frames wait: postgresql://ham@127.0.0.1:"));
         QVERIFY(server.waiting() > 0); // all that time in the connect
 
         server.hangUp();
