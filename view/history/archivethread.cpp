@@ -5,6 +5,8 @@
 
 #include <QThread>
 
+#include <atomic>
+
 namespace halcyra {
 
 ArchiveThread::ArchiveThread(QDeadlineTimer::ForeverConstant, QObject *parent)
@@ -62,14 +64,7 @@ ArchiveThread::~ArchiveThread()
 
 void ArchiveThread::post(std::function<void()> job)
 {
-    ++*pending_;
-    QMetaObject::invokeMethod(
-        worker_,
-        [job = std::move(job), pending = pending_] {
-            job();
-            --*pending;
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(worker_, std::move(job), Qt::QueuedConnection);
 }
 
 } // namespace halcyra

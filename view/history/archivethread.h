@@ -6,7 +6,6 @@
 #include <QDeadlineTimer>
 #include <QObject>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -49,16 +48,12 @@ public:
         });
     }
 
-    // Jobs given and not finished.
-    int pending() const { return *pending_; }
-
 private:
     void start();
 
     std::function<QDeadlineTimer()> patience_;
     QThread *thread_;
     detail::ArchiveWorker *worker_;
-    std::shared_ptr<std::atomic<int>> pending_ = std::make_shared<std::atomic<int>>(0);
 };
 
 } // namespace halcyra
