@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 namespace halcyra {
 
@@ -340,6 +341,13 @@ void WindowArchive::pump()
 {
     if (!importing_)
         return;
+    // One write at a time: while the archive does not answer, every chunk
+    // that arrives would otherwise queue a write that waits in its turn,
+    // also when the window closes.
+    if (asked_ > 0) {
+        pumpAgain_ = true;
+        return;
+    }
     thread_->post(
         [w = writer_] {
             Written written;
@@ -349,12 +357,13 @@ void WindowArchive::pump()
             return written;
         },
         [this](const Written &written) {
-            if (--asked_ > 0)
-                askedSince_.start();
+            --asked_;
             pumped(written);
+            if (std::exchange(pumpAgain_, false) && !retry_.isActive())
+                pump();
         });
-    if (asked_++ == 0)
-        askedSince_.start();
+    ++asked_;
+    askedSince_.start();
     if (!answer_.isActive())
         answer_.start(1000);
 }

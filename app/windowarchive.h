@@ -91,8 +91,9 @@ private:
     bool importing_ = false; // the thread has an importer of the followed log
     QTimer retry_;
     QTimer answer_;            // while followed frames wait for the archive's thread
-    QElapsedTimer askedSince_; // since the oldest write not answered was asked for, or the last answer
-    int asked_ = 0;            // writes not answered
+    QElapsedTimer askedSince_; // since the write under way was asked for
+    int asked_ = 0;            // writes not answered: 0 or 1
+    bool pumpAgain_ = false;   // more followed text came while a write was under way
     QString followNotice_;     // the error of the followed frames on show
     // Changes of the log box, and their count when it last held the opened
     // file's text and nothing else.
