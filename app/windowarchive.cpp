@@ -3,18 +3,24 @@
 
 #include "windowarchive.h"
 
+#include "archivethread.h"
+#include "heldarchive.h"
+#include "importer.h"
 #include "logbox.h"
 #include "logfile.h"
 #include "receivetime.h"
 #include "userfolders.h"
 
-#include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QSettings>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
+#include <utility>
 
 namespace halcyra {
 
@@ -27,16 +33,16 @@ namespace {
 constexpr qsizetype kFollowSlice = 256 * 1024;
 constexpr std::size_t kFollowBatch = 10'000;
 static_assert(kFollowSlice / 98 + 1 < static_cast<qsizetype>(kFollowBatch));
-// A reloaded file of many megabytes goes in over several turns of the event
-// loop, this long each, so the window stays responsive.
-constexpr qint64 kPumpTurnMs = 50;
-// A write that failed (another program held the archive, a full disk) is tried
-// again this often, also when nothing new arrives.
+// A write that failed (another program held the archive, a full disk, a
+// server out of reach) is tried again this often, also when nothing new arrives.
 constexpr int kRetryMs = 2000;
-// The window waits this long for another writer's batch, not the library's
-// 30 s: a frozen window is worse than a retry, and nothing is lost meanwhile.
+// A write waits this long for another writer's batch, not the library's
+// 30 s: a retry comes sooner, and nothing is lost meanwhile.
 constexpr std::chrono::milliseconds kBusyTimeout{5000};
+// Followed frames that wait this long for the archive are said to wait.
+constexpr int kSlowAnswerMs = 2000;
 constexpr int kProgressSteps = 1000;
+constexpr int kProgressPollMs = 100;
 
 // The log box's text as the parse cycle reads it, copied: the box may change
 // while an import runs.
@@ -52,14 +58,105 @@ std::string_view view(const QByteArray &bytes, qsizetype from = 0, qsizetype siz
     return {bytes.constData() + from, static_cast<std::size_t>(n)};
 }
 
-QString errorText(const archive::ArchiveError &error)
+QString shown(const std::string &s)
 {
-    return QString::fromLocal8Bit(error.what());
+    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 const QString kFollowedKey = QStringLiteral("archive/followedFrames");
 
+// How far an Add Log to Archive has come, read by the window while the thread imports.
+struct Progress {
+    std::atomic<std::size_t> done{0};
+    std::atomic<std::size_t> total{0};
+    std::atomic<bool> cancelled{false};
+};
+
+// Shown once adding takes longer than half a second; it reads how far the thread has come.
+QProgressDialog *progressDialog(const std::shared_ptr<Progress> &progress, QWidget *window)
+{
+    auto *dialog = new QProgressDialog(QStringLiteral("Adding the log to the archive..."), QStringLiteral("Cancel"), 0,
+                                       kProgressSteps, window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Add Log to Archive"));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(500);
+    auto *ticks = new QTimer(dialog);
+    QObject::connect(ticks, &QTimer::timeout, dialog, [dialog, progress] {
+        const std::size_t total = progress->total;
+        dialog->setValue(total ? static_cast<int>(progress->done * (kProgressSteps - 1) / total) : 0);
+    });
+    QObject::connect(dialog, &QProgressDialog::canceled, dialog, [progress] { progress->cancelled = true; });
+    ticks->start(kProgressPollMs);
+    dialog->setValue(0);
+    return dialog;
+}
+
 } // namespace
+
+// The archive's thread's state: the archive, and the followed log's importer
+// with the followed text not yet handed to it. That text is fed in slices,
+// each written at once, so that a write that fails leaves its frames queued
+// and the rest here, to be tried again.
+struct WindowArchive::Writer {
+    explicit Writer(const std::string &location) : archive(location, options()) {}
+    static archive::OpenOptions options()
+    {
+        archive::OpenOptions o;
+        o.busyTimeout = kBusyTimeout;
+        return o;
+    }
+
+    HeldArchive archive; // the same object for good: importers refer to it
+    std::shared_ptr<archive::LogImporter> importer;
+    QByteArray backlog;
+    qsizetype at = 0;
+
+    std::string pump();
+    std::string stop();
+};
+
+// What a write of followed frames came to.
+struct WindowArchive::Written {
+    std::string error;  // empty: everything given is in the archive
+    std::string notice; // the archive was opened anew
+};
+
+std::string WindowArchive::Writer::pump()
+{
+    try {
+        importer->flush(); // frames a failed write left queued
+        while (at < backlog.size()) {
+            const qsizetype size = std::min(kFollowSlice, backlog.size() - at);
+            importer->feed(view(backlog, at, size));
+            at += size;
+            importer->flush();
+        }
+    } catch (const archive::ArchiveError &error) {
+        return error.what();
+    }
+    backlog.clear();
+    at = 0;
+    return {};
+}
+
+std::string WindowArchive::Writer::stop()
+{
+    if (!importer)
+        return {};
+    std::string error = pump();
+    if (error.empty()) {
+        try {
+            importer->finish();
+        } catch (const archive::ArchiveError &e) {
+            error = e.what();
+        }
+    }
+    importer.reset();
+    backlog.clear();
+    at = 0;
+    return error;
+}
 
 std::string windowArchiveLocation(const std::optional<std::string> &configured, const std::string &configFolder)
 {
@@ -72,10 +169,14 @@ std::string windowArchiveLocation(const std::optional<std::string> &configured, 
 
 WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *window)
     : QObject(window), logBox_(logBox), follower_(follower), window_(window),
-      location_(archive::defaultArchiveLocation()), followed_(userSettings().value(kFollowedKey, true).toBool())
+      location_(archive::defaultArchiveLocation()), writer_(std::make_shared<Writer>(location_)),
+      // Frames given to the thread are written before the window goes.
+      thread_(std::make_unique<ArchiveThread>(QDeadlineTimer::Forever)),
+      followed_(userSettings().value(kFollowedKey, true).toBool())
 {
-    pump_.setSingleShot(true);
-    connect(&pump_, &QTimer::timeout, this, &WindowArchive::pump);
+    retry_.setSingleShot(true);
+    connect(&retry_, &QTimer::timeout, this, &WindowArchive::pump);
+    connect(&answer_, &QTimer::timeout, this, &WindowArchive::checkAnswer);
     connect(logBox_, &LogBox::textChanged, this, [this] { ++changes_; });
     connect(follower_, &LogFollower::appended, this, &WindowArchive::appended);
     connect(follower_, &LogFollower::reloaded, this, &WindowArchive::reloaded);
@@ -84,46 +185,59 @@ WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *win
 
 WindowArchive::~WindowArchive()
 {
-    // The window is being taken apart: nobody is left to show a message.
-    blockSignals(true);
-    stopImporter();
+    // The window is being taken apart: nobody is left to read the status
+    // line, so a failure to write the last frames goes to the error output.
+    if (importing_)
+        thread_->post([w = writer_] {
+            if (const std::string error = w->stop(); !error.empty())
+                std::fprintf(stderr, "halcyra: the last followed frames were not archived: %s\n", error.c_str());
+        });
+    thread_.reset(); // waits for the jobs given
 }
 
-archive::Archive &WindowArchive::archive()
+void WindowArchive::setLocation(std::string location)
 {
-    if (!archive_) {
-        archive::OpenOptions options;
-        options.busyTimeout = kBusyTimeout;
-        archive_ = archive::openArchive(location_, options);
-    }
-    return *archive_;
+    location_ = std::move(location);
+    stopImporter();
+    thread_->post([w = writer_, location = location_] { w->archive.relocate(location); });
 }
 
 void WindowArchive::addLogBox()
 {
-    const QByteArray bytes = boxText(logBox_);
+    auto bytes = std::make_shared<const QByteArray>(boxText(logBox_));
     archive::ImportOptions options;
     const bool fromFile = !follower_->path().isEmpty() && changes_ == fileChanges_;
     options.origin.source = fromFile ? QFile::encodeName(follower_->path()).toStdString() : std::string("paste");
 
-    QProgressDialog progress(QStringLiteral("Adding the log to the archive..."), QStringLiteral("Cancel"), 0,
-                             kProgressSteps, window_);
-    progress.setWindowTitle(QStringLiteral("Add Log to Archive"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    try {
-        const archive::TextImport r =
-            archive::importText(archive(), view(bytes), options, [&](std::size_t done, std::size_t total) {
-                progress.setValue(total ? static_cast<int>(done * kProgressSteps / total) : kProgressSteps);
-                return !progress.wasCanceled();
-            });
-        const QString counts = QStringLiteral("%1 new frames archived, %2 were already there")
-                                   .arg(r.counts.t1.added + r.counts.t2.added)
-                                   .arg(r.counts.t1.present + r.counts.t2.present);
-        emit status(r.cancelled ? QStringLiteral("Adding to the archive cancelled: ") + counts : counts);
-    } catch (const archive::ArchiveError &error) {
-        emit status(errorText(error));
-    }
+    auto progress = std::make_shared<Progress>();
+    const QPointer<QProgressDialog> dialog = progressDialog(progress, window_);
+
+    thread_->post(
+        [w = writer_, bytes, options, progress]() -> QString {
+            try {
+                const archive::TextImport r =
+                    archive::importText(w->archive, view(*bytes), options, [&](std::size_t done, std::size_t total) {
+                        progress->done = done;
+                        progress->total = total;
+                        return !progress->cancelled;
+                    });
+                const QString counts = QStringLiteral("%1 new frames archived, %2 were already there")
+                                           .arg(r.counts.t1.added + r.counts.t2.added)
+                                           .arg(r.counts.t1.present + r.counts.t2.present);
+                const std::string notice = w->archive.takeNotice();
+                return (notice.empty() ? QString() : shown(notice) + QStringLiteral("; ")) +
+                       (r.cancelled ? QStringLiteral("Adding to the archive cancelled: ") + counts : counts);
+            } catch (const archive::ArchiveError &error) {
+                return shown(error.what());
+            }
+        },
+        [this, dialog](const QString &result) {
+            if (dialog) {
+                dialog->hide();
+                dialog->deleteLater();
+            }
+            emit status(result);
+        });
 }
 
 void WindowArchive::setArchiveFollowed(bool on)
@@ -135,7 +249,7 @@ void WindowArchive::setArchiveFollowed(bool on)
     if (!following_)
         return;
     if (on)
-        startImporter(logBox_->parserText(), false); // skipped at once: no copy needed
+        startImporter(logBox_->parserText(), false);
     else
         stopImporter();
 }
@@ -145,7 +259,7 @@ void WindowArchive::followStarting()
     stopImporter();
     following_ = true;
     if (followed_)
-        startImporter(logBox_->parserText(), false); // skipped at once: no copy needed
+        startImporter(logBox_->parserText(), false);
 }
 
 void WindowArchive::followStopped()
@@ -167,55 +281,48 @@ void WindowArchive::startImporter(std::string_view text, bool archiveText)
     options.origin.source = QFile::encodeName(follower_->path()).toStdString();
     options.now = [] { return utcNow(); };
     options.batchFrames = kFollowBatch;
-    try {
-        importer_ = std::make_unique<archive::LogImporter>(archive(), options);
-    } catch (const archive::ArchiveError &error) {
-        // Not tried again until following starts anew.
-        emit status(QStringLiteral("Followed frames are not archived: ") + errorText(error));
-        return;
-    }
-    if (archiveText) {
-        backlog_ = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-        backlogAt_ = 0;
+    // Built here, where the text is: it touches the archive only when it writes, in the thread.
+    auto importer = std::make_shared<archive::LogImporter>(writer_->archive, options);
+    QByteArray backlog;
+    if (archiveText)
+        backlog = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+    else
+        importer->skip(text); // reads the time stamps, writes nothing
+    importing_ = true;
+    thread_->post([w = writer_, importer, backlog] {
+        w->importer = importer;
+        w->backlog = backlog;
+        w->at = 0;
+    });
+    if (archiveText)
         pump();
-    } else {
-        importer_->skip(text); // writes nothing, so it cannot fail
-    }
 }
 
 void WindowArchive::stopImporter()
 {
-    pump_.stop();
-    if (!importer_)
+    retry_.stop();
+    if (!importing_)
         return;
+    importing_ = false;
     // The rest of the followed text goes in now, whatever the time it takes.
-    try {
-        importer_->flush();
-        for (; backlogAt_ < backlog_.size(); backlogAt_ += kFollowSlice) {
-            importer_->feed(view(backlog_, backlogAt_, std::min(kFollowSlice, backlog_.size() - backlogAt_)));
-            importer_->flush();
-        }
-        importer_->finish();
-    } catch (const archive::ArchiveError &error) {
-        // Importing the log again adds what is missing.
-        emit status(QStringLiteral("The last followed frames were not archived: ") + errorText(error));
-    }
-    importer_.reset();
-    backlog_.clear();
-    backlogAt_ = 0;
+    thread_->post([w = writer_] { return w->stop(); },
+                  [this](const std::string &error) {
+                      // Importing the log again adds what is missing.
+                      if (!error.empty())
+                          emit status(QStringLiteral("The last followed frames were not archived: ") + shown(error));
+                  });
 }
 
 void WindowArchive::appended(std::string_view text)
 {
     fileChanges_ = changes_;
-    if (!importer_)
+    if (!importing_)
         return;
-    if (backlogAt_ == backlog_.size()) {
-        backlog_.clear();
-        backlogAt_ = 0;
-    }
-    backlog_.append(text.data(), static_cast<qsizetype>(text.size()));
-    if (!pump_.isActive())
+    thread_->post([w = writer_, more = QByteArray(text.data(), static_cast<qsizetype>(text.size()))] {
+        if (w->importer)
+            w->backlog.append(more);
+    });
+    if (!retry_.isActive()) // otherwise the retry takes it along
         pump();
 }
 
@@ -232,37 +339,66 @@ void WindowArchive::reloaded(std::string_view text)
 
 void WindowArchive::pump()
 {
-    if (!importer_)
+    if (!importing_)
         return;
-    QElapsedTimer turn;
-    turn.start();
-    try {
-        importer_->flush(); // frames a failed write left queued
-        while (backlogAt_ < backlog_.size()) {
-            const qsizetype size = std::min(kFollowSlice, backlog_.size() - backlogAt_);
-            importer_->feed(view(backlog_, backlogAt_, size));
-            backlogAt_ += size;
-            importer_->flush();
-            if (backlogAt_ < backlog_.size() && turn.elapsed() >= kPumpTurnMs) {
-                pump_.start(0);
-                return;
-            }
-        }
-    } catch (const archive::ArchiveError &error) {
-        followFailed(error);
-        pump_.start(kRetryMs);
+    // One write at a time: while the archive does not answer, every chunk
+    // that arrives would otherwise queue a write that waits in its turn,
+    // also when the window closes.
+    if (asked_ > 0) {
+        pumpAgain_ = true;
         return;
     }
-    if (!followNotice_.isEmpty()) {
-        emit withdraw(followNotice_);
-        followNotice_.clear();
-    }
+    thread_->post(
+        [w = writer_] {
+            Written written;
+            if (w->importer)
+                written.error = w->pump();
+            written.notice = w->archive.takeNotice();
+            return written;
+        },
+        [this](const Written &written) {
+            --asked_;
+            pumped(written);
+            if (std::exchange(pumpAgain_, false) && !retry_.isActive())
+                pump();
+        });
+    ++asked_;
+    askedSince_.start();
+    if (!answer_.isActive())
+        answer_.start(1000);
 }
 
-void WindowArchive::followFailed(const archive::ArchiveError &error)
+void WindowArchive::checkAnswer()
+{
+    if (asked_ == 0) {
+        answer_.stop();
+        return;
+    }
+    if (askedSince_.elapsed() >= kSlowAnswerMs)
+        showFollowNotice(QStringLiteral("Followed frames wait: %1 has not answered for %2 s")
+                             .arg(QString::fromStdString(archive::displayLocation(location_)))
+                             .arg(askedSince_.elapsed() / 1000));
+}
+
+void WindowArchive::pumped(const Written &written)
+{
+    if (!written.notice.empty())
+        emit status(shown(written.notice));
+    if (written.error.empty()) {
+        if (!followNotice_.isEmpty()) {
+            emit withdraw(followNotice_);
+            followNotice_.clear();
+        }
+        return;
+    }
+    if (importing_ && !retry_.isActive())
+        retry_.start(kRetryMs);
+    showFollowNotice(QStringLiteral("Followed frames not archived yet: ") + shown(written.error));
+}
+
+void WindowArchive::showFollowNotice(const QString &notice)
 {
     // Shown once, not again at every retry: the user may have moved on.
-    const QString notice = QStringLiteral("Followed frames not archived yet: ") + errorText(error);
     if (notice == followNotice_)
         return;
     followNotice_ = notice;

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "archive.h"
-#include "importer.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -26,10 +26,14 @@ class LogFollower;
 // program was started; a server address is passed on as it is.
 std::string windowArchiveLocation(const std::optional<std::string> &configured, const std::string &configFolder);
 
+class ArchiveThread;
+
 // The window's side of the archive: the log box added on request, and the
 // frames of a followed log as they arrive. The archive is opened on first
-// use and kept open. Nothing here interrupts the user: errors go to the
-// status line, never into a message box, and never end the program.
+// use and kept open. All work on it runs in a thread of its own, so that a
+// server that is slow or gone never freezes the window. Nothing here
+// interrupts the user: errors go to the status line, never into a message
+// box, and never end the program.
 class WindowArchive : public QObject {
     Q_OBJECT
 public:
@@ -38,11 +42,11 @@ public:
     WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *window);
     ~WindowArchive() override;
 
-    void setLocation(std::string location) { location_ = std::move(location); }
+    void setLocation(std::string location);
     const std::string &location() const { return location_; }
 
     // Adds every frame of the log box, with a progress dialog once it takes
-    // longer than half a second. The frames come from the opened file's path
+    // longer than half a second; the status line tells the counts. The frames come from the opened file's path
     // while the box holds nothing but that file's text, otherwise from "paste".
     void addLogBox();
 
@@ -63,29 +67,34 @@ signals:
     void withdraw(const QString &text);
 
 private:
-    archive::Archive &archive();
+    // What the archive's thread holds, and what a write came to; see windowarchive.cpp.
+    struct Writer;
+    struct Written;
+
     void startImporter(std::string_view text, bool archiveText);
     void stopImporter();
     void appended(std::string_view text);
     void reloaded(std::string_view text);
     void pump();
-    void followFailed(const archive::ArchiveError &error);
+    void pumped(const Written &written);
+    void showFollowNotice(const QString &notice);
+    void checkAnswer();
 
     LogBox *logBox_;
     LogFollower *follower_;
     QWidget *window_;
     std::string location_;
-    std::unique_ptr<archive::Archive> archive_;
+    std::shared_ptr<Writer> writer_; // used by the thread's jobs only, once built
+    std::unique_ptr<ArchiveThread> thread_;
     bool followed_ = true;
     bool following_ = false;
-    std::unique_ptr<archive::LogImporter> importer_;
-    // Followed text not yet handed to the importer: it is fed in slices, each
-    // written at once, so that a write that fails leaves its frames queued and
-    // the rest here, to be tried again.
-    QByteArray backlog_;
-    qsizetype backlogAt_ = 0;
-    QTimer pump_;
-    QString followNotice_; // the error of the followed frames on show
+    bool importing_ = false; // the thread has an importer of the followed log
+    QTimer retry_;
+    QTimer answer_;            // while followed frames wait for the archive's thread
+    QElapsedTimer askedSince_; // since the write under way was asked for
+    int asked_ = 0;            // writes not answered: 0 or 1
+    bool pumpAgain_ = false;   // more followed text came while a write was under way
+    QString followNotice_;     // the error of the followed frames on show
     // Changes of the log box, and their count when it last held the opened
     // file's text and nothing else.
     quint64 changes_ = 0;

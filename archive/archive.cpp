@@ -25,11 +25,12 @@ std::unique_ptr<Archive> openArchive(const std::string &location, const OpenOpti
     return openSqliteArchive(location, options);
 }
 
-std::unique_ptr<Archive> openArchiveToRead(const std::string &location)
+std::unique_ptr<Archive> openArchiveToRead(const std::string &location, std::chrono::milliseconds busyTimeout)
 {
     OpenOptions options;
     options.create = false;
     options.readOnly = true;
+    options.busyTimeout = busyTimeout;
     return openArchive(location, options);
 }
 

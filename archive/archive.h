@@ -170,7 +170,8 @@ std::unique_ptr<Archive> openArchive(const std::string &location, const OpenOpti
 
 // Opens an archive that must already exist, to read it only: for the
 // programs that show or export what others have archived.
-std::unique_ptr<Archive> openArchiveToRead(const std::string &location);
+std::unique_ptr<Archive> openArchiveToRead(const std::string &location,
+                                           std::chrono::milliseconds busyTimeout = OpenOptions{}.busyTimeout);
 
 // $XDG_DATA_HOME/halcyra/archive.sqlite, by default
 // ~/.local/share/halcyra/archive.sqlite; empty when neither variable is set.

@@ -92,6 +92,14 @@ void makeArchive(const std::string &path)
 }
 
 // Redraws after each change of the x range, as a wheel step or a drag does.
+// Until the window's reader has answered every question: it reads in a thread of its own.
+void settle(const HistoryWindow &window)
+{
+    do
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    while (window.askingArchive());
+}
+
 std::vector<double> redraws(HistoryWindow &window, int steps, double factor, double shift)
 {
     HistoryPlot *plot = window.plot();
@@ -137,6 +145,7 @@ int main(int argc, char *argv[])
         window->resize(1100, 720);
         window->show();
         window->setFieldShown(kBatt1, true);
+        settle(*window);
         window->plot()->replot(QCustomPlot::rpImmediateRefresh);
         QApplication::processEvents();
         opening.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
@@ -159,6 +168,7 @@ int main(int argc, char *argv[])
     window->resize(1100, 720);
     window->show();
     window->setFieldShown(kBatt1, true);
+    settle(*window);
     window->choosePreset(Preset::All);
     QApplication::processEvents();
     const auto report = [](const char *what, const std::vector<double> &ms) {
@@ -171,6 +181,7 @@ int main(int argc, char *argv[])
     report("pan, one day on show", redraws(*window, 40, 1, 0.1));
 
     window->setFieldShown(kXCellsCurr, true);
+    settle(*window);
     window->choosePreset(Preset::All);
     QApplication::processEvents();
     report("zoom, two fields, all records on show", redraws(*window, 40, 0.8, 0));
@@ -211,7 +222,7 @@ int main(int argc, char *argv[])
         QElapsedTimer p;
         p.start();
         window->pollArchive();
-        QApplication::processEvents();
+        settle(*window);
         polls.push_back(static_cast<double>(p.nsecsElapsed()) / 1e6);
     }
     std::printf("new frame visible after %.0f to %.0f ms (the window asks twice a second); "

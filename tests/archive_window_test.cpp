@@ -5,14 +5,19 @@
 // archive, read back with the archive library.
 
 #include "archive.h"
+#include "importer.h"
 #include "logfile.h"
 #include "loggen.h"
+#include "silentserver.h"
 #include "windowfixture.h"
 
 #include <QAction>
 #include <QLabel>
 
+#include <sqlite3.h>
+
 #include <cstdlib>
+#include <thread>
 
 using namespace halcyra;
 using namespace halcyra::test;
@@ -51,7 +56,15 @@ class ArchiveWindowTest : public QObject, WindowFixture {
         o.readOnly = true;
         return archive::openArchive(QFile::encodeName(archivePath()).toStdString(), o);
     }
-    std::uint64_t archived(FrameKind kind) const { return reader()->recordCount(kind); }
+    // Nothing while the archive's thread is still creating the file.
+    std::uint64_t archived(FrameKind kind) const
+    {
+        try {
+            return reader()->recordCount(kind);
+        } catch (const archive::ArchiveError &) {
+            return 0;
+        }
+    }
     void typeAFrame()
     {
         ui().Text2()->setCursorPosition(static_cast<int>(ui().Text2()->buffer().size()));
@@ -74,14 +87,14 @@ private slots:
         QVERIFY(writeFile(path, frameLines(30, 20).join()));
         QVERIFY(window->Open_Log(path));
         action("MnuAddToArchive")->trigger();
-        QCOMPARE(status(), QStringLiteral("50 new frames archived, 0 were already there"));
+        QTRY_COMPARE(status(), QStringLiteral("50 new frames archived, 0 were already there"));
         action("MnuAddToArchive")->trigger();
-        QCOMPARE(status(), QStringLiteral("0 new frames archived, 50 were already there"));
+        QTRY_COMPARE(status(), QStringLiteral("0 new frames archived, 50 were already there"));
 
         // A frame typed into the opened log is the user's, not the file's.
         typeAFrame();
         action("MnuAddToArchive")->trigger();
-        QCOMPARE(status(), QStringLiteral("1 new frames archived, 50 were already there"));
+        QTRY_COMPARE(status(), QStringLiteral("1 new frames archived, 50 were already there"));
         std::vector<std::string> sources;
         reader()->forEachRecord(FrameKind::T1, {}, [&](const archive::StoredRecord &r) {
             sources.emplace_back(r.source);
@@ -114,6 +127,95 @@ private slots:
         ui().MnuFollowLog()->trigger(); // stops, and what was followed is written
         QVERIFY(!ui().logFollower()->isFollowing());
         QCOMPARE(archived(FrameKind::T1), std::uint64_t{35});
+    }
+
+    // The archive is deleted, then replaced by another one, while a log is
+    // followed: the frames go into the file there now, not into one nobody
+    // can reach.
+    void aDeletedOrReplacedArchiveIsLetGo()
+    {
+        openWindow();
+        const QList<QByteArray> lines = frameLines(12, 0);
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, QByteArray()));
+        QVERIFY(window->Open_Log(path));
+        ui().MnuFollowLog()->trigger();
+        QVERIFY(writeFile(path, lines.mid(0, 5).join(), QIODevice::Append));
+        QTRY_VERIFY(QFile::exists(archivePath()));
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{5});
+
+        const auto removeArchive = [this] {
+            for (const char *end : {"", "-wal", "-shm"})
+                QFile::remove(archivePath() + QLatin1String(end));
+        };
+        removeArchive();
+        QVERIFY(writeFile(path, lines.mid(5, 3).join(), QIODevice::Append));
+        QTRY_VERIFY(QFile::exists(archivePath()));
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{3});
+        QTRY_VERIFY(status().contains("was deleted or replaced while open"));
+        ui().Label3()->clear();
+
+        // A copy put back in its place, as a backup is restored.
+        const QString restored = file("restored.sqlite");
+        archive::importText(*archive::openArchive(QFile::encodeName(restored).toStdString()),
+                            frameLines(2, 0, 5).join().toStdString(), {});
+        removeArchive();
+        QVERIFY(QFile::rename(restored, archivePath()));
+        QVERIFY(writeFile(path, lines.mid(8, 4).join(), QIODevice::Append));
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{6});
+        QTRY_VERIFY(status().contains("was deleted or replaced while open"));
+    }
+
+    // A server that accepts and never answers: the window goes on while its
+    // followed frames wait, and tells why they are not archived.
+    void aServerThatDoesNotAnswerFreezesNothing()
+    {
+        test::SilentServer server;
+        open("ARCHIVE = " + QByteArray::fromStdString(server.uri()) + "\r\n");
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, QByteArray()));
+        QVERIFY(window->Open_Log(path));
+        ui().MnuFollowLog()->trigger();
+        QVERIFY(writeFile(path, frameLines(3, 0).join(), QIODevice::Append));
+        QTRY_VERIFY(server.waiting() > 0);
+        const qint64 longest = longestEventDelay(1500);
+        qInfo("While the server does not answer the window answered within %lld ms", longest);
+        QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
+        QCOMPARE(ui().t1Store().count, 3);
+        QTRY_VERIFY(status().startsWith("Followed frames wait: postgresql://ham@127.0.0.1:"));
+        QVERIFY(server.waiting() > 0); // all that time in the connect
+
+        server.hangUp();
+        QTRY_VERIFY(status().startsWith("Followed frames not archived yet: "));
+        QVERIFY(status().contains("cannot connect"));
+    }
+
+    // The window closes while another program holds the archive and
+    // followed frames wait to be written: they are written before it goes.
+    void closingWritesTheFramesOnTheirWay()
+    {
+        openWindow();
+        const QList<QByteArray> lines = frameLines(6, 0);
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, QByteArray()));
+        QVERIFY(window->Open_Log(path));
+        ui().MnuFollowLog()->trigger();
+        QVERIFY(writeFile(path, lines.mid(0, 2).join(), QIODevice::Append));
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{2});
+
+        sqlite3 *other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(archivePath()).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(writeFile(path, lines.mid(2).join(), QIODevice::Append));
+        QTRY_COMPARE(ui().t1Store().count, 6);
+        std::thread release([other] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        });
+        window.reset();
+        release.join();
+        sqlite3_close(other);
+        QCOMPARE(archived(FrameKind::T1), std::uint64_t{6});
     }
 
     void nothingIsArchivedUnasked()

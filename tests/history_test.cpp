@@ -7,12 +7,14 @@
 // window is open, and the program drawing pictures without a window.
 
 #include "archive.h"
+#include "historyfeed.h"
 #include "historymodel.h"
 #include "historyplot.h"
 #include "historywindow.h"
 #include "importer.h"
 #include "loggen.h"
 #include "plotcommand.h"
+#include "silentserver.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -220,10 +222,11 @@ private slots:
         auto *window = new HistoryWindow(path);
         window->show();
         window->setFieldShown(kBatt1, true);
-        QVERIFY(window->note().contains("No archive yet"));
+        QTRY_VERIFY(window->note().contains("No archive yet"));
         auto writer = open(path, false);
         import(*writer, utcLine(kDay) + t1(1, 1000) + utcLine(kDay + kMinute) + t1(2, 1001));
         window->pollArchive();
+        QTRY_VERIFY(!window->askingArchive());
         QVERIFY(window->note().isEmpty());
         const auto oneRecord = [](int raw) {
             return "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(raw), QLocale())).join('|');
@@ -262,12 +265,72 @@ private slots:
         // Another program adds a frame an hour later: the last pass moves to it.
         import(*writer, utcLine(kDay + 60 * kMinute) + t1(3, 1002));
         window->pollArchive();
-        QCOMPARE(window->statsRows().front(), oneRecord(1002));
+        QTRY_COMPARE(window->statsRows().front(), oneRecord(1002));
 
         window->close(); // deletes it, and keeps its fields and range
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         HistoryWindow again(path);
         QCOMPARE(again.shownFields(), std::vector<int>{kBatt1});
+    }
+
+    // The window's reading without a widget: a field loads whole, then each
+    // poll brings only what was archived since, of the fields watched.
+    void theFeedReadsWhatIsNew()
+    {
+        const std::string path = dir.filePath("feed.sqlite").toStdString();
+        HistoryFeed feed(path);
+        const auto idsOf = [](const std::vector<archive::FieldSample> &samples) {
+            QList<std::int64_t> ids;
+            for (const archive::FieldSample &s : samples)
+                ids << s.id;
+            return ids;
+        };
+        FeedUpdate u = feed.watch(kBatt1);
+        QVERIFY(u.note && u.note->startsWith("No archive yet at " + QString::fromStdString(path)));
+        QCOMPARE(u.loaded.size(), std::size_t{1});
+
+        auto writer = open(path, false);
+        import(*writer, t1(1, 1000) + t1(2, 1001));
+        u = feed.poll(); // the archive has appeared: the fields come whole
+        QVERIFY(u.note && u.note->isEmpty());
+        QVERIFY(u.loaded.size() == 1 && u.loaded[0].field == kBatt1 && u.added.empty());
+        QCOMPARE(idsOf(u.loaded[0].samples), (QList<std::int64_t>{1, 2}));
+        u = feed.poll(); // nothing new
+        QVERIFY(!u.note && u.loaded.empty() && u.added.empty());
+
+        import(*writer, t1(3, 1002));
+        u = feed.watch(kTimestamp); // a T2 field, of which there is no record
+        QVERIFY(u.loaded.size() == 1 && u.loaded[0].samples.empty());
+        u = feed.poll();
+        QVERIFY(u.loaded.empty() && u.added.size() == 1 && u.added[0].first == kBatt1);
+        QCOMPARE(idsOf(u.added[0].second), QList<std::int64_t>{3});
+
+        feed.unwatch(kBatt1);
+        import(*writer, t1(4, 1003));
+        QVERIFY(feed.poll().added.empty());
+    }
+
+    // A server that accepts and never answers: the window goes on, says so,
+    // and closes at once.
+    void aServerThatDoesNotAnswerFreezesNothing()
+    {
+        test::SilentServer server;
+        QElapsedTimer time;
+        time.start();
+        auto window = std::make_unique<HistoryWindow>(server.uri());
+        window->show();
+        window->setFieldShown(kBatt1, true);
+        QTRY_VERIFY(server.waiting() > 0);
+        const qint64 longest = test::longestEventDelay(1500);
+        qInfo("While the server does not answer the window answered within %lld ms", longest);
+        QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
+        QTRY_VERIFY(window->note().startsWith("Waiting for the archive at postgresql://ham@127.0.0.1:"));
+        QVERIFY(window->askingArchive() && server.waiting() > 0); // all that time in the connect
+        time.restart();
+        window.reset();
+        QVERIFY2(time.elapsed() < 1000, qPrintable(QString::number(time.elapsed())));
+        server.hangUp(); // the reader's thread ends
+        QTest::qWait(100);
     }
 
     // Qt's SVG writer drops the clipping that keeps a zoomed line inside the axes.
@@ -409,8 +472,8 @@ private slots:
         QVERIFY(uriFile.open(QIODevice::ReadOnly));
         const std::string uri = uriFile.readAll().trimmed().replace("halcyra@", "halcyra:Right%23Pass1@").toStdString();
         HistoryWindow window(uri);
-        QVERIFY2(window.note().startsWith(QStringLiteral("No archive yet at postgresql://halcyra@")),
-                 qPrintable(window.note()));
+        QTRY_VERIFY2(window.note().startsWith(QStringLiteral("No archive yet at postgresql://halcyra@")),
+                     qPrintable(window.note()));
         QVERIFY(!window.note().contains(QStringLiteral("Pass1")));
     }
 };

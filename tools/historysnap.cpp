@@ -63,9 +63,18 @@ int main(int argc, char *argv[])
         }
         ++next;
     }
-    QApplication::processEvents();
+    // The archive is read in a thread of the window's: the picture waits for it.
+    const auto answered = [window] {
+        do
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        while (window->askingArchive());
+    };
+    answered();
     if (argc > next + 2 && !std::strcmp(argv[next], "--point")) {
-        const QString text = window->readOutAt(QPoint(std::atoi(argv[next + 1]), std::atoi(argv[next + 2])));
+        const QPoint point(std::atoi(argv[next + 1]), std::atoi(argv[next + 2]));
+        window->readOutAt(point);
+        answered(); // the frame time and station
+        const QString text = window->readOutAt(point);
         std::printf("%s\n", text.toLocal8Bit().constData());
         window->plot()->replot();
     }

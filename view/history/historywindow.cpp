@@ -3,14 +3,17 @@
 
 #include "historywindow.h"
 
+#include "historyfeed.h"
 #include "historyplot.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -20,7 +23,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
@@ -61,15 +63,17 @@ QString settingsGroup()
 } // namespace
 
 HistoryWindow::HistoryWindow(const std::string &location, QWidget *parent)
-    : QWidget(parent, Qt::Window), location_(location), pollTimer_(new QTimer(this))
+    : QWidget(parent, Qt::Window), location_(location), reader_(new HistoryReader(location, this)),
+      pollTimer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(QStringLiteral("History"));
     setAttribute(Qt::WA_DeleteOnClose);
+    connect(reader_, &HistoryReader::updated, this, &HistoryWindow::received);
     buildWidgets();
     resize(1000, 680);
-    openArchive();
     restoreSettings();
+    pollArchive(); // opens it, or tells why not
     connect(pollTimer_, &QTimer::timeout, this, &HistoryWindow::pollArchive);
     // Twice a second, so that a frame shows within a second of its archiving.
     pollTimer_->start(500);
@@ -231,27 +235,6 @@ void HistoryWindow::buildWidgets()
     layout->addWidget(splitter);
 }
 
-bool HistoryWindow::openArchive()
-{
-    if (archive_)
-        return true;
-    try {
-        archive::OpenOptions options;
-        options.create = false;
-        options.readOnly = true;
-        archive_ = archive::openArchive(location_, options);
-        lastMark_ = archive_->changeMark();
-        setNote({});
-        return true;
-    } catch (const archive::ArchiveError &e) {
-        setNote(e.reason() == archive::ArchiveError::Reason::Missing
-                    ? QStringLiteral("No archive yet at %1: its frames appear here once a log is added to it.")
-                          .arg(QString::fromStdString(archive::displayLocation(location_)))
-                    : QString::fromStdString(e.what()));
-        return false;
-    }
-}
-
 void HistoryWindow::restoreSettings()
 {
     QSettings settings;
@@ -331,6 +314,7 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
         if (at == shown_.end())
             return;
         shown_.erase(at);
+        reader_->unwatch(field);
         setNote({});
         rebuildLines();
         saveSettings();
@@ -356,16 +340,8 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
         return;
     }
     Shown s;
-    if (openArchive()) {
-        try {
-            s.track = loadTrack(*archive_, field);
-        } catch (const archive::ArchiveError &e) {
-            setNote(QString::fromStdString(e.what()));
-            s.track.field = field;
-        }
-    } else {
-        s.track.field = field;
-    }
+    s.track.field = field; // its records come with the reader's answer
+    reader_->watch(field);
     // The first colour that no field on show has.
     for (int slot = 0;; ++slot) {
         if (std::none_of(shown_.begin(), shown_.end(), [&](const Shown &o) { return o.colourSlot == slot; })) {
@@ -544,69 +520,67 @@ void HistoryWindow::resetView()
     applyPreset();
 }
 
+// ---- Loading: the reader answers in its own time
+
 void HistoryWindow::pollArchive()
 {
-    if (!archive_) {
-        if (!openArchive())
-            return;
-        // The archive has just appeared: whatever it holds is new.
-        for (Shown &s : shown_) {
-            try {
-                s.track = loadTrack(*archive_, s.track.field);
-            } catch (const archive::ArchiveError &e) {
-                setNote(QString::fromStdString(e.what()));
-            }
-            s.line = lineOf(s.track, axis_);
+    showWaiting();
+    reader_->poll();
+}
+
+bool HistoryWindow::askingArchive() const
+{
+    return reader_->unanswered() > 0;
+}
+
+void HistoryWindow::showWaiting()
+{
+    // Said once the archive keeps the window waiting for longer than a
+    // frame would take to show.
+    const auto waited = std::chrono::duration_cast<std::chrono::seconds>(reader_->waiting());
+    if (waited.count() < 1)
+        return;
+    waitingNote_ = QStringLiteral("Waiting for the archive at %1: no answer for %2 s. The window goes on meanwhile.")
+                       .arg(QString::fromStdString(archive::displayLocation(location_)))
+                       .arg(waited.count());
+    setNote(waitingNote_);
+}
+
+void HistoryWindow::received(const FeedUpdate &update)
+{
+    if (update.note)
+        setNote(*update.note);
+    else if (!waitingNote_.isEmpty() && note() == waitingNote_)
+        setNote({});
+    waitingNote_.clear();
+    const auto shownOf = [this](int field) {
+        return std::find_if(shown_.begin(), shown_.end(), [&](const Shown &s) { return s.track.field == field; });
+    };
+    for (const Track &track : update.loaded)
+        if (const auto s = shownOf(track.field); s != shown_.end()) {
+            s->track = track;
+            s->line = lineOf(s->track, axis_);
         }
+    for (const auto &[field, newer] : update.added)
+        if (const auto s = shownOf(field); s != shown_.end()) {
+            addSamples(s->track, newer);
+            s->line = lineOf(s->track, axis_);
+            plot_->refreshLine(static_cast<std::size_t>(s - shown_.begin()), s->line);
+        }
+    if (!update.loaded.empty()) {
         rebuildLines();
-        return;
-    }
-    try {
-        const std::uint64_t mark = archive_->changeMark();
-        if (mark == lastMark_)
-            return;
-        lastMark_ = mark;
-        for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
-            std::vector<std::size_t> ofKind;
-            std::int64_t after = std::numeric_limits<std::int64_t>::max();
-            for (std::size_t i = 0; i < shown_.size(); ++i)
-                if (storeOf(shown_[i].track.field) == kind) {
-                    ofKind.push_back(i);
-                    after = std::min(after, shown_[i].track.lastId);
-                }
-            if (ofKind.empty())
-                continue;
-            std::vector<std::vector<archive::FieldSample>> newer(ofKind.size());
-            archive_->forEachRecordById(
-                kind, after + 1, std::numeric_limits<std::int64_t>::max(), [&](const archive::StoredRecord &r) {
-                    for (std::size_t k = 0; k < ofKind.size(); ++k) {
-                        const int field = shown_[ofKind[k]].track.field;
-                        newer[k].push_back({r.received, r.record.Values[static_cast<std::size_t>(field)], r.id});
-                    }
-                    return true;
-                });
-            for (std::size_t k = 0; k < ofKind.size(); ++k) {
-                if (newer[k].empty())
-                    continue;
-                Shown &s = shown_[ofKind[k]];
-                addSamples(s.track, std::move(newer[k]));
-                s.line = lineOf(s.track, axis_);
-                plot_->refreshLine(ofKind[k], s.line);
-            }
+    } else if (!update.added.empty()) {
+        readOutPoint_.reset();
+        if (exploring_) {
+            updateStats();
+            plot_->replot();
+        } else {
+            applyPreset(); // the presets follow the newest frame
         }
-    } catch (const archive::ArchiveError &e) {
-        setNote(QString::fromStdString(e.what()));
-        return;
-    }
-    readOutPoint_.reset();
-    if (exploring_) {
-        updateStats();
-        plot_->replot();
-    } else {
-        // The presets follow the newest frame.
-        applyPreset();
     }
 }
+
+// ---- end of loading
 
 bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
 {
@@ -695,15 +669,16 @@ QString HistoryWindow::readOutAt(const QPoint &pos)
     const archive::FieldSample &sample = s.track.samples[s.line.sample[static_cast<std::size_t>(best->second)]];
     const std::pair<int, std::int64_t> point{s.track.field, sample.id};
     if (readOutPoint_ != point) {
-        PointDetails details{s.track.field, sample.value, sample.received, {}, {}};
-        try {
-            if (archive_)
-                details = pointDetails(*archive_, s.track.field, sample);
-        } catch (const archive::ArchiveError &) {
-            // The read-out goes without the frame time and station.
-        }
-        readOut_ = readOutText(details, QLocale());
+        // The frame time and station follow once the archive tells them.
+        readOut_ = readOutText({s.track.field, sample.value, sample.received, {}, {}}, QLocale());
         readOutPoint_ = point;
+        reader_->details(s.track.field, sample, [this, point](const PointDetails &details) {
+            if (readOutPoint_ != point)
+                return;
+            readOut_ = readOutText(details, QLocale());
+            if (QToolTip::isVisible())
+                QToolTip::showText(QCursor::pos(), readOut_, plot_);
+        });
     }
     const QCPGraphData &p = s.line.points[best->second];
     tracer_->position->setAxes(plot_->xAxis, plot_->graphOf(best->first)->valueAxis());
@@ -735,23 +710,15 @@ QString HistoryWindow::savePicture(const QString &path, QSize size)
 
 QString HistoryWindow::exportData(const QString &path)
 {
-    if (!archive_)
-        return QStringLiteral("There is no archive to export from.");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return path + QStringLiteral(": ") + file.errorString();
-    try {
-        if (!writeCsv(*archive_, shownFields(), axis_, plot_->span(), file)) {
-            file.cancelWriting();
-            return path + QStringLiteral(": ") + file.errorString();
-        }
-    } catch (const archive::ArchiveError &e) {
-        file.cancelWriting();
-        return QString::fromStdString(e.what());
-    }
-    if (!file.commit())
-        return path + QStringLiteral(": ") + file.errorString();
-    return {};
+    // Written by the reader's thread; the window answers meanwhile.
+    QEventLoop loop;
+    QString error;
+    reader_->exportCsv(path, shownFields(), axis_, plot_->span(), [&](const QString &e) {
+        error = e;
+        loop.quit();
+    });
+    loop.exec();
+    return error;
 }
 
 void HistoryWindow::savePlotClicked()

@@ -29,6 +29,8 @@ class QCPItemTracer;
 namespace halcyra::history {
 
 class HistoryPlot;
+class HistoryReader;
+struct FeedUpdate;
 
 // The archive's fields over time: any number of fields, a range to choose,
 // zoom and pan, the figures of the records on show, the point under the
@@ -50,8 +52,11 @@ public:
     void choosePreset(Preset preset);
     void setCustomRange(const TimeSpan &span);
     void setXAxis(XAxis axis);
-    // Looks for new frames in the archive now, as the timer does each second.
+    // Asks the archive for new frames now, as the timer does twice a second;
+    // they are shown once it answers, which it does in a thread of its own.
     void pollArchive();
+    // Whether a question to the archive waits for its answer.
+    bool askingArchive() const;
     // The figures under the plot as shown: a row per field, the columns
     // field, count, minimum, maximum and mean.
     QStringList statsRows() const;
@@ -75,7 +80,6 @@ private:
     void buildWidgets();
     void restoreSettings();
     void saveSettings() const;
-    bool openArchive();
     void fieldItemChanged(QTreeWidgetItem *item);
     void rebuildLines();
     void applyPreset();
@@ -90,9 +94,12 @@ private:
     void exportDataClicked();
     void setNote(const QString &text);
     std::vector<const Track *> tracks() const;
+    void received(const FeedUpdate &update);
+    void showWaiting();
 
     std::string location_;
-    std::unique_ptr<archive::Archive> archive_;
+    HistoryReader *reader_;
+    QString waitingNote_; // the note on the archive not answering, while on show
     std::vector<Shown> shown_;
     Preset preset_ = Preset::LastPass;
     TimeSpan custom_{};
@@ -100,7 +107,6 @@ private:
     // The user zoomed or panned: the view stays where they put it.
     bool exploring_ = false;
     bool settingSpan_ = false;
-    std::uint64_t lastMark_ = 0;
     std::optional<std::pair<int, std::int64_t>> readOutPoint_;
     QString readOut_;
     std::pair<QDateTime, QDateTime> editsShow_; // what the From and To edits were given
