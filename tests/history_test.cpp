@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
 #include <cmath>
 
 using namespace halcyra;
@@ -202,6 +203,64 @@ private slots:
                      ",\r\n2014-07-22T10:20:00.000Z,T2,2014-07-22 10:20:00.000 UTC" + station +
                      ",2014-07-22T03:33:20.000Z\r\n2014-07-22T10:40:00.000Z,T1,2014-07-22 10:40:00.000 UTC" + station +
                      QByteArray::number(batt(1010), 'g', 15) + ",\r\n");
+    }
+
+    // Frames archived while the window is open join the track where their
+    // receive times put them: the track is then what a fresh load gives.
+    void liveFramesMergeAsAFreshLoad()
+    {
+        constexpr int kUntimed = INT_MIN;
+        const auto log = [](const std::vector<int> &minutes, int serial) {
+            std::string text;
+            for (const int m : minutes) // untimed frames first: a time line would reach them
+                if (m == kUntimed)
+                    text += t1(serial++, 500);
+            for (const int m : minutes)
+                if (m != kUntimed)
+                    text += utcLine(at(m)) + t1(serial++, 600 + m);
+            return text;
+        };
+        const auto range = [](int from, int count, int step = 1) {
+            std::vector<int> minutes;
+            for (int i = 0; i < count; ++i)
+                minutes.push_back(from + i * step);
+            return minutes;
+        };
+        const std::vector<std::tuple<const char *, std::vector<int>, std::vector<int>>> cases{
+            {"newer, more", range(0, 3), range(100, 40)},
+            {"newer, fewer", range(0, 40), range(100, 3)},
+            {"older, more", range(100, 3), range(0, 40)},
+            {"older, fewer", range(100, 40), range(0, 3)},
+            {"interleaved, more", range(0, 5, 10), range(1, 45)},
+            {"interleaved, fewer", range(0, 45), range(5, 4, 10)},
+            {"same times", range(0, 5), range(0, 5)},
+            {"untimed and all sides", {kUntimed, 10, 20}, {kUntimed, 5, 15, 25, kUntimed}},
+        };
+        int caseNo = 0;
+        for (const auto &[name, shown, added] : cases) {
+            const std::string path = dir.filePath(QStringLiteral("merge%1.sqlite").arg(caseNo++)).toStdString();
+            auto store = open(path, false);
+            import(*store, log(shown, 1));
+            Track track = loadTrack(*store, kBatt1);
+            import(*store, log(added, 1000));
+            std::vector<archive::FieldSample> newer;
+            store->forEachRecordById(FrameKind::T1, track.lastId + 1, INT64_MAX, [&](const archive::StoredRecord &r) {
+                newer.push_back({r.received, r.record.Values[kBatt1], r.id});
+                return true;
+            });
+            addSamples(track, newer);
+            addSamples(track, newer); // frames seen twice are taken once
+            const Track fresh = loadTrack(*store, kBatt1);
+            QCOMPARE(track.lastId, fresh.lastId);
+            const auto key = [](const Track &t) {
+                QList<std::tuple<qint64, double, qint64>> k;
+                for (const archive::FieldSample &s : t.samples)
+                    k.append({s.received.value_or(-1), s.value, s.id});
+                return k;
+            };
+            QVERIFY2(key(track) == key(fresh), name);
+            QCOMPARE(lineOf(track, XAxis::ReceiveTime).points.size(), lineOf(fresh, XAxis::ReceiveTime).points.size());
+        }
     }
 
     // The window waits for an archive that does not exist yet, figures follow

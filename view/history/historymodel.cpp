@@ -269,7 +269,8 @@ void addSamples(Track &track, std::vector<archive::FieldSample> newer)
     for (const archive::FieldSample &s : newer)
         track.lastId = std::max(track.lastId, s.id);
     // New frames are usually the newest: then the merge finds them in order.
-    const auto middle = track.samples.insert(track.samples.end(), newer.begin(), newer.end()) - newer.size();
+    // insert() hands back the first of the appended samples.
+    const auto middle = track.samples.insert(track.samples.end(), newer.begin(), newer.end());
     std::inplace_merge(track.samples.begin(), middle, track.samples.end(), byTime);
 }
 
