@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 
 using namespace halcyra;
 
@@ -76,6 +77,28 @@ TEST(Csv, FrameTimesThatWouldBreakTheLineAreQuoted)
         for (int i = 0; i < kFieldCount; ++i)
             zeros += "0;";
         EXPECT_EQ(line, field + ";" + zeros + "\r\n") << time;
+    }
+}
+
+// The History export's cells go through the same rule with "," between them.
+TEST(Csv, TextCellsOfEitherSeparator)
+{
+    const std::tuple<std::string, char, std::string> cases[] = {
+        {"QZ7ZQ home", ',', "QZ7ZQ home"},
+        {"QZ7ZQ; home", ',', "QZ7ZQ; home"},
+        {"QZ7ZQ, home", ',', "\"QZ7ZQ, home\""},
+        {"QZ7ZQ, home", ';', "QZ7ZQ, home"},
+        {"two\nlines\r", ',', "\"two\nlines\r\""},
+        {"=HYPERLINK(\"http://evil.example/x\",\"Open\")", ',',
+         "\"'=HYPERLINK(\"\"http://evil.example/x\"\",\"\"Open\"\")\""},
+        {"+1", ',', "\"'+1\""},
+        {"@SUM(A1)", ';', "\"'@SUM(A1)\""},
+        {"a=b", ',', "a=b"}, // only a leading formula start counts
+    };
+    for (const auto &[text, separator, cell] : cases) {
+        std::string out = "x";
+        appendCsvText(out, text, separator);
+        EXPECT_EQ(out, "x" + cell) << text;
     }
 }
 

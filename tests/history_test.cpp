@@ -203,6 +203,17 @@ private slots:
                      ",\r\n2014-07-22T10:20:00.000Z,T2,2014-07-22 10:20:00.000 UTC" + station +
                      ",2014-07-22T03:33:20.000Z\r\n2014-07-22T10:40:00.000Z,T1,2014-07-22 10:40:00.000 UTC" + station +
                      QByteArray::number(batt(1010), 'g', 15) + ",\r\n");
+
+        // Any station on a shared server chooses its name, and a log line its
+        // frame time: neither reaches a spreadsheet as a formula.
+        const std::string path = dir.filePath("formula.sqlite").toStdString();
+        import(*open(path, false), "=1:23 " + t1(1, 1000), "=HYPERLINK(\"http://evil.example/x\",\"Open\")");
+        QBuffer formula;
+        QVERIFY(formula.open(QIODevice::WriteOnly) &&
+                writeCsv(*open(path), {kBatt1}, XAxis::ArchiveOrder, {0, 10}, formula));
+        QCOMPARE(formula.data().split('\n').value(1),
+                 ",T1,\"'=1:23\",\"'=HYPERLINK(\"\"http://evil.example/x\"\",\"\"Open\"\")\"," +
+                     QByteArray::number(batt(1000), 'g', 15) + "\r");
     }
 
     // Frames archived while the window is open join the track where their

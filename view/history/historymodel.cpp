@@ -3,6 +3,7 @@
 
 #include "historymodel.h"
 
+#include "csv.h"
 #include "numtext.h"
 #include "recordview.h"
 #include "schema.h"
@@ -90,15 +91,11 @@ Span withMargin(double lower, double upper, double least)
     return {lower - margin, upper + margin};
 }
 
-void appendQuoted(QByteArray &out, const QByteArray &text)
+void appendText(QByteArray &out, std::string_view text)
 {
-    if (!text.contains(',') && !text.contains('"') && !text.contains('\r') && !text.contains('\n')) {
-        out += text;
-        return;
-    }
-    QByteArray quoted = text;
-    quoted.replace('"', "\"\"");
-    out += '"' + quoted + '"';
+    std::string cell;
+    appendCsvText(cell, text, ',');
+    out.append(cell.data(), static_cast<qsizetype>(cell.size()));
 }
 
 void appendUtc(QByteArray &out, UtcMillis t)
@@ -480,7 +477,7 @@ bool writeCsv(archive::Archive &store, const std::vector<int> &fields, XAxis axi
     QByteArray text = "received_utc,kind,frame_time,station";
     for (const int field : fields) {
         text += ',';
-        appendQuoted(text, fieldLabel(field).toUtf8());
+        appendText(text, fieldLabel(field).toUtf8().toStdString());
     }
     text += "\r\n";
 
@@ -496,10 +493,9 @@ bool writeCsv(archive::Archive &store, const std::vector<int> &fields, XAxis axi
         if (r.received)
             appendUtc(line, *r.received);
         line += kind == FrameKind::T1 ? ",T1," : ",T2,";
-        appendQuoted(line, QByteArray(r.record.FrameTime.view().data(),
-                                      static_cast<qsizetype>(r.record.FrameTime.view().size())));
+        appendText(line, r.record.FrameTime.view());
         line += ',';
-        appendQuoted(line, QByteArray(r.station.data(), static_cast<qsizetype>(r.station.size())));
+        appendText(line, r.station);
         for (const int field : fields) {
             line += ',';
             if (storeOf(field) == kind)

@@ -175,7 +175,8 @@ PointDetails pointDetails(archive::Archive &store, int field, const archive::Fie
 // ---- CSV export
 
 // The records on show as RFC 4180 CSV: "," between fields, CR LF line ends,
-// quotes where a text needs them, "." as the decimal point, times as ISO 8601
+// texts by the cell rule of every CSV file (csv.h: quoted where needed, never
+// a formula), "." as the decimal point, times as ISO 8601
 // UTC; a header of the captions with their units. One row per record, by
 // receive time (by archive order: the T1 records, then the T2 records), with
 // the cells of the other kind's fields empty. False when the device failed to
