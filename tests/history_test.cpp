@@ -177,9 +177,10 @@ private slots:
 
     void readOutAndLookUps()
     {
-        // A decimal comma; a time field as its date with nothing known of the reception.
-        QCOMPARE(readOutText({kBatt1, 7.9125, at(600) + 5500, "10:00", "QZ7ZQ"}, QLocale("de_DE")),
-                 "Batt1 Volt: 7,9125 V\nreceived 2014-07-22 10:00:05.500 UTC\nframe time 10:00\nstation QZ7ZQ");
+        // A decimal comma; the decimals of a Batt1 count of 1.221 mV.
+        QCOMPARE(readOutText({kBatt1, batt(6480), at(600) + 5500, "10:00", "QZ7ZQ"}, QLocale("de_DE")),
+                 "Batt1 Volt: 7,912 V\nreceived 2014-07-22 10:00:05.500 UTC\nframe time 10:00\nstation QZ7ZQ");
+        // A time field shows as its date, with nothing known of the reception.
         QCOMPARE(readOutText({kTimestamp, 1406023200, std::nullopt, "", ""}, QLocale("en_US")),
                  "Timestamp: 2014-07-22 10:00:00.000 UTC\nno receive time\nno frame time\nstation not given");
 

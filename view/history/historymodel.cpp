@@ -446,7 +446,8 @@ QString valueText(int field, double value, const QLocale &locale)
             return utcText(static_cast<UtcMillis>(std::llround(value * 1000)));
     }
     const QString unit = plotUnit(field);
-    return unit.isEmpty() ? generalText(value, locale) : generalText(value, locale) + QLatin1Char(' ') + unit;
+    const QString number = readingText(info(field), value, locale);
+    return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
 }
 
 QString readOutText(const PointDetails &point, const QLocale &locale)

@@ -154,8 +154,9 @@ std::optional<int> nearestPoint(const Line &line, double key, double value, doub
 
 // ---- Texts
 
-// A value as the read-out and the statistics write it: the general number
-// text of the locale and the unit, a date for the time fields.
+// A value as the read-out and the statistics write it: the number text of the
+// locale to the decimals of the field's resolution and the unit, a date for
+// the time fields. The CSV export keeps the full value.
 QString valueText(int field, double value, const QLocale &locale);
 // "2014-07-22 10:15:30.000 UTC"
 QString utcText(UtcMillis t);
