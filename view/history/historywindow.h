@@ -102,6 +102,7 @@ private:
     bool settingSpan_ = false;
     std::uint64_t lastMark_ = 0;
     std::optional<std::pair<int, std::int64_t>> readOutPoint_;
+    std::optional<int> refusedField_; // the field the note says needs a third value axis
     QString readOut_;
     std::pair<QDateTime, QDateTime> editsShow_; // what the From and To edits were given
 
