@@ -13,15 +13,19 @@
 #include "importer.h"
 #include "loggen.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <climits>
 #include <cmath>
@@ -313,14 +317,40 @@ private slots:
                               false);
             QCoreApplication::sendEvent(plot, &event);
         };
+        // A notch zooms a fifth: a pass is a few notches away, not forty.
         wheel(Qt::NoModifier);
-        QVERIFY(plot->xAxis->range().size() < keys.size() * 0.99);
+        QCOMPARE(plot->xAxis->range().size(), keys.size() * 0.8);
         QCOMPARE(plot->yAxis->range(), values); // the same data on show
         wheel(Qt::ControlModifier);
-        QVERIFY(plot->yAxis->range().size() < values.size() * 0.99);
+        QCOMPARE(plot->yAxis->range().size(), values.size() * 0.8);
         QTest::mouseDClick(plot, Qt::LeftButton, {}, plot->axisRect()->center());
         QCOMPARE(plot->xAxis->range(), keys);
         QCOMPARE(plot->yAxis->range(), values);
+
+        // Shift and a drag zoom into the box drawn; a drag alone moves.
+        const QRect axes = plot->axisRect()->rect();
+        const QPoint corner = axes.topLeft() + QPoint(axes.width() / 4, axes.height() / 4);
+        const QPoint opposite = axes.topLeft() + QPoint(axes.width() / 2, axes.height() / 2);
+        const auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, plot->mapToGlobal(at), Qt::LeftButton, buttons, Qt::ShiftModifier);
+            QCoreApplication::sendEvent(plot, &event);
+        };
+        const double boxBottom = plot->yAxis->pixelToCoord(opposite.y());
+        mouse(QEvent::MouseButtonPress, corner, Qt::LeftButton);
+        mouse(QEvent::MouseMove, opposite, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, opposite, Qt::NoButton);
+        QVERIFY(std::fabs(plot->xAxis->range().size() - keys.size() / 4) < keys.size() * 0.01);
+        QVERIFY(std::fabs(plot->yAxis->range().lower - boxBottom) < values.size() * 0.01);
+        QCOMPARE(plot->selectionRectMode(), QCP::srmCustom);
+        QTest::mouseDClick(plot, Qt::LeftButton, {}, plot->axisRect()->center());
+        QTest::mousePress(plot, Qt::LeftButton, {}, corner);
+        QCOMPARE(plot->selectionRectMode(), QCP::srmNone);
+        QTest::mouseRelease(plot, Qt::LeftButton, {}, corner);
+        QTest::mouseDClick(plot, Qt::LeftButton, {}, plot->axisRect()->center());
+
+        // The legend covers no point: it stands outside the axes.
+        QVERIFY(plot->legend->visible());
+        QVERIFY(!plot->legend->outerRect().intersects(plot->axisRect()->outerRect()));
 
         // Another program adds a frame an hour later: the last pass moves to it.
         import(*writer, utcLine(kDay + 60 * kMinute) + t1(3, 1002));
@@ -331,6 +361,62 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         HistoryWindow again(path);
         QCOMPARE(again.shownFields(), std::vector<int>{kBatt1});
+    }
+
+    // The note on a third unit holds while it is true; Save Plot and Export
+    // Data start in Pictures and Documents, then where the user last chose.
+    void notesAndFileDialogs()
+    {
+        HistoryWindow window(archivePath);
+        window.show();
+        for (const int field : {kBatt1, 18 /* Batt2 Volt */, 1 /* X Cells Curr */})
+            window.setFieldShown(field, true);
+        window.setFieldShown(27, true); // EMS Temp, in a third unit
+        QVERIFY(window.note().contains("third value axis"));
+        window.setFieldShown(kBatt1, false); // Batt2 still has volts on show
+        QVERIFY(window.note().contains("third value axis"));
+        window.setFieldShown(18, false);
+        QCOMPARE(window.note(), QString());
+        window.setFieldShown(27, true);
+        QCOMPARE(window.shownFields(), (std::vector<int>{1, 27}));
+
+        QTemporaryDir home;
+        const QDir folders(home.path());
+        for (const char *name : {"config", "Pictures", "Documents", "elsewhere"})
+            QVERIFY(folders.mkpath(name));
+        QFile dirs(folders.filePath("config/user-dirs.dirs"));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write(("XDG_PICTURES_DIR=\"" + folders.filePath("Pictures") + "\"\nXDG_DOCUMENTS_DIR=\"" +
+                    folders.filePath("Documents") + "\"\n")
+                       .toUtf8());
+        dirs.close();
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", folders.filePath("config").toUtf8());
+        // Answers each dialog: the file dialog with `name` (noting where it
+        // started), the picture size with OK.
+        const auto click = [&](const char *button, const QString &name) {
+            QString started;
+            QTimer answer;
+            connect(&answer, &QTimer::timeout, [&] {
+                if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                    started = files->directory().absolutePath();
+                    files->selectFile(name);
+                    QMetaObject::invokeMethod(files, &QDialog::accept);
+                } else if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                    dialog->accept();
+                }
+            });
+            answer.start(20);
+            window.findChild<QPushButton *>(button)->click();
+            return started;
+        };
+        const QString elsewhere = folders.filePath("elsewhere");
+        QCOMPARE(click("saveButton", elsewhere + "/a.png"), folders.filePath("Pictures"));
+        QCOMPARE(click("exportButton", elsewhere + "/a.csv"), folders.filePath("Documents"));
+        QVERIFY(QFileInfo(elsewhere + "/a.png").size() > 0 && QFileInfo(elsewhere + "/a.csv").size() > 0);
+        QCOMPARE(click("saveButton", "b.png"), elsewhere);
+        QCOMPARE(click("exportButton", "b.csv"), elsewhere);
+        qputenv("XDG_CONFIG_HOME", configHome);
     }
 
     // Qt's SVG writer drops the clipping that keeps a zoomed line inside the axes.

@@ -231,9 +231,26 @@ void HistoryWindow::buildWidgets()
         // A drag moves along time; with Ctrl held it moves the values; with
         // Shift held it draws a box to zoom into.
         plot_->axisRect()->setRangeDrag(event->modifiers() & Qt::ControlModifier ? Qt::Vertical : Qt::Horizontal);
-        plot_->setSelectionRectMode(event->modifiers() & Qt::ShiftModifier ? QCP::srmZoom : QCP::srmNone);
+        plot_->setSelectionRectMode(event->modifiers() & Qt::ShiftModifier ? QCP::srmCustom : QCP::srmNone);
     });
     connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent *) { resetView(); });
+    connect(plot_->selectionRect(), &QCPSelectionRect::accepted, this, [this](const QRect &box, QMouseEvent *) {
+        if (box.width() < 3 || box.height() < 3)
+            return; // a click, not a box
+        // Every range is read off the box before any is set: a new time range refits the values.
+        const auto rangeOf = [](QCPAxis *axis, int from, int to) {
+            QCPRange range(axis->pixelToCoord(from), axis->pixelToCoord(to));
+            range.normalize();
+            return range;
+        };
+        const QCPRange time = rangeOf(plot_->xAxis, box.left(), box.right());
+        const QCPRange left = rangeOf(plot_->yAxis, box.bottom(), box.top());
+        const QCPRange right = rangeOf(plot_->yAxis2, box.bottom(), box.top());
+        plot_->xAxis->setRange(time);
+        plot_->yAxis->setRange(left);
+        plot_->yAxis2->setRange(right);
+        plot_->replot();
+    });
 
     statsView_ = new QTreeWidget;
     statsView_->setObjectName(QStringLiteral("statsView"));
