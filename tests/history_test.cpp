@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -399,8 +400,10 @@ private slots:
             QTimer answer;
             connect(&answer, &QTimer::timeout, [&] {
                 if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                    // As a user would: go to the folder, type the name, accept.
                     started = files->directory().absolutePath();
-                    files->selectFile(name);
+                    files->setDirectory(QFileInfo(name).absolutePath());
+                    files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QFileInfo(name).fileName());
                     QMetaObject::invokeMethod(files, &QDialog::accept);
                 } else if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
                     dialog->accept();
@@ -414,8 +417,8 @@ private slots:
         QCOMPARE(click("saveButton", elsewhere + "/a.png"), folders.filePath("Pictures"));
         QCOMPARE(click("exportButton", elsewhere + "/a.csv"), folders.filePath("Documents"));
         QVERIFY(QFileInfo(elsewhere + "/a.png").size() > 0 && QFileInfo(elsewhere + "/a.csv").size() > 0);
-        QCOMPARE(click("saveButton", "b.png"), elsewhere);
-        QCOMPARE(click("exportButton", "b.csv"), elsewhere);
+        QCOMPARE(click("saveButton", elsewhere + "/b.png"), elsewhere);
+        QCOMPARE(click("exportButton", elsewhere + "/b.csv"), elsewhere);
         qputenv("XDG_CONFIG_HOME", configHome);
     }
 
