@@ -93,6 +93,26 @@ QString askFileName(QWidget *parent, const QString &title, const QString &key,
     return path;
 }
 
+// Shift and a drag: the plot shows what the box held. Every range is read off
+// the box before any is set, as a new time range refits the values.
+void zoomInto(HistoryPlot &plot, const QRect &box)
+{
+    if (box.width() < 3 || box.height() < 3)
+        return; // a click, not a box
+    const auto rangeOf = [](QCPAxis *axis, int from, int to) {
+        QCPRange range(axis->pixelToCoord(from), axis->pixelToCoord(to));
+        range.normalize();
+        return range;
+    };
+    const QCPRange time = rangeOf(plot.xAxis, box.left(), box.right());
+    const QCPRange left = rangeOf(plot.yAxis, box.bottom(), box.top());
+    const QCPRange right = rangeOf(plot.yAxis2, box.bottom(), box.top());
+    plot.xAxis->setRange(time);
+    plot.yAxis->setRange(left);
+    plot.yAxis2->setRange(right);
+    plot.replot();
+}
+
 } // namespace
 
 HistoryWindow::HistoryWindow(const std::string &location, QWidget *parent)
@@ -234,23 +254,8 @@ void HistoryWindow::buildWidgets()
         plot_->setSelectionRectMode(event->modifiers() & Qt::ShiftModifier ? QCP::srmCustom : QCP::srmNone);
     });
     connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent *) { resetView(); });
-    connect(plot_->selectionRect(), &QCPSelectionRect::accepted, this, [this](const QRect &box, QMouseEvent *) {
-        if (box.width() < 3 || box.height() < 3)
-            return; // a click, not a box
-        // Every range is read off the box before any is set: a new time range refits the values.
-        const auto rangeOf = [](QCPAxis *axis, int from, int to) {
-            QCPRange range(axis->pixelToCoord(from), axis->pixelToCoord(to));
-            range.normalize();
-            return range;
-        };
-        const QCPRange time = rangeOf(plot_->xAxis, box.left(), box.right());
-        const QCPRange left = rangeOf(plot_->yAxis, box.bottom(), box.top());
-        const QCPRange right = rangeOf(plot_->yAxis2, box.bottom(), box.top());
-        plot_->xAxis->setRange(time);
-        plot_->yAxis->setRange(left);
-        plot_->yAxis2->setRange(right);
-        plot_->replot();
-    });
+    connect(plot_->selectionRect(), &QCPSelectionRect::accepted, this,
+            [this](const QRect &box, QMouseEvent *) { zoomInto(*plot_, box); });
 
     statsView_ = new QTreeWidget;
     statsView_->setObjectName(QStringLiteral("statsView"));
