@@ -13,12 +13,9 @@ namespace halcyra {
 
 namespace {
 
-// The frame time is copied from the log line, so it can hold anything a line
-// holds. A ";" or a quote would shift every later column, and a leading "=",
-// "+", "-" or "@" would make a spreadsheet evaluate the field as a formula.
-// A leading tab is a formula start too: some spreadsheets skip it and read on.
-// Such texts are quoted (quotes doubled) and formula starts get an apostrophe;
-// the times the receivers write contain none of these and stay as they are.
+// A leading "=", "+", "-" or "@" would make a spreadsheet evaluate the
+// cell as a formula; a leading tab is a formula start too, as some
+// spreadsheets skip it and read on.
 bool startsFormula(std::string_view text)
 {
     if (text.empty())
@@ -35,26 +32,6 @@ bool startsFormula(std::string_view text)
     }
 }
 
-char *appendTimeField(char *o, std::string_view time)
-{
-    const bool formula = startsFormula(time);
-    const bool quote = formula || time.find_first_of(";\"") != std::string_view::npos;
-    if (!quote) {
-        std::memcpy(o, time.data(), time.size());
-        return o + time.size();
-    }
-    *o++ = '"';
-    if (formula)
-        *o++ = '\'';
-    for (char c : time) {
-        if (c == '"')
-            *o++ = '"';
-        *o++ = c;
-    }
-    *o++ = '"';
-    return o;
-}
-
 } // namespace
 
 void appendCsvHeader(std::string &out, bool withTime)
@@ -66,6 +43,34 @@ void appendCsvHeader(std::string &out, bool withTime)
         out += ';';
     }
     out += "\r\n";
+}
+
+char *writeCsvText(char *o, std::string_view text, char separator)
+{
+    const bool formula = startsFormula(text);
+    const bool quote = formula || text.find_first_of("\"\r\n") != std::string_view::npos ||
+                       text.find(separator) != std::string_view::npos;
+    if (!quote) {
+        std::memcpy(o, text.data(), text.size());
+        return o + text.size();
+    }
+    *o++ = '"';
+    if (formula)
+        *o++ = '\'';
+    for (char c : text) {
+        if (c == '"')
+            *o++ = '"';
+        *o++ = c;
+    }
+    *o++ = '"';
+    return o;
+}
+
+void appendCsvText(std::string &out, std::string_view text, char separator)
+{
+    const std::size_t size = out.size();
+    out.resize(size + csvTextCapacity(text.size()));
+    out.resize(static_cast<std::size_t>(writeCsvText(out.data() + size, text, separator) - out.data()));
 }
 
 char decimalSeparatorFor(std::string_view localeDecimalPoint)
@@ -80,7 +85,7 @@ char decimalSeparatorFor(std::string_view localeDecimalPoint)
 char *writeCsvRecord(char *o, const TelemetryRecord &rec, char decimalSeparator, bool withTime)
 {
     if (withTime) {
-        o = appendTimeField(o, rec.FrameTime.view());
+        o = writeCsvText(o, rec.FrameTime.view(), ';');
         *o++ = ';';
     }
     for (int i = 0; i <= kLastFieldIndex; ++i) {

@@ -3,9 +3,12 @@
 
 #pragma once
 
+#include "numtext.h"
 #include "record.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <string_view>
 
 namespace halcyra {
@@ -157,5 +160,28 @@ static_assert(
         return true;
     }(),
     "every field has its row, in index order");
+
+// The read-outs of the trend chart and of History show a value to as many
+// decimals as tell one raw reading of its field from the next: the step of
+// one raw count in the field's unit decides. A Batt1 Volt counts 1.221 mV, so
+// three decimals; a counter none. The exports keep the full value.
+inline double readingStep(const FieldInfo &field)
+{
+    const Formula &f = field.formula;
+    return f.divisor != 0.0 ? 1.0 / std::fabs(f.divisor) : std::fabs(f.scale);
+}
+inline int readingDecimals(const FieldInfo &field)
+{
+    const double step = readingStep(field);
+    if (!(step > 0))
+        return kMostFixedDecimals;
+    // A step of exactly 0.1 must not ask for two decimals by a rounding of log10.
+    const double decimals = std::ceil(-std::log10(step) - 1e-9);
+    return static_cast<int>(std::clamp(decimals, 0.0, static_cast<double>(kMostFixedDecimals)));
+}
+inline std::size_t formatReading(const FieldInfo &field, double value, char decimalSeparator, char *out)
+{
+    return formatFixed(value, readingDecimals(field), decimalSeparator, out);
+}
 
 } // namespace halcyra

@@ -3,6 +3,7 @@
 
 #include "numtext.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -268,6 +269,25 @@ std::string twoDecimalsText(double value, char decimalSeparator)
 {
     char buffer[kNumberTextCapacity];
     return std::string(buffer, formatTwoDecimals(value, decimalSeparator, buffer));
+}
+
+std::size_t formatFixed(double value, int decimals, char decimalSeparator, char *out)
+{
+    if (!std::isfinite(value))
+        return nonFinite(value, out);
+    if (std::fabs(value) >= 1e15)
+        return formatGeneral(value, decimalSeparator, out);
+    decimals = std::clamp(decimals, 0, kMostFixedDecimals);
+    // At most 15 digits before the point, 12 after it, a sign: within the capacity.
+    char *end = std::to_chars(out, out + kNumberTextCapacity, value, std::chars_format::fixed, decimals).ptr;
+    char *point = std::find(out, end, '.');
+    if (point != end)
+        *point = decimalSeparator;
+    if (out[0] == '-' && std::all_of(out + 1, end, [&](char c) { return c == '0' || c == decimalSeparator; })) {
+        std::memmove(out, out + 1, static_cast<std::size_t>(end - out - 1));
+        --end;
+    }
+    return static_cast<std::size_t>(end - out);
 }
 
 } // namespace halcyra

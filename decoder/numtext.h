@@ -23,6 +23,11 @@ std::string generalText(double value, char decimalSeparator = '.');
 std::size_t formatTwoDecimals(double value, char decimalSeparator, char *out);
 std::string twoDecimalsText(double value, char decimalSeparator = '.');
 
+// Fixed `decimals` (0 to kMostFixedDecimals) after the separator, rounded
+// from the exact binary value, no "-0.000"; from 1e15 on, general text.
+inline constexpr int kMostFixedDecimals = 12;
+std::size_t formatFixed(double value, int decimals, char decimalSeparator, char *out);
+
 namespace detail {
 // The general layout of `count` significant digits (trailing zeros are
 // dropped) whose first stands at the decimal exponent `exponent`; shared

@@ -6,6 +6,7 @@
 // break the line, separators that would break a field.
 
 #include "csv.h"
+#include "fields.h"
 #include "numtext.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 
 using namespace halcyra;
 
@@ -56,6 +58,42 @@ TEST(NumberText, FitsTheBufferForEveryMagnitude)
     }
 }
 
+// A read-out tells each raw reading from its neighbours, with no decimal more than that takes.
+TEST(NumberText, ReadingsToTheirFieldsResolution)
+{
+    const auto text = [](double value, int decimals) {
+        char buffer[kNumberTextCapacity];
+        return std::string(buffer, formatFixed(value, decimals, '.', buffer));
+    };
+    for (const FieldInfo &field : FieldCatalogue) {
+        const int decimals = readingDecimals(field);
+        bool fewerTellApart = decimals > 0;
+        for (int raw = -3000; raw < 5000; ++raw) {
+            const double value = field.formula.apply(raw), next = field.formula.apply(raw + 1);
+            EXPECT_NE(text(value, decimals), text(next, decimals)) << field.caption << " " << raw;
+            fewerTellApart = fewerTellApart && text(value, decimals - 1) != text(next, decimals - 1);
+        }
+        EXPECT_FALSE(fewerTellApart) << field.caption;
+    }
+    const std::tuple<int, double, std::string> cases[] = {
+        {36, -98.5288621538462, "-98.53"}, // COMM1 RSSI
+        {17, FieldCatalogue[17].formula.apply(6480), "7.912"},
+        {1, 0.3052503 * 3, "0.9"},
+        {19, -0.00001, "0.0000"}, // no minus sign on a zero
+        {44, 65535, "65535"},
+        {0, 1.0 / 1440, "0.0007"},
+        {17, 2e15, "2E+15"},
+        {17, std::numeric_limits<double>::quiet_NaN(), "NaN"},
+    };
+    for (const auto &[field, value, expected] : cases) {
+        char buffer[kNumberTextCapacity];
+        EXPECT_EQ(std::string(buffer, formatReading(FieldCatalogue[field], value, '.', buffer)), expected);
+    }
+    char buffer[kNumberTextCapacity];
+    EXPECT_EQ(std::string(buffer, formatFixed(-123456789012345.5, kMostFixedDecimals, ',', buffer)),
+              "-123456789012345,500000000000");
+}
+
 TEST(Csv, FrameTimesThatWouldBreakTheLineAreQuoted)
 {
     const std::pair<std::string, std::string> cases[] = {
@@ -76,6 +114,28 @@ TEST(Csv, FrameTimesThatWouldBreakTheLineAreQuoted)
         for (int i = 0; i < kFieldCount; ++i)
             zeros += "0;";
         EXPECT_EQ(line, field + ";" + zeros + "\r\n") << time;
+    }
+}
+
+// The History export's cells go through the same rule with "," between them.
+TEST(Csv, TextCellsOfEitherSeparator)
+{
+    const std::tuple<std::string, char, std::string> cases[] = {
+        {"QZ7ZQ home", ',', "QZ7ZQ home"},
+        {"QZ7ZQ; home", ',', "QZ7ZQ; home"},
+        {"QZ7ZQ, home", ',', "\"QZ7ZQ, home\""},
+        {"QZ7ZQ, home", ';', "QZ7ZQ, home"},
+        {"two\nlines\r", ',', "\"two\nlines\r\""},
+        {"=HYPERLINK(\"http://evil.example/x\",\"Open\")", ',',
+         "\"'=HYPERLINK(\"\"http://evil.example/x\"\",\"\"Open\"\")\""},
+        {"+1", ',', "\"'+1\""},
+        {"@SUM(A1)", ';', "\"'@SUM(A1)\""},
+        {"a=b", ',', "a=b"}, // only a leading formula start counts
+    };
+    for (const auto &[text, separator, cell] : cases) {
+        std::string out = "x";
+        appendCsvText(out, text, separator);
+        EXPECT_EQ(out, "x" + cell) << text;
     }
 }
 

@@ -16,16 +16,22 @@
 #include "plotcommand.h"
 #include "silentserver.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <climits>
 #include <cmath>
 
 #include <arpa/inet.h>
@@ -186,9 +192,10 @@ private slots:
 
     void readOutAndLookUps()
     {
-        // A decimal comma; a time field as its date with nothing known of the reception.
-        QCOMPARE(readOutText({kBatt1, 7.9125, at(600) + 5500, "10:00", "QZ7ZQ"}, QLocale("de_DE")),
-                 "Batt1 Volt: 7,9125 V\nreceived 2014-07-22 10:00:05.500 UTC\nframe time 10:00\nstation QZ7ZQ");
+        // A decimal comma; the decimals of a Batt1 count of 1.221 mV.
+        QCOMPARE(readOutText({kBatt1, batt(6480), at(600) + 5500, "10:00", "QZ7ZQ"}, QLocale("de_DE")),
+                 "Batt1 Volt: 7,912 V\nreceived 2014-07-22 10:00:05.500 UTC\nframe time 10:00\nstation QZ7ZQ");
+        // A time field shows as its date, with nothing known of the reception.
         QCOMPARE(readOutText({kTimestamp, 1406023200, std::nullopt, "", ""}, QLocale("en_US")),
                  "Timestamp: 2014-07-22 10:00:00.000 UTC\nno receive time\nno frame time\nstation not given");
 
@@ -212,6 +219,75 @@ private slots:
                      ",\r\n2014-07-22T10:20:00.000Z,T2,2014-07-22 10:20:00.000 UTC" + station +
                      ",2014-07-22T03:33:20.000Z\r\n2014-07-22T10:40:00.000Z,T1,2014-07-22 10:40:00.000 UTC" + station +
                      QByteArray::number(batt(1010), 'g', 15) + ",\r\n");
+
+        // Any station on a shared server chooses its name, and a log line its
+        // frame time: neither reaches a spreadsheet as a formula.
+        const std::string path = dir.filePath("formula.sqlite").toStdString();
+        import(*open(path, false), "=1:23 " + t1(1, 1000), "=HYPERLINK(\"http://evil.example/x\",\"Open\")");
+        QBuffer formula;
+        QVERIFY(formula.open(QIODevice::WriteOnly) &&
+                writeCsv(*open(path), {kBatt1}, XAxis::ArchiveOrder, {0, 10}, formula));
+        QCOMPARE(formula.data().split('\n').value(1),
+                 ",T1,\"'=1:23\",\"'=HYPERLINK(\"\"http://evil.example/x\"\",\"\"Open\"\")\"," +
+                     QByteArray::number(batt(1000), 'g', 15) + "\r");
+    }
+
+    // Frames archived while the window is open join the track where their
+    // receive times put them: the track is then what a fresh load gives.
+    void liveFramesMergeAsAFreshLoad()
+    {
+        constexpr int kUntimed = INT_MIN;
+        const auto log = [](const std::vector<int> &minutes, int serial) {
+            std::string text;
+            for (const int m : minutes) // untimed frames first: a time line would reach them
+                if (m == kUntimed)
+                    text += t1(serial++, 500);
+            for (const int m : minutes)
+                if (m != kUntimed)
+                    text += utcLine(at(m)) + t1(serial++, 600 + m);
+            return text;
+        };
+        const auto range = [](int from, int count, int step = 1) {
+            std::vector<int> minutes;
+            for (int i = 0; i < count; ++i)
+                minutes.push_back(from + i * step);
+            return minutes;
+        };
+        const std::vector<std::tuple<const char *, std::vector<int>, std::vector<int>>> cases{
+            {"newer, more", range(0, 3), range(100, 40)},
+            {"newer, fewer", range(0, 40), range(100, 3)},
+            {"older, more", range(100, 3), range(0, 40)},
+            {"older, fewer", range(100, 40), range(0, 3)},
+            {"interleaved, more", range(0, 5, 10), range(1, 45)},
+            {"interleaved, fewer", range(0, 45), range(5, 4, 10)},
+            {"same times", range(0, 5), range(0, 5)},
+            {"untimed and all sides", {kUntimed, 10, 20}, {kUntimed, 5, 15, 25, kUntimed}},
+        };
+        int caseNo = 0;
+        for (const auto &[name, shown, added] : cases) {
+            const std::string path = dir.filePath(QStringLiteral("merge%1.sqlite").arg(caseNo++)).toStdString();
+            auto store = open(path, false);
+            import(*store, log(shown, 1));
+            Track track = loadTrack(*store, kBatt1);
+            import(*store, log(added, 1000));
+            std::vector<archive::FieldSample> newer;
+            store->forEachRecordById(FrameKind::T1, track.lastId + 1, INT64_MAX, [&](const archive::StoredRecord &r) {
+                newer.push_back({r.received, r.record.Values[kBatt1], r.id});
+                return true;
+            });
+            addSamples(track, newer);
+            addSamples(track, newer); // frames seen twice are taken once
+            const Track fresh = loadTrack(*store, kBatt1);
+            QCOMPARE(track.lastId, fresh.lastId);
+            const auto key = [](const Track &t) {
+                QList<std::tuple<qint64, double, qint64>> k;
+                for (const archive::FieldSample &s : t.samples)
+                    k.append({s.received.value_or(-1), s.value, s.id});
+                return k;
+            };
+            QVERIFY2(key(track) == key(fresh), name);
+            QCOMPARE(lineOf(track, XAxis::ReceiveTime).points.size(), lineOf(fresh, XAxis::ReceiveTime).points.size());
+        }
     }
 
     // The window waits for an archive that does not exist yet, figures follow
@@ -253,14 +329,40 @@ private slots:
                               false);
             QCoreApplication::sendEvent(plot, &event);
         };
+        // A notch zooms a fifth: a pass is a few notches away, not forty.
         wheel(Qt::NoModifier);
-        QVERIFY(plot->xAxis->range().size() < keys.size() * 0.99);
+        QCOMPARE(plot->xAxis->range().size(), keys.size() * 0.8);
         QCOMPARE(plot->yAxis->range(), values); // the same data on show
         wheel(Qt::ControlModifier);
-        QVERIFY(plot->yAxis->range().size() < values.size() * 0.99);
+        QCOMPARE(plot->yAxis->range().size(), values.size() * 0.8);
         QTest::mouseDClick(plot, Qt::LeftButton, {}, plot->axisRect()->center());
         QCOMPARE(plot->xAxis->range(), keys);
         QCOMPARE(plot->yAxis->range(), values);
+
+        // Shift and a drag zoom into the box drawn; a drag alone moves.
+        const QRect axes = plot->axisRect()->rect();
+        const QPoint corner = axes.topLeft() + QPoint(axes.width() / 4, axes.height() / 4);
+        const QPoint opposite = axes.topLeft() + QPoint(axes.width() / 2, axes.height() / 2);
+        const auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, plot->mapToGlobal(at), Qt::LeftButton, buttons, Qt::ShiftModifier);
+            QCoreApplication::sendEvent(plot, &event);
+        };
+        const double boxBottom = plot->yAxis->pixelToCoord(opposite.y());
+        mouse(QEvent::MouseButtonPress, corner, Qt::LeftButton);
+        mouse(QEvent::MouseMove, opposite, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, opposite, Qt::NoButton);
+        QVERIFY(std::fabs(plot->xAxis->range().size() - keys.size() / 4) < keys.size() * 0.01);
+        QVERIFY(std::fabs(plot->yAxis->range().lower - boxBottom) < values.size() * 0.01);
+        QCOMPARE(plot->selectionRectMode(), QCP::srmCustom);
+        QTest::mouseDClick(plot, Qt::LeftButton, {}, plot->axisRect()->center());
+        QTest::mousePress(plot, Qt::LeftButton, {}, corner);
+        QCOMPARE(plot->selectionRectMode(), QCP::srmNone);
+        QTest::mouseRelease(plot, Qt::LeftButton, {}, corner);
+        QTest::mouseDClick(plot, Qt::LeftButton, {}, plot->axisRect()->center());
+
+        // The legend covers no point: it stands outside the axes.
+        QVERIFY(plot->legend->visible());
+        QVERIFY(!plot->legend->outerRect().intersects(plot->axisRect()->outerRect()));
 
         // Another program adds a frame an hour later: the last pass moves to it.
         import(*writer, utcLine(kDay + 60 * kMinute) + t1(3, 1002));
@@ -333,6 +435,64 @@ private slots:
         QTest::qWait(100);
     }
 
+    // The note on a third unit holds while it is true; Save Plot and Export
+    // Data start in Pictures and Documents, then where the user last chose.
+    void notesAndFileDialogs()
+    {
+        HistoryWindow window(archivePath);
+        window.show();
+        for (const int field : {kBatt1, 18 /* Batt2 Volt */, 1 /* X Cells Curr */})
+            window.setFieldShown(field, true);
+        window.setFieldShown(27, true); // EMS Temp, in a third unit
+        QVERIFY(window.note().contains("third value axis"));
+        window.setFieldShown(kBatt1, false); // Batt2 still has volts on show
+        QVERIFY(window.note().contains("third value axis"));
+        window.setFieldShown(18, false);
+        QCOMPARE(window.note(), QString());
+        window.setFieldShown(27, true);
+        QCOMPARE(window.shownFields(), (std::vector<int>{1, 27}));
+
+        QTemporaryDir home;
+        const QDir folders(home.path());
+        for (const char *name : {"config", "Pictures", "Documents", "elsewhere"})
+            QVERIFY(folders.mkpath(name));
+        QFile dirs(folders.filePath("config/user-dirs.dirs"));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write(("XDG_PICTURES_DIR=\"" + folders.filePath("Pictures") + "\"\nXDG_DOCUMENTS_DIR=\"" +
+                    folders.filePath("Documents") + "\"\n")
+                       .toUtf8());
+        dirs.close();
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", folders.filePath("config").toUtf8());
+        // Answers each dialog: the file dialog with `name` (noting where it
+        // started), the picture size with OK.
+        const auto click = [&](const char *button, const QString &name) {
+            QString started;
+            QTimer answer;
+            connect(&answer, &QTimer::timeout, [&] {
+                if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                    // As a user would: go to the folder, type the name, accept.
+                    started = files->directory().absolutePath();
+                    files->setDirectory(QFileInfo(name).absolutePath());
+                    files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QFileInfo(name).fileName());
+                    QMetaObject::invokeMethod(files, &QDialog::accept);
+                } else if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                    dialog->accept();
+                }
+            });
+            answer.start(20);
+            window.findChild<QPushButton *>(button)->click();
+            return started;
+        };
+        const QString elsewhere = folders.filePath("elsewhere");
+        QCOMPARE(click("saveButton", elsewhere + "/a.png"), folders.filePath("Pictures"));
+        QCOMPARE(click("exportButton", elsewhere + "/a.csv"), folders.filePath("Documents"));
+        QVERIFY(QFileInfo(elsewhere + "/a.png").size() > 0 && QFileInfo(elsewhere + "/a.csv").size() > 0);
+        QCOMPARE(click("saveButton", elsewhere + "/b.png"), elsewhere);
+        QCOMPARE(click("exportButton", elsewhere + "/b.csv"), elsewhere);
+        qputenv("XDG_CONFIG_HOME", configHome);
+    }
+
     // Qt's SVG writer drops the clipping that keeps a zoomed line inside the axes.
     void anSvgKeepsTheLinesInsideTheAxes()
     {
@@ -356,7 +516,8 @@ private slots:
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x)
                 if (const QRgb c = picture.pixel(x, y); qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100) {
-                    QVERIFY2(axes.contains(x, y), qPrintable(QStringLiteral("red at %1, %2").arg(x).arg(y)));
+                    QVERIFY2(axes.contains(x, y) || plot.legend->outerRect().contains(x, y),
+                             qPrintable(QStringLiteral("red at %1, %2").arg(x).arg(y)));
                     ++redInside;
                 }
         QVERIFY(redInside > 100);

@@ -51,10 +51,11 @@ private slots:
         const QLocale en(QLocale::English), de(QLocale::German);
         QCOMPARE(twoDecimalsText(1234567.5, de), QStringLiteral("1234567,50")); // the locale's comma, no grouping
         QCOMPARE(generalText(1.5e-7, de), QStringLiteral("1,5E-07"));
-        QCOMPARE(barReadout(7, FrameTimeText(), 12.5, en), QStringLiteral("Record 7: 12.5"));
-        QCOMPARE(barReadout(3, FrameTimeText("10:15"), -12.0, en), QStringLiteral("Record 3 (10:15): -12"));
-        QCOMPARE(barReadout(12, FrameTimeText("2014-07-22 10:15:30.000 UTC"), 91.57509, de),
-                 QStringLiteral("Record 12 (10:15): 91,57509"));
+        // The value to the decimals of its field's resolution: mA of 0.31 mA steps, seconds.
+        QCOMPARE(barReadout(7, FrameTimeText(), 1, 12.5, en), QStringLiteral("Record 7: 12.5"));
+        QCOMPARE(barReadout(3, FrameTimeText("10:15"), 34, -12.0, en), QStringLiteral("Record 3 (10:15): -12"));
+        QCOMPARE(barReadout(12, FrameTimeText("2014-07-22 10:15:30.000 UTC"), 1, 91.57509, de),
+                 QStringLiteral("Record 12 (10:15): 91,6"));
     }
 
     void hoveringABarNamesIt_data()
@@ -80,7 +81,8 @@ private slots:
 
         for (int r : {1, 2, records / 2 + 1, records}) {
             QCOMPARE(chart.barAt(at(r, middle)), r);
-            QCOMPARE(chart.readout(r), barReadout(r, store->records[r].FrameTime, r * 0.25 - 100, QLocale::system()));
+            QCOMPARE(chart.readout(r),
+                     barReadout(r, store->records[r].FrameTime, 1, r * 0.25 - 100, QLocale::system()));
         }
         QCOMPARE(chart.barAt(at(0.5, middle) - QPointF(3, 0)), 0);           // left of the first bar
         QCOMPARE(chart.barAt(at(records + 0.5, middle) + QPointF(3, 0)), 0); // right of the last

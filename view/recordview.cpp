@@ -27,6 +27,12 @@ QString generalText(double value, const QLocale &locale)
     return QString::fromLatin1(buffer, qsizetype(formatGeneral(value, decimalSeparatorFor(locale), buffer)));
 }
 
+QString readingText(const FieldInfo &field, double value, const QLocale &locale)
+{
+    char buffer[kNumberTextCapacity];
+    return QString::fromLatin1(buffer, qsizetype(formatReading(field, value, decimalSeparatorFor(locale), buffer)));
+}
+
 QString dateTimeText(const QDateTime &dateTime, const QLocale &locale)
 {
     QString text = locale.toString(dateTime.date(), QLocale::ShortFormat);

@@ -22,6 +22,8 @@ char decimalSeparatorFor(const QLocale &locale);
 QString twoDecimalsText(double value, const QLocale &locale);
 QString generalText(double value, const QLocale &locale);
 QString dateTimeText(const QDateTime &dateTime, const QLocale &locale);
+// A read-out's value: to the decimals of the field's resolution (fields.h).
+QString readingText(const FieldInfo &field, double value, const QLocale &locale);
 
 // 1970-01-01 00:00:00 plus `seconds`, read as UTC; no value outside the years
 // 100 to 9999.

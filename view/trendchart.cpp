@@ -27,14 +27,14 @@ QString rowLabel(const FrameTimeText &frameTime, int row)
     return QString::fromLatin1(hhmm.data(), static_cast<qsizetype>(hhmm.size()));
 }
 
-QString barReadout(int record, const FrameTimeText &frameTime, double value, const QLocale &locale)
+QString barReadout(int record, const FrameTimeText &frameTime, int field, double value, const QLocale &locale)
 {
     const QString number = QString::number(record);
     const QString label = rowLabel(frameTime, record);
     // A record without a time is labelled with its number already.
     const QString head = label.isEmpty() || label == number ? QStringLiteral("Record %1").arg(number)
                                                             : QStringLiteral("Record %1 (%2)").arg(number, label);
-    return head + QStringLiteral(": ") + generalText(value, locale);
+    return head + QStringLiteral(": ") + readingText(FieldCatalogue[static_cast<std::size_t>(field)], value, locale);
 }
 
 int labelStep(int records)
@@ -49,6 +49,7 @@ int labelStep(int records)
 ChartData chartData(const RecordStore &store, int fieldIndex)
 {
     ChartData data;
+    data.field = fieldIndex;
     const int n = store.count;
     const int step = labelStep(n);
     data.keys.reserve(n);
@@ -96,6 +97,7 @@ void TrendChart::showData(const ChartData &data)
 {
     bars_->setData(data.keys, data.values, true);
     frameTimes_ = data.frameTimes;
+    field_ = data.field;
     ticker_->setTicks(data.tickKeys, data.tickLabels);
     xAxis->setRange(0.5, data.keys.size() + 0.5);
     bars_->rescaleValueAxis(false, true);
@@ -143,7 +145,7 @@ QString TrendChart::readout(int record) const
         return {};
     const double value = bars_->data()->at(record - 1)->value;
     const FrameTimeText time = record <= frameTimes_.size() ? frameTimes_[record - 1] : FrameTimeText();
-    return barReadout(record, time, value, QLocale::system());
+    return barReadout(record, time, field_, value, QLocale::system());
 }
 
 bool TrendChart::event(QEvent *event)

@@ -21,11 +21,12 @@ QString rowLabel(const FrameTimeText &frameTime, int row);
 // that n / 20 rounded half to even (101 -> 5, 110 -> 6, 130 -> 6, 1000 -> 50).
 int labelStep(int records);
 
-// The tool tip of a bar: its record number, row label and value, the value as
-// general number text of the locale.
-QString barReadout(int record, const FrameTimeText &frameTime, double value, const QLocale &locale);
+// The tool tip of a bar: its record number, row label and value, the value in
+// the locale's number text to the decimals of the field's resolution.
+QString barReadout(int record, const FrameTimeText &frameTime, int field, double value, const QLocale &locale);
 
 struct ChartData {
+    int field = 0;
     QVector<double> keys;   // 1..n
     QVector<double> values; // the field's stored values, unchanged
     QVector<FrameTimeText> frameTimes;
@@ -61,6 +62,7 @@ private:
 
     QCPBars *bars_;
     QVector<FrameTimeText> frameTimes_;
+    int field_ = 0;
     QSharedPointer<QCPAxisTickerText> ticker_;
 };
 

@@ -3,6 +3,7 @@
 
 #include "historymodel.h"
 
+#include "csv.h"
 #include "numtext.h"
 #include "recordview.h"
 #include "schema.h"
@@ -90,15 +91,11 @@ Span withMargin(double lower, double upper, double least)
     return {lower - margin, upper + margin};
 }
 
-void appendQuoted(QByteArray &out, const QByteArray &text)
+void appendText(QByteArray &out, std::string_view text)
 {
-    if (!text.contains(',') && !text.contains('"') && !text.contains('\r') && !text.contains('\n')) {
-        out += text;
-        return;
-    }
-    QByteArray quoted = text;
-    quoted.replace('"', "\"\"");
-    out += '"' + quoted + '"';
+    std::string cell;
+    appendCsvText(cell, text, ',');
+    out.append(cell.data(), static_cast<qsizetype>(cell.size()));
 }
 
 void appendUtc(QByteArray &out, UtcMillis t)
@@ -269,7 +266,8 @@ void addSamples(Track &track, std::vector<archive::FieldSample> newer)
     for (const archive::FieldSample &s : newer)
         track.lastId = std::max(track.lastId, s.id);
     // New frames are usually the newest: then the merge finds them in order.
-    const auto middle = track.samples.insert(track.samples.end(), newer.begin(), newer.end()) - newer.size();
+    // insert() hands back the first of the appended samples.
+    const auto middle = track.samples.insert(track.samples.end(), newer.begin(), newer.end());
     std::inplace_merge(track.samples.begin(), middle, track.samples.end(), byTime);
 }
 
@@ -448,7 +446,8 @@ QString valueText(int field, double value, const QLocale &locale)
             return utcText(static_cast<UtcMillis>(std::llround(value * 1000)));
     }
     const QString unit = plotUnit(field);
-    return unit.isEmpty() ? generalText(value, locale) : generalText(value, locale) + QLatin1Char(' ') + unit;
+    const QString number = readingText(info(field), value, locale);
+    return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
 }
 
 QString readOutText(const PointDetails &point, const QLocale &locale)
@@ -479,7 +478,7 @@ bool writeCsv(archive::Archive &store, const std::vector<int> &fields, XAxis axi
     QByteArray text = "received_utc,kind,frame_time,station";
     for (const int field : fields) {
         text += ',';
-        appendQuoted(text, fieldLabel(field).toUtf8());
+        appendText(text, fieldLabel(field).toUtf8().toStdString());
     }
     text += "\r\n";
 
@@ -495,10 +494,9 @@ bool writeCsv(archive::Archive &store, const std::vector<int> &fields, XAxis axi
         if (r.received)
             appendUtc(line, *r.received);
         line += kind == FrameKind::T1 ? ",T1," : ",T2,";
-        appendQuoted(line, QByteArray(r.record.FrameTime.view().data(),
-                                      static_cast<qsizetype>(r.record.FrameTime.view().size())));
+        appendText(line, r.record.FrameTime.view());
         line += ',';
-        appendQuoted(line, QByteArray(r.station.data(), static_cast<qsizetype>(r.station.size())));
+        appendText(line, r.station);
         for (const int field : fields) {
             line += ',';
             if (storeOf(field) == kind)

@@ -154,8 +154,9 @@ std::optional<int> nearestPoint(const Line &line, double key, double value, doub
 
 // ---- Texts
 
-// A value as the read-out and the statistics write it: the general number
-// text of the locale and the unit, a date for the time fields.
+// A value as the read-out and the statistics write it: the number text of the
+// locale to the decimals of the field's resolution and the unit, a date for
+// the time fields. The CSV export keeps the full value.
 QString valueText(int field, double value, const QLocale &locale);
 // "2014-07-22 10:15:30.000 UTC"
 QString utcText(UtcMillis t);
@@ -175,7 +176,8 @@ PointDetails pointDetails(archive::Archive &store, int field, const archive::Fie
 // ---- CSV export
 
 // The records on show as RFC 4180 CSV: "," between fields, CR LF line ends,
-// quotes where a text needs them, "." as the decimal point, times as ISO 8601
+// texts by the cell rule of every CSV file (csv.h: quoted where needed, never
+// a formula), "." as the decimal point, times as ISO 8601
 // UTC; a header of the captions with their units. One row per record, by
 // receive time (by archive order: the T1 records, then the T2 records), with
 // the cells of the other kind's fields empty. False when the device failed to

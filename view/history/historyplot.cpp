@@ -215,9 +215,17 @@ HistoryPlot::HistoryPlot(QWidget *parent) : QCustomPlot(parent), note_(new QCPIt
     setObjectName(QStringLiteral("historyPlot"));
     setAccessibleName(QStringLiteral("History plot"));
     setLocale(QLocale());
+    // The legend stands in a row of its own above the axes, where it covers no point.
     legend->setVisible(false);
-    legend->setBrush(QColor(255, 255, 255, 220));
-    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    axisRect()->insetLayout()->take(legend);
+    plotLayout()->insertRow(0);
+    plotLayout()->addElement(0, 0, legend);
+    plotLayout()->setRowStretchFactor(0, 0.001);
+    legend->setFillOrder(QCPLegend::foColumnsFirst);
+    legend->setWrap(4);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setBrush(Qt::NoBrush);
+    legend->setMargins(QMargins(0, 4, 0, 0));
     xAxis->grid()->setSubGridVisible(false);
     yAxis2->setTickLabels(true);
     note_->setPositionAlignment(Qt::AlignCenter);

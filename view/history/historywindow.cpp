@@ -13,6 +13,7 @@
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,6 +27,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QTimeZone>
 #include <QTimer>
 #include <QToolTip>
@@ -58,6 +60,59 @@ UtcMillis millisOf(const QDateTime &t)
 QString settingsGroup()
 {
     return QStringLiteral("History");
+}
+
+// Where a file dialog starts: the folder last chosen for this kind of file, as
+// Export Records remembers its own; else the user's Pictures or Documents
+// folder; else home. Never the folder the program happened to start in.
+QString startFolder(const QString &key, QStandardPaths::StandardLocation standard)
+{
+    QSettings settings;
+    settings.beginGroup(settingsGroup());
+    QString folder = settings.value(key).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(standard);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return folder;
+}
+
+// The name of a file to write, asked for in startFolder(key); its folder is remembered.
+QString askFileName(QWidget *parent, const QString &title, const QString &key,
+                    QStandardPaths::StandardLocation standard, const QString &name, const QStringList &filters)
+{
+    QFileDialog dialog(parent, title, startFolder(key, standard));
+    dialog.setObjectName(key);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filters);
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    QSettings settings;
+    settings.beginGroup(settingsGroup());
+    settings.setValue(key, QFileInfo(path).absolutePath());
+    return path;
+}
+
+// Shift and a drag: the plot shows what the box held. Every range is read off
+// the box before any is set, as a new time range refits the values.
+void zoomInto(HistoryPlot &plot, const QRect &box)
+{
+    if (box.width() < 3 || box.height() < 3)
+        return; // a click, not a box
+    const auto rangeOf = [](QCPAxis *axis, int from, int to) {
+        QCPRange range(axis->pixelToCoord(from), axis->pixelToCoord(to));
+        range.normalize();
+        return range;
+    };
+    const QCPRange time = rangeOf(plot.xAxis, box.left(), box.right());
+    const QCPRange left = rangeOf(plot.yAxis, box.bottom(), box.top());
+    const QCPRange right = rangeOf(plot.yAxis2, box.bottom(), box.top());
+    plot.xAxis->setRange(time);
+    plot.yAxis->setRange(left);
+    plot.yAxis2->setRange(right);
+    plot.replot();
 }
 
 } // namespace
@@ -181,6 +236,8 @@ void HistoryWindow::buildWidgets()
     rect->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
     rect->setRangeZoom(Qt::Horizontal);
     rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+    // A notch of the wheel zooms a fifth, as + and - do: a pass is a few notches away.
+    rect->setRangeZoomFactor(0.8);
     // The marker of the read-out point redraws alone, not the whole plot.
     plot_->addLayer(QStringLiteral("readout"), plot_->layer(QStringLiteral("main")), QCustomPlot::limAbove);
     plot_->layer(QStringLiteral("readout"))->setMode(QCPLayer::lmBuffered);
@@ -195,10 +252,14 @@ void HistoryWindow::buildWidgets()
     connect(plot_, &QCustomPlot::mouseMove, this, &HistoryWindow::mouseMoved);
     connect(plot_, &QCustomPlot::mouseWheel, this, &HistoryWindow::mouseWheel);
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
-        // A drag moves along time; with Ctrl held it moves the values.
+        // A drag moves along time; with Ctrl held it moves the values; with
+        // Shift held it draws a box to zoom into.
         plot_->axisRect()->setRangeDrag(event->modifiers() & Qt::ControlModifier ? Qt::Vertical : Qt::Horizontal);
+        plot_->setSelectionRectMode(event->modifiers() & Qt::ShiftModifier ? QCP::srmCustom : QCP::srmNone);
     });
     connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent *) { resetView(); });
+    connect(plot_->selectionRect(), &QCPSelectionRect::accepted, this,
+            [this](const QRect &box, QMouseEvent *) { zoomInto(*plot_, box); });
 
     statsView_ = new QTreeWidget;
     statsView_->setObjectName(QStringLiteral("statsView"));
@@ -213,6 +274,16 @@ void HistoryWindow::buildWidgets()
     for (int c = 1; c < 5; ++c)
         statsView_->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
 
+    const QString keys = QStringLiteral(
+        "Wheel or + and -: zoom time, with Ctrl the values. Shift and drag: zoom into a box. Drag or arrow keys: "
+        "move, with Ctrl the values. Double click or Home: back to the range.");
+    auto *hint = new QLabel(keys);
+    hint->setObjectName(QStringLiteral("keysHint"));
+    hint->setWordWrap(true);
+    hint->setEnabled(false); // drawn in the quieter colour of a hint
+    plot_->setAccessibleDescription(keys);
+    rangeBox_->setToolTip(keys);
+
     noteLabel_ = new QLabel;
     noteLabel_->setObjectName(QStringLiteral("noteLabel"));
     noteLabel_->setWordWrap(true);
@@ -223,6 +294,7 @@ void HistoryWindow::buildWidgets()
     column->setContentsMargins(0, 0, 0, 0);
     column->addLayout(bar);
     column->addWidget(plot_, 1);
+    column->addWidget(hint);
     column->addWidget(statsView_);
     column->addWidget(noteLabel_);
 
@@ -315,7 +387,8 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
             return;
         shown_.erase(at);
         reader_->unwatch(field);
-        setNote({});
+        if (!refusedField_)
+            setNote({});
         rebuildLines();
         saveSettings();
         return;
@@ -335,6 +408,7 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
         setNote(QStringLiteral("%1 needs a third value axis: the plot has two, for %2. Uncheck the fields of one "
                                "of them first.")
                     .arg(fieldLabel(field), units.join(QStringLiteral(" and "))));
+        refusedField_ = field;
         const QSignalBlocker block(fieldList_);
         item->setCheckState(0, Qt::Unchecked);
         return;
@@ -358,6 +432,13 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
 void HistoryWindow::rebuildLines()
 {
     exportButton_->setEnabled(!shown_.empty());
+    // The note on a field refused for want of an axis stays as long as it is true.
+    if (refusedField_) {
+        std::vector<int> fields = shownFields();
+        fields.push_back(*refusedField_);
+        if (assignAxes(fields).back() >= 0)
+            setNote({});
+    }
     std::vector<PlotLine> lines;
     const std::vector<int> axes = assignAxes(shownFields());
     for (std::size_t i = 0; i < shown_.size(); ++i)
@@ -723,9 +804,10 @@ QString HistoryWindow::exportData(const QString &path)
 
 void HistoryWindow::savePlotClicked()
 {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Plot"), QStringLiteral("history.png"),
-                                                QStringLiteral("PNG image (*.png);;PDF document (*.pdf);;SVG "
-                                                               "drawing (*.svg)"));
+    QString path = askFileName(this, QStringLiteral("Save Plot"), QStringLiteral("plotFolder"),
+                               QStandardPaths::PicturesLocation, QStringLiteral("history.png"),
+                               {QStringLiteral("PNG image (*.png)"), QStringLiteral("PDF document (*.pdf)"),
+                                QStringLiteral("SVG drawing (*.svg)")});
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -761,8 +843,9 @@ void HistoryWindow::savePlotClicked()
 
 void HistoryWindow::exportDataClicked()
 {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Data"), QStringLiteral("history.csv"),
-                                                QStringLiteral("CSV file (*.csv)"));
+    QString path = askFileName(this, QStringLiteral("Export Data"), QStringLiteral("exportFolder"),
+                               QStandardPaths::DocumentsLocation, QStringLiteral("history.csv"),
+                               {QStringLiteral("CSV file (*.csv)")});
     if (path.isEmpty())
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -776,6 +859,7 @@ void HistoryWindow::exportDataClicked()
 
 void HistoryWindow::setNote(const QString &text)
 {
+    refusedField_.reset();
     noteLabel_->setText(text);
     noteLabel_->setVisible(!text.isEmpty());
 }

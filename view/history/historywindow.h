@@ -108,6 +108,7 @@ private:
     bool exploring_ = false;
     bool settingSpan_ = false;
     std::optional<std::pair<int, std::int64_t>> readOutPoint_;
+    std::optional<int> refusedField_; // the field the note says needs a third value axis
     QString readOut_;
     std::pair<QDateTime, QDateTime> editsShow_; // what the From and To edits were given
 
