@@ -179,18 +179,30 @@ def test_regex(tests, areas, everything):
 
 
 FAILED = re.compile(r"^\s*\d+ - (\S+) \((.+)\)\s*$")
+RESULT = re.compile(r"^\s*\d+/\d+ Test\s+#\d+: (\S+) ")
+QT_FAIL = re.compile(r"^FAIL!  : \w+::(\w+)\(")
 
 
 def run_tests(regex, log, timeout, jobs):
     cmd = ["ctest", "--preset", "testing", "-R", regex, "-E", EXCLUDED, "--timeout", str(timeout), "-j", str(jobs)]
-    status = run(cmd, log)
-    failed, listing = [], False
+    return failures(log, run(cmd, log))
+
+
+def failures(log, status):
+    failed, listing, current, functions = [], False, None, {}
     for line in Path(log).read_text(errors="replace").splitlines():
-        if line.startswith("The following tests FAILED"):
+        if m := RESULT.match(line):
+            current = m.group(1)
+        elif m := QT_FAIL.match(line):
+            # A Qt Test program is one ctest test: name its failing functions.
+            functions.setdefault(current, []).append(m.group(1))
+        elif line.startswith("The following tests FAILED"):
             listing = True
         elif listing and (m := FAILED.match(line)):
-            if m.group(1) not in ("pg_stop",):
-                failed.append(f"{m.group(1)} ({m.group(2)})" if m.group(2) != "Failed" else m.group(1))
+            name = m.group(1)
+            if name in functions:
+                name += ": " + ", ".join(dict.fromkeys(functions[name]))
+            failed.append(f"{name} ({m.group(2)})" if m.group(2) != "Failed" else name)
     if status != 0 and not failed:
         failed.append("ctest (no test named)")
     return failed
