@@ -173,11 +173,12 @@ def test_selection(tests, areas, everything):
     """ctest's arguments that choose the tests: by number, as the names of
     parametrised tests hold more parentheses than a ctest pattern may."""
     if everything:
-        return []
+        return ["-E", EXCLUDED]
     wanted = set().union(*(AREA_PROGRAMS[a] for a in areas))
     numbers = [str(n) for n, (name, program) in tests.items() if program in wanted or name in wanted]
     # A range of none (0 to 0), then the tests one by one; ctest adds the
-    # fixtures they need (the test server).
+    # fixtures they need (the test server). No -E beside it: ctest would
+    # count the numbers among the tests that -E leaves.
     return ["-I", "0,0,0," + ",".join(numbers)]
 
 
@@ -187,7 +188,7 @@ QT_FAIL = re.compile(r"^FAIL!  : \w+::(\w+)\(")
 
 
 def run_tests(selection, log, timeout, jobs):
-    cmd = ["ctest", "--preset", "testing", *selection, "-E", EXCLUDED, "--timeout", str(timeout), "-j", str(jobs)]
+    cmd = ["ctest", "--preset", "testing", *selection, "--timeout", str(timeout), "-j", str(jobs)]
     return failures(log, run(cmd, log))
 
 
@@ -207,8 +208,27 @@ def failures(log, status):
                 name += ": " + ", ".join(dict.fromkeys(functions[name]))
             failed.append(f"{name} ({m.group(2)})" if m.group(2) != "Failed" else name)
     if status != 0 and not failed:
-        failed.append("ctest (no test named)")
+        # No test failed, yet ctest did: it ran none, or could not run.
+        raise RuntimeError(f"ctest failed without a failing test: see {log}")
     return failed
+
+
+def try_mutant(m, restorer, selection, args):
+    if stale := staleness(m):
+        m.result, m.caught_by = "stale", [stale]
+        return
+    start = time.monotonic()
+    try:
+        restorer.apply(m)
+        log = STATE / f"{m.id}.log"
+        if not build(log):
+            m.result, m.caught_by = "no build", [f"see {log.relative_to(ROOT)}"]
+            return
+        m.caught_by = run_tests(selection, log, args.timeout, args.jobs)
+        m.result = "caught" if m.caught_by else "survived"
+    finally:
+        restorer.restore()
+        m.seconds = time.monotonic() - start
 
 
 def table(mutants):
@@ -277,7 +297,7 @@ def main():
     if dirty:
         print("note: files under mutation have changes of their own; they are kept:\n" + dirty)
 
-    interrupted = False
+    stopped = ""
     try:
         if not build(STATE / "build.log"):
             sys.exit(f"the unchanged tree does not build: see {STATE / 'build.log'}")
@@ -289,29 +309,16 @@ def main():
                 sys.exit(f"tests fail on the unchanged tree ({', '.join(failing)}): see {STATE / 'baseline.log'}")
         for i, m in enumerate(chosen, 1):
             print(f"[{i}/{len(chosen)}] {m.id}: {m.what}", flush=True)
-            if stale := staleness(m):
-                m.result = "stale"
-                m.caught_by = [stale]
-                continue
-            start = time.monotonic()
-            try:
-                restorer.apply(m)
-                log = STATE / f"{m.id}.log"
-                if not build(log):
-                    m.result = "no build"
-                    m.caught_by = [f"see {log.relative_to(ROOT)}"]
-                    continue
-                m.caught_by = run_tests(test_selection(tests, {m.area}, args.all), log, args.timeout, args.jobs)
-                m.result = "caught" if m.caught_by else "survived"
-            finally:
-                restorer.restore()
-                m.seconds = time.monotonic() - start
-            print(f"    {m.result} {', '.join(m.caught_by)} ({m.seconds:.0f} s)", flush=True)
+            try_mutant(m, restorer, test_selection(tests, {m.area}, args.all), args)
+            print(f"    {m.result}: {', '.join(m.caught_by)} ({m.seconds:.0f} s)", flush=True)
     except KeyboardInterrupt:
-        interrupted = True
-        print("\ninterrupted", file=sys.stderr)
+        stopped = "interrupted"
+    except RuntimeError as error:
+        stopped = str(error)
     finally:
         restorer.restore()
+    if stopped:
+        print("\n" + stopped, file=sys.stderr)
 
     report = table(chosen) + "\n\n" + summary(chosen) + "\n"
     print("\n" + report)
@@ -319,10 +326,10 @@ def main():
     if subprocess.run(["git", "diff", "--quiet", "--", *touched], cwd=ROOT).returncode != 0 and not dirty:
         print("WARNING: a file under mutation differs from git after the sweep", file=sys.stderr)
         return 3
-    if not interrupted:
+    if not stopped:
         # The build tree is left matching the sources again.
         build(STATE / "build.log")
-    return 130 if interrupted else 0
+    return 0 if not stopped else 130 if stopped == "interrupted" else 2
 
 
 if __name__ == "__main__":
