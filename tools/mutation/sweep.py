@@ -72,8 +72,8 @@ def parse_mutants(path):
                 sys.exit(f"{path}: bad header: {raw}")
             current, block = Mutant(*parts), None
             mutants.append(current)
-        elif current is None:
-            continue  # the file's own comments
+        elif current is None or raw == "#" or raw.startswith("# "):
+            continue  # comments ("#include" and the like are code)
         elif raw.startswith("what: ") and block is None:
             current.what = raw[6:].strip()
         elif raw in ("--- find", "--- replace"):
