@@ -204,9 +204,9 @@ def failures(log, status):
             listing = True
         elif listing and (m := FAILED.match(line)):
             name = m.group(1).split("  #")[0]  # without the parameter's bytes
-            if name in functions:
-                name += ": " + ", ".join(dict.fromkeys(functions[name]))
-            failed.append(f"{name} ({m.group(2)})" if m.group(2) != "Failed" else name)
+            if m.group(2) != "Failed":
+                name += f" ({m.group(2)})"
+            failed += [f"{name}: {f}" for f in dict.fromkeys(functions.get(m.group(1), []))] or [name]
     if status != 0 and not failed:
         # No test failed, yet ctest did: it ran none, or could not run.
         raise RuntimeError(f"ctest failed without a failing test: see {log}")
