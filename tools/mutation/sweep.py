@@ -276,6 +276,8 @@ def main():
         sys.exit("no mutant chosen")
 
     if args.list:
+        if NOTE.exists():
+            print(f"note: an interrupted sweep left a mutant in place; the next sweep restores it ({NOTE})")
         for m in chosen:
             stale = staleness(m)
             print(f"{m.id:28} {m.area:9} {m.file:32} {'STALE (' + stale + ') ' if stale else ''}{m.what}")
