@@ -148,8 +148,14 @@ def run(cmd, log, timeout=None):
             return running.wait(timeout=timeout)
         finally:
             if running.poll() is None:
-                os.killpg(running.pid, signal.SIGKILL)
-                running.wait()
+                # As Ctrl+C does: make then deletes what it was writing,
+                # rather than leave a half-linked program that looks new.
+                os.killpg(running.pid, signal.SIGINT)
+                try:
+                    running.wait(timeout=20)
+                except subprocess.TimeoutExpired:
+                    os.killpg(running.pid, signal.SIGKILL)
+                    running.wait()
             running = None
 
 
