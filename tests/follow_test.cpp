@@ -253,6 +253,33 @@ private slots:
         QCOMPARE(ui().Text2()->toPlainText(), shown(frames(kT2, 1) + "10:15 T1"));
     }
 
+    void briefAbsencesOfARotatedLogAreNoDisappearance()
+    {
+        // Each rotation leaves the path empty for less than the grace time;
+        // two of them a second apart are still no file gone for good.
+        QTemporaryDir dir;
+        path = dir.filePath(QStringLiteral("pass.log"));
+        QVERIFY(writeFile(path, frames(kT1, 1)));
+        LogFollower follower;
+        follower.setNotifications(false);
+        follower.setFile(path, readLogFile(path));
+        QString stopped;
+        connect(&follower, &LogFollower::stopped, this, [&](const QString &reason) { stopped = reason; });
+        int reloads = 0;
+        connect(&follower, &LogFollower::reloaded, this, [&] { ++reloads; });
+        follower.start();
+        for (int rotation = 1; rotation <= 2; ++rotation) {
+            QVERIFY(QFile::rename(path, path + QString::number(rotation)));
+            follower.check();
+            QTest::qWait(300);
+            QVERIFY(writeFile(path, frames(kT2, rotation)));
+            follower.check();
+            QCOMPARE(reloads, rotation);
+            QTest::qWait(700);
+        }
+        QVERIFY2(follower.isFollowing(), qPrintable(stopped));
+    }
+
     void aRewrittenFileIsReadAgainWhateverItsSize()
     {
         openLog(frames(kT1, 40)); // more than the 4 KiB kept of each end

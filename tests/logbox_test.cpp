@@ -130,13 +130,28 @@ private slots:
         QCOMPARE(box->toPlainText().toLatin1(), kT1 + "\r\n\r\n" + kT2);
         QCOMPARE(ui().t1Store().count, 1);
         // The clear button's work is undone as well: the log comes back.
+        // Its lines come back with it: the view lays them out from their starts.
+        const auto lines = [&] {
+            const LogBuffer &b = box->buffer();
+            std::vector<std::size_t> starts;
+            for (std::size_t line = 0; line < b.lineCount(); ++line)
+                starts.push_back(b.lineStart(line));
+            return std::make_pair(starts, b.longestLine());
+        };
+        using Lines = std::pair<std::vector<std::size_t>, std::size_t>;
+        const std::size_t t1 = static_cast<std::size_t>(kT1.size());
+        const Lines logLines{{0, t1 + 2, t1 + 4}, t1 + 2};
+        QCOMPARE(lines(), logLines);
         QTest::mouseClick(ui().Command2(), Qt::LeftButton);
         QCOMPARE(ui().t1Store().count, 0);
+        QCOMPARE(lines(), Lines({0}, 0));
         box->undo();
         QCOMPARE(ui().t1Store().count, 1);
         QCOMPARE(ui().t2Store().count, 1);
+        QCOMPARE(lines(), logLines);
         box->redo();
         QVERIFY(box->toPlainText().isEmpty());
+        QCOMPARE(lines(), Lines({0}, 0));
     }
 
     // Columns, steps and words over the buffer; `a` and `b` are the call's
