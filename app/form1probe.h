@@ -4,6 +4,7 @@
 #pragma once
 
 #include "aboutwindow.h"
+#include "exportflow.h"
 #include "logbox.h"
 #include "mainwindow.h"
 
@@ -45,7 +46,10 @@ public:
     void Option1_Click(int Index) const { w_.Option1_Click(Index); }
     void Show_Data(int Rec) const { w_.Show_Data(Rec); }
     void Command1_Click() const { w_.Command1_Click(); }
-    void Export_Records(const QString &chosen, const ExportChoice &choice) const { w_.Export_Records(chosen, choice); }
+    void Export_Records(const QString &chosen, const ExportChoice &choice) const
+    {
+        w_.export_->Export_Records(chosen, choice);
+    }
 
     std::string_view logText() const { return w_.Text2->parserText(); }
     const RecordStore &t1Store() const { return *w_.t1Store_; }

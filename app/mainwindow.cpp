@@ -4,18 +4,20 @@
 #include "mainwindow.h"
 
 #include "aboutwindow.h"
+#include "archivemenu.h"
 #include "artwork.h"
 #include "config.h"
-#include "csvexport.h"
-#include "exportdialog.h"
+#include "exportflow.h"
 #include "fields.h"
 #include "fonts.h"
 #include "layout.h"
 #include "logbox.h"
 #include "logfile.h"
 #include "parsenotice.h"
+#include "recentlogs.h"
 #include "recordview.h"
 #include "screenshot.h"
+#include "statusline.h"
 #include "trendchart.h"
 #include "userfolders.h"
 #include "windowarchive.h"
@@ -39,8 +41,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -55,8 +55,6 @@ namespace {
 
 constexpr QColor kHighlight(255, 255, 192);
 constexpr char kTitle[] = "Halcyra Telemetry Decoder [QZ7ZQ]";
-constexpr qsizetype kRecentLogCount = 5;
-constexpr char kRecentLogsKey[] = "recentLogs";
 
 template <typename W> W *place(W *widget, const char *name, const QRect &geometry)
 {
@@ -74,37 +72,6 @@ QString accessibleFieldName(const FieldInfo &f)
 {
     const QString caption = latin1(f.caption);
     return f.unit.empty() ? caption : caption + QStringLiteral(" [") + latin1(f.unit) + QLatin1Char(']');
-}
-
-// A recent log as the menu shows it: the home folder as "~", and "&" shown
-// rather than taken for a mnemonic.
-QString recentLogText(const QString &path)
-{
-    const QString home = QDir::homePath();
-    QString text = QDir::toNativeSeparators(
-        path.startsWith(home + QLatin1Char('/')) ? QLatin1Char('~') + path.mid(home.size()) : path);
-    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-ExportChoice savedExportChoice(const QSettings &settings)
-{
-    ExportChoice c;
-    const QString kinds = settings.value(QStringLiteral("export/kinds")).toString();
-    c.kinds = kinds == QLatin1String("t1")   ? RecordKinds::T1
-              : kinds == QLatin1String("t2") ? RecordKinds::T2
-                                             : RecordKinds::Both;
-    c.withTime = settings.value(QStringLiteral("export/frameTime"), c.withTime).toBool();
-    c.localeSeparator = settings.value(QStringLiteral("export/localeSeparator"), c.localeSeparator).toBool();
-    return c;
-}
-
-void saveExportChoice(QSettings &settings, const ExportChoice &c)
-{
-    settings.setValue(QStringLiteral("export/kinds"), c.kinds == RecordKinds::T1   ? QStringLiteral("t1")
-                                                      : c.kinds == RecordKinds::T2 ? QStringLiteral("t2")
-                                                                                   : QStringLiteral("both"));
-    settings.setValue(QStringLiteral("export/frameTime"), c.withTime);
-    settings.setValue(QStringLiteral("export/localeSeparator"), c.localeSeparator);
 }
 
 // Sees every key press of the application before the widget it is meant for.
@@ -135,11 +102,15 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     setWindowTitle(QLatin1String(kTitle));
     setWindowIcon(QIcon(QPixmap::fromImage(drawWindowIcon(64))));
     buildWidgets();
+    status_ = std::make_unique<StatusLine>(Label3);
+    export_ = std::make_unique<ExportFlow>(*t1Store_, *t2Store_, *status_, this);
     buildMenus();
+    archive_ = std::make_unique<ArchiveMenu>(menuBar(), MnuInfo, Text2, follower_, *status_, this);
+    connect(archive_->historyAction(), &QAction::triggered, this, &Form1::MnuHistory_Click);
+    // Each handler tells the archive what it did once it has done it.
     connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
     connect(follower_, &LogFollower::reloaded, this, &Form1::Reload_Log);
     connect(follower_, &LogFollower::stopped, this, &Form1::Follow_Stopped);
-    buildArchiveMenu(); // after the handlers above: the archive reads what they did
     setAcceptDrops(true);
     // The value boxes, the buttons and the scroll bar each take these keys
     // for themselves otherwise; only the log box keeps them.
@@ -161,9 +132,16 @@ void Form1::buildWidgets()
     client->setObjectName(QStringLiteral("client"));
     client->setMinimumSize(twips(0, 0, layout::kClientWidth, layout::kClientHeight).size());
     setCentralWidget(client);
-    const QFont windowFont = fonts::sans(8.25, false);
-    client->setFont(windowFont);
+    client->setFont(fonts::sans(8.25, false));
+    buildLogBox(client);
+    buildGrid(client);
+    buildChart(client);
+    buildStatusRow(client);
+    buildFrameBoxes(client);
+}
 
+void Form1::buildLogBox(QWidget *client)
+{
     Text2 = place(new LogBox(client), "Text2", twips(120, 0, 10455, 1935));
     Text2->setFont(fonts::fixed(8.25));
     Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -180,7 +158,10 @@ void Form1::buildWidgets()
     Command2->setAccessibleName(QStringLiteral("Clear log"));
     Command2->setToolTip(QStringLiteral("Clear the log"));
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+}
 
+void Form1::buildGrid(QWidget *client)
+{
     auto *group = new QButtonGroup(this);
     for (const FieldInfo &f : FieldCatalogue) {
         const auto i = static_cast<std::size_t>(f.index);
@@ -202,7 +183,10 @@ void Form1::buildWidgets()
     }
     client->installEventFilter(this); // the wheel over the grid
     connect(group, &QButtonGroup::idClicked, this, &Form1::Option1_Click);
+}
 
+void Form1::buildChart(QWidget *client)
+{
     Label4 = place(new QLabel(client), "Label4", twips(6600, 6000, 3735, 255));
     Label4->setFont(fonts::sans(8.25, true));
     Label4->setAccessibleName(QStringLiteral("Frame time"));
@@ -214,9 +198,12 @@ void Form1::buildWidgets()
     Frame8->setPalette(grey);
     Frame8->setAccessibleName(QStringLiteral("Chart"));
     MSChart1 = place(new TrendChart(Frame8), "MSChart1", twips(120, 240, 10215, 4575));
-    MSChart1->setFont(windowFont);
+    MSChart1->setFont(client->font());
     MSChart1->setAccessibleName(QStringLiteral("Trend chart"));
+}
 
+void Form1::buildStatusRow(QWidget *client)
+{
     Command1 = place(new QPushButton(QStringLiteral("S"), client), "Command1", twips(120, 11520, 495, 255));
     Command1->setAccessibleName(QStringLiteral("Save screenshot"));
     Command1->setToolTip(QStringLiteral("Save a screenshot"));
@@ -235,7 +222,11 @@ void Form1::buildWidgets()
     HScroll1->setTracking(false);
     HScroll1->setAccessibleName(QStringLiteral("Record"));
     connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::HScroll1_Change);
+}
 
+// The hidden capture surface, and the boxes of the last frames' length and bytes.
+void Form1::buildFrameBoxes(QWidget *client)
+{
     Picture2 = place(new QLabel(client), "Picture2", twips(11640, 120, 615, 495));
 
     Text3 = place(new QLineEdit(QStringLiteral("Text3"), client), "Text3", twips(12600, 6480, 3135, 375));
@@ -257,9 +248,11 @@ void Form1::buildMenus()
     MnuOpenLog->setShortcut(QKeySequence::Open);
     MnuRecentLogs = MnuFile->addMenu(QStringLiteral("Recent Logs"));
     MnuRecentLogs->setObjectName(QStringLiteral("MnuRecentLogs"));
+    recentLogs_ = new RecentLogs(
+        MnuRecentLogs, [this](const QString &path) { Open_Recent_Log(path); }, this);
     // Filled as the File menu opens, so that it holds what other windows opened too.
-    connect(MnuFile, &QMenu::aboutToShow, this, &Form1::fillRecentLogs);
-    fillRecentLogs();
+    connect(MnuFile, &QMenu::aboutToShow, recentLogs_, &RecentLogs::fill);
+    recentLogs_->fill();
     MnuFollowLog = MnuFile->addAction(QStringLiteral("Follow Log"), this, &Form1::MnuFollowLog_Click);
     MnuFollowLog->setObjectName(QStringLiteral("MnuFollowLog"));
     MnuFollowLog->setCheckable(true);
@@ -280,28 +273,6 @@ void Form1::buildMenus()
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
 }
 
-// The archive's menu; the window's link to the archive behind it.
-void Form1::buildArchiveMenu()
-{
-    archive_ = new WindowArchive(Text2, follower_, this);
-    connect(archive_, &WindowArchive::status, this, &Form1::setStatus);
-    connect(archive_, &WindowArchive::withdraw, this, [this](const QString &text) {
-        if (Label3->text() == text)
-            setStatus(QString());
-    });
-    MnuArchive = new QMenu(QStringLiteral("Archive"), this);
-    MnuArchive->setObjectName(QStringLiteral("MnuArchive"));
-    menuBar()->insertMenu(MnuInfo, MnuArchive);
-    MnuAddToArchive = MnuArchive->addAction(QStringLiteral("Add Log to Archive"), archive_, &WindowArchive::addLogBox);
-    MnuAddToArchive->setObjectName(QStringLiteral("MnuAddToArchive"));
-    MnuArchiveFollowed = MnuArchive->addAction(QStringLiteral("Archive Followed Frames"));
-    MnuArchiveFollowed->setObjectName(QStringLiteral("MnuArchiveFollowed"));
-    MnuArchiveFollowed->setCheckable(true);
-    MnuArchiveFollowed->setChecked(archive_->archivesFollowed());
-    connect(MnuArchiveFollowed, &QAction::toggled, archive_, &WindowArchive::setArchiveFollowed);
-    buildHistoryMenu();
-}
-
 void Form1::Form_Load()
 {
     const QString folder = QDir::toNativeSeparators(programFolder_) + QDir::separator();
@@ -313,7 +284,8 @@ void Form1::Form_Load()
         ImagePath = QString::fromLocal8Bit(config.imagePath->data(), static_cast<qsizetype>(config.imagePath->size()));
     if (config.screenshotButton)
         Command1->setVisible(*config.screenshotButton);
-    archive_->setLocation(windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
+    archive_->archive().setLocation(
+        windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
 
     Picture2->setVisible(false);
 
@@ -350,7 +322,7 @@ void Form1::Text2_Change()
         Text5->setText(latin1(r.rawHex->text(1)));
         Text6->setText(latin1(r.rawHex->text(2)));
     }
-    showParseNotice(parseNotice(r, text, follower_->isFollowing()));
+    status_->hold(StatusLine::Source::Parse, parseNotice(r, text, follower_->isFollowing()));
 
     // Both stores can be paged, so the bar runs to the larger count.
     const int records = std::max(r.t1Count, r.t2Count);
@@ -360,26 +332,6 @@ void Form1::Text2_Change()
     highlightField(1);
     Show_Data(HScroll1->value());
     Draw_Chart(1);
-}
-
-void Form1::showParseNotice(const QString &notice)
-{
-    // A notice shows when it changes, so a followed log that re-parses every
-    // second does not wipe an export's message with the same notice again.
-    // Withdraw our own notice once it no longer holds, but never an export's message.
-    if (notice == parseNotice_)
-        return;
-    if (!notice.isEmpty())
-        setStatus(notice);
-    else if (Label3->text() == parseNotice_)
-        setStatus(QString());
-    parseNotice_ = notice;
-}
-
-void Form1::setStatus(const QString &text)
-{
-    Label3->setText(text);
-    Label3->setToolTip(text); // long paths do not fit the status line
 }
 
 void Form1::HScroll1_Change()
@@ -449,95 +401,27 @@ void Form1::Command1_Click()
         ImagePath = QDir::toNativeSeparators(outputFolder(programFolder_)) + QDir::separator();
     const QString path = ImagePath + QLatin1String(kScreenshotPrefix);
     if (const QString error = saveBitmap(capture, path); !error.isEmpty()) {
-        setStatus(path + QStringLiteral(" could not be saved: ") + error);
+        status_->set(StatusLine::Source::Screenshot, path + QStringLiteral(" could not be saved: ") + error);
         return;
     }
-    setStatus(path + QStringLiteral(" saved"));
+    status_->set(StatusLine::Source::Screenshot, path + QStringLiteral(" saved"));
     if (!startConverter(path)) {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Error"), QStringLiteral("nconvert.exe not found"),
                         QMessageBox::Ok, this);
         box.exec();
         return;
     }
-    setStatus(path + QStringLiteral(" converted and saved"));
+    status_->set(StatusLine::Source::Screenshot, path + QStringLiteral(" converted and saved"));
 }
 
 void Form1::WriteCSVFile_Click()
 {
-    const QString path =
-        QDir::toNativeSeparators(outputFolder(programFolder_)) + QDir::separator() + QLatin1String(kCsvFileName);
-    const ExportResult r = writeCsvFile(path, *t1Store_, decimalSeparatorFor(QLocale::system()));
-    setStatus(r.written ? path + QStringLiteral(" has been written")
-                        : path + QStringLiteral(" could not be written: ") + r.error);
+    export_->writeCsvFile(outputFolder(programFolder_));
 }
 
 void Form1::ExportRecords_Click()
 {
-    QSettings settings = userSettings();
-    ExportDialog options(decimalSeparatorFor(QLocale::system()), this);
-    options.setChoice(savedExportChoice(settings));
-    if (options.exec() != QDialog::Accepted)
-        return;
-    const ExportChoice choice = options.choice();
-    saveExportChoice(settings, choice);
-
-    QString folder = settings.value(QStringLiteral("export/folder")).toString();
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    const QString log =
-        follower_->path().isEmpty() ? QStringLiteral("telemetry") : QFileInfo(follower_->path()).completeBaseName();
-    const QString kind = choice.kinds == RecordKinds::T1   ? QStringLiteral("-t1")
-                         : choice.kinds == RecordKinds::T2 ? QStringLiteral("-t2")
-                                                           : QString();
-    QFileDialog files(this, QStringLiteral("Export Records"), folder);
-    files.setAcceptMode(QFileDialog::AcceptSave);
-    files.setNameFilters({QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
-    files.setDefaultSuffix(QStringLiteral("csv"));
-    files.selectFile(log + kind + QStringLiteral(".csv"));
-    // The chosen name itself is not written when both kinds go to files of their own.
-    files.setOption(QFileDialog::DontConfirmOverwrite, choice.kinds == RecordKinds::Both);
-    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
-        return;
-    const QString chosen = files.selectedFiles().constFirst();
-    settings.setValue(QStringLiteral("export/folder"), QFileInfo(chosen).absolutePath());
-
-    if (choice.kinds == RecordKinds::Both) {
-        QStringList existing;
-        for (const CsvOutput &out : exportOutputs(chosen, choice.kinds, *t1Store_, *t2Store_))
-            if (QFileInfo::exists(out.path))
-                existing << QFileInfo(out.path).fileName();
-        if (!existing.isEmpty()) {
-            QMessageBox ask(QMessageBox::Question, QStringLiteral("Export Records"),
-                            QStringLiteral("%1 already exists. Do you want to replace it?")
-                                .arg(existing.join(QStringLiteral(" and "))),
-                            QMessageBox::Yes | QMessageBox::No, this);
-            if (existing.size() > 1)
-                ask.setText(QStringLiteral("%1 already exist. Do you want to replace them?")
-                                .arg(existing.join(QStringLiteral(" and "))));
-            ask.setDefaultButton(QMessageBox::No);
-            if (ask.exec() != QMessageBox::Yes)
-                return;
-        }
-    }
-    Export_Records(chosen, choice);
-}
-
-void Form1::Export_Records(const QString &chosen, const ExportChoice &choice)
-{
-    const char separator = choice.localeSeparator ? decimalSeparatorFor(QLocale::system()) : '.';
-    const std::vector<CsvOutput> outputs = exportOutputs(chosen, choice.kinds, *t1Store_, *t2Store_);
-    const ExportResult r = writeCsvFiles(outputs, choice.withTime, separator);
-    if (!r.written) {
-        setStatus(QDir::toNativeSeparators(r.path) + QStringLiteral(" could not be written: ") + r.error);
-        return;
-    }
-    QStringList names;
-    for (const CsvOutput &out : outputs)
-        names << QDir::toNativeSeparators(out.path);
-    setStatus(names.join(QStringLiteral(" and ")) +
-              (names.size() > 1 ? QStringLiteral(" have been written") : QStringLiteral(" has been written")));
+    export_->exportRecords(follower_->path());
 }
 
 void Form1::MnuOpenLog_Click()
@@ -562,9 +446,9 @@ bool Form1::Open_Log(const QString &path)
     follower_->setFile(path, r);
     MnuFollowLog->setEnabled(true);
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - ") + QLatin1String(kTitle));
-    rememberLog(path, true);
+    recentLogs_->remember(path, true);
     Text2->setText(std::move(r.text));
-    archive_->logOpened();
+    archive_->archive().logOpened();
     return true;
 }
 
@@ -572,48 +456,21 @@ void Form1::Open_Recent_Log(const QString &path)
 {
     // One that can no longer be opened has no place in the list.
     if (!Open_Log(path))
-        rememberLog(path, false);
-}
-
-void Form1::rememberLog(const QString &path, bool keep)
-{
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    QSettings settings = userSettings();
-    QStringList logs = settings.value(QLatin1String(kRecentLogsKey)).toStringList();
-    logs.removeAll(absolute);
-    if (keep)
-        logs.prepend(absolute);
-    settings.setValue(QLatin1String(kRecentLogsKey), logs.mid(0, kRecentLogCount));
-}
-
-void Form1::fillRecentLogs()
-{
-    MnuRecentLogs->clear();
-    const QStringList logs = userSettings().value(QLatin1String(kRecentLogsKey)).toStringList().mid(0, kRecentLogCount);
-    for (qsizetype i = 0; i < logs.size(); ++i) {
-        const QString path = logs[i];
-        QAction *entry = MnuRecentLogs->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(recentLogText(path)));
-        // Queued: opening may ask in a message box, and this menu is rebuilt while it is open.
-        connect(
-            entry, &QAction::triggered, this, [this, path] { Open_Recent_Log(path); }, Qt::QueuedConnection);
-    }
-    MnuRecentLogs->setEnabled(!logs.isEmpty());
+        recentLogs_->remember(path, false);
 }
 
 void Form1::MnuFollowLog_Click()
 {
     if (!MnuFollowLog->isChecked()) {
         follower_->stop();
-        archive_->followStopped();
+        archive_->archive().followStopped();
         return;
     }
-    if (!followNotice_.isEmpty() && Label3->text() == followNotice_)
-        setStatus(QString());
-    followNotice_.clear();
+    status_->clear(StatusLine::Source::Follow);
     // Following shows the end of the log, where the new lines arrive, and the newest record.
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
     HScroll1->setValue(HScroll1->maximum());
-    archive_->followStarting();
+    archive_->archive().followStarting();
     follower_->start();
 }
 
@@ -644,6 +501,7 @@ void Form1::Append_Log(std::string_view text)
     followPosition(wasOnLast);
     if (logAtEnd)
         lines->setValue(lines->maximum());
+    archive_->archive().appended(text);
 }
 
 void Form1::Reload_Log(std::string_view text)
@@ -652,13 +510,14 @@ void Form1::Reload_Log(std::string_view text)
     Text2->setText(text);
     followPosition(wasOnLast);
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
+    archive_->archive().reloaded(text);
 }
 
 void Form1::Follow_Stopped(const QString &reason)
 {
     MnuFollowLog->setChecked(false);
-    followNotice_ = QStringLiteral("Following stopped: ") + reason;
-    setStatus(followNotice_);
+    status_->set(StatusLine::Source::Follow, QStringLiteral("Following stopped: ") + reason);
+    archive_->archive().followStopped();
 }
 
 bool Form1::takeLogDrop(QDropEvent *event)
@@ -764,6 +623,11 @@ void Form1::MnuInfo_Click()
     about_->show();
     about_->raise();
     about_->activateWindow();
+}
+
+void Form1::MnuHistory_Click()
+{
+    archive_->showHistory();
 }
 
 } // namespace halcyra

@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include "csvexport.h"
 #include "parser.h"
 #include "record.h"
 
@@ -27,19 +26,19 @@ class QScrollBar;
 
 namespace halcyra {
 
-namespace history {
-class HistoryWindow;
-}
-
+class ArchiveMenu;
+class ExportFlow;
 class Form2;
 class LogFollower;
 class LogBox;
+class RecentLogs;
+class StatusLine;
 class TrendChart;
-class WindowArchive;
 
 // The main window. Its handlers and widgets keep the names the program has
 // always used; the decoding, the texts and the chart data come from the
-// libraries. Tests reach inside through Form1Probe.
+// libraries, the status line, the exports, the recent logs and the archive
+// from collaborators the handlers call. Tests reach inside through Form1Probe.
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -95,10 +94,6 @@ private:
     QAction *WriteCSVFile;
     QAction *ExportRecords;
     QAction *MnuInfo;
-    QMenu *MnuArchive;
-    QAction *MnuAddToArchive;
-    QAction *MnuArchiveFollowed;
-    QAction *MnuHistory;
 
     // Handlers.
     void Form_Load();
@@ -112,8 +107,6 @@ private:
     void Command1_Click();
     void WriteCSVFile_Click();
     void ExportRecords_Click();
-    // Writes what the export dialogs chose and reports it in the status line.
-    void Export_Records(const QString &chosen, const ExportChoice &choice);
     void MnuOpenLog_Click();
     void Open_Recent_Log(const QString &path);
     void MnuFollowLog_Click();
@@ -126,19 +119,18 @@ private:
     void Follow_Stopped(const QString &reason);
 
     void buildWidgets();
+    void buildLogBox(QWidget *client);
+    void buildGrid(QWidget *client);
+    void buildChart(QWidget *client);
+    void buildStatusRow(QWidget *client);
+    void buildFrameBoxes(QWidget *client);
     void buildMenus();
-    void buildArchiveMenu();
-    void buildHistoryMenu();
     void highlightField(int index);
-    void showParseNotice(const QString &notice);
-    void setStatus(const QString &text);
     bool takeLogDrop(QDropEvent *event);
     bool onLastRecord() const;
     void followPosition(bool wasOnLast);
     void pageTo(int position);
     bool pageKey(QObject *receiver, QKeyEvent *event);
-    void fillRecentLogs();
-    void rememberLog(const QString &path, bool keep);
 
     QString programFolder_;
     QString ImagePath;
@@ -149,12 +141,13 @@ private:
     std::unique_ptr<RecordStore> t2Store_;
     FrameTimeText CurrentFrameTime;
     int highlighted_ = -1;
-    QString parseNotice_;
-    QString followNotice_;
     LogFollower *follower_;
-    WindowArchive *archive_ = nullptr;
     QPointer<Form2> about_;
-    QPointer<history::HistoryWindow> history_;
+    std::unique_ptr<StatusLine> status_;
+    std::unique_ptr<ExportFlow> export_;
+    RecentLogs *recentLogs_ = nullptr;
+    // Declared after the status line it reports to, so that it goes first.
+    std::unique_ptr<ArchiveMenu> archive_;
 };
 
 } // namespace halcyra

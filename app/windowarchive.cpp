@@ -9,6 +9,7 @@
 #include "logbox.h"
 #include "logfile.h"
 #include "receivetime.h"
+#include "statusline.h"
 #include "userfolders.h"
 
 #include <QFile>
@@ -167,8 +168,8 @@ std::string windowArchiveLocation(const std::optional<std::string> &configured, 
     return (std::filesystem::path(configFolder) / *configured).lexically_normal().string();
 }
 
-WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *window)
-    : QObject(window), logBox_(logBox), follower_(follower), window_(window),
+WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, StatusLine &status, QWidget *window)
+    : logBox_(logBox), follower_(follower), status_(status), window_(window),
       location_(archive::defaultArchiveLocation()), writer_(std::make_shared<Writer>(location_)),
       // Frames given to the thread are written before the window goes.
       thread_(std::make_unique<ArchiveThread>(QDeadlineTimer::Forever)),
@@ -178,9 +179,6 @@ WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *win
     connect(&retry_, &QTimer::timeout, this, &WindowArchive::pump);
     connect(&answer_, &QTimer::timeout, this, &WindowArchive::checkAnswer);
     connect(logBox_, &LogBox::textChanged, this, [this] { ++changes_; });
-    connect(follower_, &LogFollower::appended, this, &WindowArchive::appended);
-    connect(follower_, &LogFollower::reloaded, this, &WindowArchive::reloaded);
-    connect(follower_, &LogFollower::stopped, this, &WindowArchive::followStopped);
 }
 
 WindowArchive::~WindowArchive()
@@ -236,7 +234,7 @@ void WindowArchive::addLogBox()
                 dialog->hide();
                 dialog->deleteLater();
             }
-            emit status(result);
+            status_.set(StatusLine::Source::Archive, result);
         });
 }
 
@@ -309,7 +307,8 @@ void WindowArchive::stopImporter()
                   [this](const std::string &error) {
                       // Importing the log again adds what is missing.
                       if (!error.empty())
-                          emit status(QStringLiteral("The last followed frames were not archived: ") + shown(error));
+                          status_.set(StatusLine::Source::Archive,
+                                      QStringLiteral("The last followed frames were not archived: ") + shown(error));
                   });
 }
 
@@ -375,34 +374,25 @@ void WindowArchive::checkAnswer()
         return;
     }
     if (askedSince_.elapsed() >= kSlowAnswerMs)
-        showFollowNotice(QStringLiteral("Followed frames wait: %1 has not answered for %2 s")
-                             .arg(QString::fromStdString(archive::displayLocation(location_)))
-                             .arg(askedSince_.elapsed() / 1000));
+        status_.hold(StatusLine::Source::ArchiveFollowed,
+                     QStringLiteral("Followed frames wait: %1 has not answered for %2 s")
+                         .arg(QString::fromStdString(archive::displayLocation(location_)))
+                         .arg(askedSince_.elapsed() / 1000));
 }
 
 void WindowArchive::pumped(const Written &written)
 {
     if (!written.notice.empty())
-        emit status(shown(written.notice));
+        status_.set(StatusLine::Source::Archive, shown(written.notice));
     if (written.error.empty()) {
-        if (!followNotice_.isEmpty()) {
-            emit withdraw(followNotice_);
-            followNotice_.clear();
-        }
+        status_.clear(StatusLine::Source::ArchiveFollowed);
         return;
     }
     if (importing_ && !retry_.isActive())
         retry_.start(kRetryMs);
-    showFollowNotice(QStringLiteral("Followed frames not archived yet: ") + shown(written.error));
-}
-
-void WindowArchive::showFollowNotice(const QString &notice)
-{
     // Shown once, not again at every retry: the user may have moved on.
-    if (notice == followNotice_)
-        return;
-    followNotice_ = notice;
-    emit status(notice);
+    status_.hold(StatusLine::Source::ArchiveFollowed,
+                 QStringLiteral("Followed frames not archived yet: ") + shown(written.error));
 }
 
 } // namespace halcyra

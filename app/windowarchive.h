@@ -20,6 +20,7 @@ namespace halcyra {
 
 class LogBox;
 class LogFollower;
+class StatusLine;
 
 // The archive a conf.ini value names: empty or absent is the default one; a
 // relative path is taken from the folder of conf.ini, not from wherever the
@@ -37,9 +38,9 @@ class ArchiveThread;
 class WindowArchive : public QObject {
     Q_OBJECT
 public:
-    // Connect it after the window's own handlers of the follower: it reads
-    // the log box once they have changed it.
-    WindowArchive(LogBox *logBox, LogFollower *follower, QWidget *window);
+    // Reads the log box and the followed file's path; reports to `status`,
+    // which must outlive it.
+    WindowArchive(LogBox *logBox, LogFollower *follower, StatusLine &status, QWidget *window);
     ~WindowArchive() override;
 
     void setLocation(std::string location);
@@ -60,11 +61,9 @@ public:
     void followStopped();
     // A file was put into the log box; while following, it is the one followed now.
     void logOpened();
-
-signals:
-    void status(const QString &text);
-    // A status text of ours that no longer holds, if it is still on show.
-    void withdraw(const QString &text);
+    // What the followed file brought, once the log box shows it.
+    void appended(std::string_view text);
+    void reloaded(std::string_view text);
 
 private:
     // What the archive's thread holds, and what a write came to; see windowarchive.cpp.
@@ -73,15 +72,13 @@ private:
 
     void startImporter(std::string_view text, bool archiveText);
     void stopImporter();
-    void appended(std::string_view text);
-    void reloaded(std::string_view text);
     void pump();
     void pumped(const Written &written);
-    void showFollowNotice(const QString &notice);
     void checkAnswer();
 
     LogBox *logBox_;
     LogFollower *follower_;
+    StatusLine &status_;
     QWidget *window_;
     std::string location_;
     std::shared_ptr<Writer> writer_; // used by the thread's jobs only, once built
@@ -94,7 +91,6 @@ private:
     QElapsedTimer askedSince_; // since the write under way was asked for
     int asked_ = 0;            // writes not answered: 0 or 1
     bool pumpAgain_ = false;   // more followed text came while a write was under way
-    QString followNotice_;     // the error of the followed frames on show
     // Changes of the log box, and their count when it last held the opened
     // file's text and nothing else.
     quint64 changes_ = 0;

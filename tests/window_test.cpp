@@ -4,6 +4,7 @@
 #include "aboutwindow.h"
 #include "loggen.h"
 #include "parsenotice.h"
+#include "statusline.h"
 #include "trendchart.h"
 #include "windowfixture.h"
 
@@ -161,6 +162,48 @@ private slots:
         QCOMPARE(ui().Label3()->text(), QStringLiteral("2 T1 lines have the wrong length and were not decoded"));
         paste(kT1);
         QVERIFY(ui().Label3()->text().isEmpty());
+    }
+
+    // Each source replaces and withdraws its own notice only, told apart by
+    // source, not by text.
+    void theStatusLineKeysNoticesByTheirSource()
+    {
+        using S = StatusLine::Source;
+        enum Op { Set, Hold, Clear };
+        const struct {
+            Op op;
+            S source;
+            const char *text;
+            const char *shown;
+        } steps[] = {
+            {Hold, S::Parse, "P", "P"},
+            {Set, S::Export, "E", "E"},
+            {Hold, S::Parse, "P", "E"}, // a condition that still holds is not shown again
+            {Clear, S::Parse, "", "E"},
+            {Hold, S::Parse, "P", "P"}, // it held no more in between
+            {Set, S::Export, "E", "E"}, // written again, said again
+            {Hold, S::Parse, "", "E"},
+            {Set, S::Archive, "A", "A"},
+            {Hold, S::ArchiveFollowed, "A", "A"}, // the same words from another source
+            {Clear, S::Archive, "", "A"},
+            {Clear, S::ArchiveFollowed, "", ""},
+            {Set, S::Follow, "F", "F"},
+            {Clear, S::Export, "", "F"},
+            {Clear, S::Follow, "", ""},
+        };
+        QLabel label;
+        StatusLine status(&label);
+        for (const auto &step : steps) {
+            const QString text = QLatin1String(step.text);
+            if (step.op == Set)
+                status.set(step.source, text);
+            else if (step.op == Hold)
+                status.hold(step.source, text);
+            else
+                status.clear(step.source);
+            QCOMPARE(label.text(), QLatin1String(step.shown));
+            QCOMPARE(label.toolTip(), label.text());
+        }
     }
 
     void aShorterOrClearedLogLeavesNothingBehind()
