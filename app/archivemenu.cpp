@@ -12,9 +12,10 @@
 
 namespace halcyra {
 
-ArchiveMenu::ArchiveMenu(QMenuBar *bar, QAction *before, LogBox *logBox, LogFollower *follower, StatusLine &status,
-                         QWidget *window)
-    : window_(window), archive_(std::make_unique<WindowArchive>(logBox, follower, status, window))
+ArchiveMenu::ArchiveMenu(QMenuBar *bar, QAction *before, LogBox *logBox, LogFollower *follower, Settings &settings,
+                         StatusLine &status, QWidget *window)
+    : window_(window), settings_(settings),
+      archive_(std::make_unique<WindowArchive>(logBox, follower, settings, status, window))
 {
     MnuArchive = new QMenu(QStringLiteral("Archive"), window);
     MnuArchive->setObjectName(QStringLiteral("MnuArchive"));
@@ -37,7 +38,7 @@ ArchiveMenu::~ArchiveMenu() = default;
 void ArchiveMenu::showHistory()
 {
     if (!history_)
-        history_ = new history::HistoryWindow(archive_->location(), window_);
+        history_ = new history::HistoryWindow(archive_->location(), settings_, window_);
     history_->show();
     history_->raise();
     history_->activateWindow();

@@ -21,6 +21,7 @@ class HistoryWindow;
 
 class LogBox;
 class LogFollower;
+class Settings;
 class StatusLine;
 class WindowArchive;
 
@@ -30,8 +31,8 @@ class ArchiveMenu {
 public:
     // Puts the menu into `bar` before `before`. The archive adds what `logBox`
     // holds and archives what `follower` brings; it reports to `status`.
-    ArchiveMenu(QMenuBar *bar, QAction *before, LogBox *logBox, LogFollower *follower, StatusLine &status,
-                QWidget *window);
+    ArchiveMenu(QMenuBar *bar, QAction *before, LogBox *logBox, LogFollower *follower, Settings &settings,
+                StatusLine &status, QWidget *window);
     ~ArchiveMenu();
 
     WindowArchive &archive() const { return *archive_; }
@@ -43,6 +44,7 @@ public:
 
 private:
     QWidget *window_;
+    Settings &settings_;
     std::unique_ptr<WindowArchive> archive_;
     QMenu *MnuArchive;
     QAction *MnuAddToArchive;

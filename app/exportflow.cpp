@@ -5,46 +5,45 @@
 
 #include "exportdialog.h"
 #include "recordview.h"
+#include "settings.h"
 #include "statusline.h"
-#include "userfolders.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
-#include <QSettings>
 #include <QStandardPaths>
 
 namespace halcyra {
 
 namespace {
 
-ExportChoice savedExportChoice(const QSettings &settings)
+ExportChoice savedExportChoice(const Settings &settings)
 {
     ExportChoice c;
-    const QString kinds = settings.value(QStringLiteral("export/kinds")).toString();
+    const QString kinds = settings.get(keys::exportKinds);
     c.kinds = kinds == QLatin1String("t1")   ? RecordKinds::T1
               : kinds == QLatin1String("t2") ? RecordKinds::T2
                                              : RecordKinds::Both;
-    c.withTime = settings.value(QStringLiteral("export/frameTime"), c.withTime).toBool();
-    c.localeSeparator = settings.value(QStringLiteral("export/localeSeparator"), c.localeSeparator).toBool();
+    c.withTime = settings.get(keys::exportFrameTime);
+    c.localeSeparator = settings.get(keys::exportLocaleSeparator);
     return c;
 }
 
-void saveExportChoice(QSettings &settings, const ExportChoice &c)
+void saveExportChoice(Settings &settings, const ExportChoice &c)
 {
-    settings.setValue(QStringLiteral("export/kinds"), c.kinds == RecordKinds::T1   ? QStringLiteral("t1")
-                                                      : c.kinds == RecordKinds::T2 ? QStringLiteral("t2")
-                                                                                   : QStringLiteral("both"));
-    settings.setValue(QStringLiteral("export/frameTime"), c.withTime);
-    settings.setValue(QStringLiteral("export/localeSeparator"), c.localeSeparator);
+    settings.set(keys::exportKinds, c.kinds == RecordKinds::T1   ? QStringLiteral("t1")
+                                    : c.kinds == RecordKinds::T2 ? QStringLiteral("t2")
+                                                                 : QStringLiteral("both"));
+    settings.set(keys::exportFrameTime, c.withTime);
+    settings.set(keys::exportLocaleSeparator, c.localeSeparator);
 }
 
 // Where the last export went, while it is still there.
-QString exportFolder(const QSettings &settings)
+QString exportFolder(const Settings &settings)
 {
-    QString folder = settings.value(QStringLiteral("export/folder")).toString();
+    QString folder = settings.get(keys::exportFolder);
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!QFileInfo(folder).isDir())
@@ -54,8 +53,9 @@ QString exportFolder(const QSettings &settings)
 
 } // namespace
 
-ExportFlow::ExportFlow(const RecordStore &t1, const RecordStore &t2, StatusLine &status, QWidget *window)
-    : t1_(t1), t2_(t2), status_(status), window_(window)
+ExportFlow::ExportFlow(const RecordStore &t1, const RecordStore &t2, Settings &settings, StatusLine &status,
+                       QWidget *window)
+    : t1_(t1), t2_(t2), settings_(settings), status_(status), window_(window)
 {}
 
 void ExportFlow::writeCsvFile(const QString &outputFolder)
@@ -78,23 +78,21 @@ void ExportFlow::exportRecords(const QString &logPath)
 
 std::optional<ExportChoice> ExportFlow::askChoice()
 {
-    QSettings settings = userSettings();
     ExportDialog options(decimalSeparatorFor(QLocale::system()), window_);
-    options.setChoice(savedExportChoice(settings));
+    options.setChoice(savedExportChoice(settings_));
     if (options.exec() != QDialog::Accepted)
         return std::nullopt;
-    saveExportChoice(settings, options.choice());
+    saveExportChoice(settings_, options.choice());
     return options.choice();
 }
 
 QString ExportFlow::askFile(const ExportChoice &choice, const QString &logPath)
 {
-    QSettings settings = userSettings();
     const QString log = logPath.isEmpty() ? QStringLiteral("telemetry") : QFileInfo(logPath).completeBaseName();
     const QString kind = choice.kinds == RecordKinds::T1   ? QStringLiteral("-t1")
                          : choice.kinds == RecordKinds::T2 ? QStringLiteral("-t2")
                                                            : QString();
-    QFileDialog files(window_, QStringLiteral("Export Records"), exportFolder(settings));
+    QFileDialog files(window_, QStringLiteral("Export Records"), exportFolder(settings_));
     files.setAcceptMode(QFileDialog::AcceptSave);
     files.setNameFilters({QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
     files.setDefaultSuffix(QStringLiteral("csv"));
@@ -104,7 +102,7 @@ QString ExportFlow::askFile(const ExportChoice &choice, const QString &logPath)
     if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
         return QString();
     const QString chosen = files.selectedFiles().constFirst();
-    settings.setValue(QStringLiteral("export/folder"), QFileInfo(chosen).absolutePath());
+    settings_.set(keys::exportFolder, QFileInfo(chosen).absolutePath());
     return chosen;
 }
 

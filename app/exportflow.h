@@ -13,6 +13,7 @@ class QWidget;
 
 namespace halcyra {
 
+class Settings;
 class StatusLine;
 
 // TLM File's writing: the CSV file of old beside the program, and Export
@@ -20,7 +21,7 @@ class StatusLine;
 // next time, and writes. What came of it goes to the status line.
 class ExportFlow {
 public:
-    ExportFlow(const RecordStore &t1, const RecordStore &t2, StatusLine &status, QWidget *window);
+    ExportFlow(const RecordStore &t1, const RecordStore &t2, Settings &settings, StatusLine &status, QWidget *window);
 
     // The T1 records into the program's CSV file in `outputFolder`.
     void writeCsvFile(const QString &outputFolder);
@@ -36,6 +37,7 @@ private:
 
     const RecordStore &t1_;
     const RecordStore &t2_;
+    Settings &settings_;
     StatusLine &status_;
     QWidget *window_;
 };

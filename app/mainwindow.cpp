@@ -17,6 +17,7 @@
 #include "recentlogs.h"
 #include "recordview.h"
 #include "screenshot.h"
+#include "settings.h"
 #include "statusline.h"
 #include "trendchart.h"
 #include "userfolders.h"
@@ -96,16 +97,16 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     : QMainWindow(parent),
       programFolder_(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
       t1Store_(std::make_unique<RecordStore>()), t2Store_(std::make_unique<RecordStore>()),
-      follower_(new LogFollower(this))
+      follower_(new LogFollower(this)), settings_(std::make_unique<Settings>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(kTitle));
     setWindowIcon(QIcon(QPixmap::fromImage(drawWindowIcon(64))));
     buildWidgets();
     status_ = std::make_unique<StatusLine>(Label3);
-    export_ = std::make_unique<ExportFlow>(*t1Store_, *t2Store_, *status_, this);
+    export_ = std::make_unique<ExportFlow>(*t1Store_, *t2Store_, *settings_, *status_, this);
     buildMenus();
-    archive_ = std::make_unique<ArchiveMenu>(menuBar(), MnuInfo, Text2, follower_, *status_, this);
+    archive_ = std::make_unique<ArchiveMenu>(menuBar(), MnuInfo, Text2, follower_, *settings_, *status_, this);
     connect(archive_->historyAction(), &QAction::triggered, this, &Form1::MnuHistory_Click);
     // Each handler tells the archive what it did once it has done it.
     connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
@@ -249,7 +250,7 @@ void Form1::buildMenus()
     MnuRecentLogs = MnuFile->addMenu(QStringLiteral("Recent Logs"));
     MnuRecentLogs->setObjectName(QStringLiteral("MnuRecentLogs"));
     recentLogs_ = new RecentLogs(
-        MnuRecentLogs, [this](const QString &path) { Open_Recent_Log(path); }, this);
+        MnuRecentLogs, *settings_, [this](const QString &path) { Open_Recent_Log(path); }, this);
     // Filled as the File menu opens, so that it holds what other windows opened too.
     connect(MnuFile, &QMenu::aboutToShow, recentLogs_, &RecentLogs::fill);
     recentLogs_->fill();

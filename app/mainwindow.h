@@ -32,6 +32,7 @@ class Form2;
 class LogFollower;
 class LogBox;
 class RecentLogs;
+class Settings;
 class StatusLine;
 class TrendChart;
 
@@ -143,6 +144,8 @@ private:
     int highlighted_ = -1;
     LogFollower *follower_;
     QPointer<Form2> about_;
+    // What the windows remember, handed to each collaborator that remembers something.
+    std::unique_ptr<Settings> settings_;
     std::unique_ptr<StatusLine> status_;
     std::unique_ptr<ExportFlow> export_;
     RecentLogs *recentLogs_ = nullptr;

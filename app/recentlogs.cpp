@@ -3,13 +3,12 @@
 
 #include "recentlogs.h"
 
-#include "userfolders.h"
+#include "settings.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
-#include <QSettings>
 
 #include <utility>
 
@@ -18,7 +17,6 @@ namespace halcyra {
 namespace {
 
 constexpr qsizetype kRecentLogCount = 5;
-constexpr char kRecentLogsKey[] = "recentLogs";
 
 // A recent log as the menu shows it: the home folder as "~", and "&" shown
 // rather than taken for a mnemonic.
@@ -32,24 +30,24 @@ QString recentLogText(const QString &path)
 
 } // namespace
 
-RecentLogs::RecentLogs(QMenu *menu, Open open, QObject *parent) : QObject(parent), menu_(menu), open_(std::move(open))
+RecentLogs::RecentLogs(QMenu *menu, Settings &settings, Open open, QObject *parent)
+    : QObject(parent), menu_(menu), settings_(settings), open_(std::move(open))
 {}
 
 void RecentLogs::remember(const QString &path, bool keep)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    QSettings settings = userSettings();
-    QStringList logs = settings.value(QLatin1String(kRecentLogsKey)).toStringList();
+    QStringList logs = settings_.get(keys::recentLogs);
     logs.removeAll(absolute);
     if (keep)
         logs.prepend(absolute);
-    settings.setValue(QLatin1String(kRecentLogsKey), logs.mid(0, kRecentLogCount));
+    settings_.set(keys::recentLogs, logs.mid(0, kRecentLogCount));
 }
 
 void RecentLogs::fill()
 {
     menu_->clear();
-    const QStringList logs = userSettings().value(QLatin1String(kRecentLogsKey)).toStringList().mid(0, kRecentLogCount);
+    const QStringList logs = settings_.get(keys::recentLogs).mid(0, kRecentLogCount);
     for (qsizetype i = 0; i < logs.size(); ++i) {
         const QString path = logs[i];
         QAction *entry = menu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(recentLogText(path)));

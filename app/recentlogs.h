@@ -12,6 +12,8 @@ class QMenu;
 
 namespace halcyra {
 
+class Settings;
+
 // File > Recent Logs: the logs opened last, newest first, kept in the
 // user's settings so that every window and every run shares them.
 class RecentLogs : public QObject {
@@ -19,7 +21,7 @@ class RecentLogs : public QObject {
 public:
     using Open = std::function<void(const QString &path)>;
     // `open` is called with the log chosen from `menu`.
-    RecentLogs(QMenu *menu, Open open, QObject *parent);
+    RecentLogs(QMenu *menu, Settings &settings, Open open, QObject *parent);
 
     // Puts the log first in the list, or takes it out of it.
     void remember(const QString &path, bool keep);
@@ -28,6 +30,7 @@ public:
 
 private:
     QMenu *menu_;
+    Settings &settings_;
     Open open_;
 };
 

@@ -67,14 +67,4 @@ QString outputFolder(const QString &programFolder)
     return folder;
 }
 
-QSettings userSettings()
-{
-    return QSettings(settingsFilePath(), QSettings::IniFormat);
-}
-
-QString settingsFilePath()
-{
-    return userConfigFolder() + QStringLiteral("/halcyra.conf");
-}
-
 } // namespace halcyra

@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include <QSettings>
 #include <QString>
 
 namespace halcyra {
@@ -18,10 +17,5 @@ QString configFilePath(const QString &programFolder);
 // An installed program's folder (/usr/bin, /usr/local, /opt) is never used,
 // also not by root, who may write there.
 QString outputFolder(const QString &programFolder);
-
-// The window's remembered state (recent logs, the export's last folder and
-// choices), beside the user's conf.ini.
-QString settingsFilePath();
-QSettings userSettings();
 
 } // namespace halcyra

@@ -9,13 +9,12 @@
 #include "logbox.h"
 #include "logfile.h"
 #include "receivetime.h"
+#include "settings.h"
 #include "statusline.h"
-#include "userfolders.h"
 
 #include <QFile>
 #include <QPointer>
 #include <QProgressDialog>
-#include <QSettings>
 
 #include <algorithm>
 #include <atomic>
@@ -63,8 +62,6 @@ QString shown(const std::string &s)
 {
     return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
 }
-
-const QString kFollowedKey = QStringLiteral("archive/followedFrames");
 
 // How far an Add Log to Archive has come, read by the window while the thread imports.
 struct Progress {
@@ -168,12 +165,12 @@ std::string windowArchiveLocation(const std::optional<std::string> &configured, 
     return (std::filesystem::path(configFolder) / *configured).lexically_normal().string();
 }
 
-WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, StatusLine &status, QWidget *window)
-    : logBox_(logBox), follower_(follower), status_(status), window_(window),
+WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, Settings &settings, StatusLine &status,
+                             QWidget *window)
+    : logBox_(logBox), follower_(follower), settings_(settings), status_(status), window_(window),
       location_(archive::defaultArchiveLocation()), writer_(std::make_shared<Writer>(location_)),
       // Frames given to the thread are written before the window goes.
-      thread_(std::make_unique<ArchiveThread>(QDeadlineTimer::Forever)),
-      followed_(userSettings().value(kFollowedKey, true).toBool())
+      thread_(std::make_unique<ArchiveThread>(QDeadlineTimer::Forever)), followed_(settings.get(keys::archiveFollowed))
 {
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, &WindowArchive::pump);
@@ -243,7 +240,7 @@ void WindowArchive::setArchiveFollowed(bool on)
     if (on == followed_)
         return;
     followed_ = on;
-    userSettings().setValue(kFollowedKey, on);
+    settings_.set(keys::archiveFollowed, on);
     if (!following_)
         return;
     if (on)

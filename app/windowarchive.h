@@ -20,6 +20,7 @@ namespace halcyra {
 
 class LogBox;
 class LogFollower;
+class Settings;
 class StatusLine;
 
 // The archive a conf.ini value names: empty or absent is the default one; a
@@ -40,7 +41,7 @@ class WindowArchive : public QObject {
 public:
     // Reads the log box and the followed file's path; reports to `status`,
     // which must outlive it.
-    WindowArchive(LogBox *logBox, LogFollower *follower, StatusLine &status, QWidget *window);
+    WindowArchive(LogBox *logBox, LogFollower *follower, Settings &settings, StatusLine &status, QWidget *window);
     ~WindowArchive() override;
 
     void setLocation(std::string location);
@@ -78,6 +79,7 @@ private:
 
     LogBox *logBox_;
     LogFollower *follower_;
+    Settings &settings_;
     StatusLine &status_;
     QWidget *window_;
     std::string location_;

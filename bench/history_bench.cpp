@@ -14,12 +14,12 @@
 #include "historywindow.h"
 #include "importer.h"
 #include "loggen.h"
+#include "settings.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -131,7 +131,7 @@ int main(int argc, char *argv[])
     if (!QFile::exists(QString::fromStdString(path)))
         makeArchive(path);
     QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    Settings remembered(settings.filePath(QStringLiteral("halcyra.conf")));
     const long before = statusKiB("VmRSS:");
 
     // Opening: the window, one field, its first picture on screen.
@@ -141,7 +141,7 @@ int main(int argc, char *argv[])
         QElapsedTimer t;
         t.start();
         const double cpu = cpuMs();
-        auto *window = new HistoryWindow(path);
+        auto *window = new HistoryWindow(path, remembered);
         window->resize(1100, 720);
         window->show();
         window->setFieldShown(kBatt1, true);
@@ -164,7 +164,7 @@ int main(int argc, char *argv[])
                 static_cast<std::size_t>(archive::openArchive(path)->recordCount(FrameKind::T1)), opening.front(),
                 median(opening), median(openingCpu), median(query));
 
-    auto *window = new HistoryWindow(path);
+    auto *window = new HistoryWindow(path, remembered);
     window->resize(1100, 720);
     window->show();
     window->setFieldShown(kBatt1, true);

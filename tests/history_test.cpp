@@ -14,6 +14,7 @@
 #include "importer.h"
 #include "loggen.h"
 #include "plotcommand.h"
+#include "settings.h"
 #include "silentserver.h"
 
 #include <QApplication>
@@ -25,7 +26,6 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -84,6 +84,7 @@ class HistoryTest : public QObject {
 
     QTemporaryDir dir;
     std::string archivePath;
+    std::unique_ptr<Settings> settings;
 
     static std::unique_ptr<archive::Archive> open(const std::string &path, bool readOnly = true)
     {
@@ -105,8 +106,8 @@ private slots:
     // archived first.
     void initTestCase()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
         archivePath = dir.filePath("archive.sqlite").toStdString();
+        settings = std::make_unique<Settings>(dir.filePath("halcyra.conf"));
         auto store = open(archivePath, false);
         import(*store, t1(1, 900) + t1(2, 901));
         std::string log;
@@ -295,7 +296,7 @@ private slots:
     void theWindowFollowsTheArchive()
     {
         const std::string path = dir.filePath("live.sqlite").toStdString();
-        auto *window = new HistoryWindow(path);
+        auto *window = new HistoryWindow(path, *settings);
         window->show();
         window->setFieldShown(kBatt1, true);
         QTRY_VERIFY(window->note().contains("No archive yet"));
@@ -371,7 +372,7 @@ private slots:
 
         window->close(); // deletes it, and keeps its fields and range
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        HistoryWindow again(path);
+        HistoryWindow again(path, *settings);
         QCOMPARE(again.shownFields(), std::vector<int>{kBatt1});
     }
 
@@ -419,7 +420,7 @@ private slots:
         test::SilentServer server;
         QElapsedTimer time;
         time.start();
-        auto window = std::make_unique<HistoryWindow>(server.uri());
+        auto window = std::make_unique<HistoryWindow>(server.uri(), *settings);
         window->show();
         window->setFieldShown(kBatt1, true);
         QTRY_VERIFY(server.waiting() > 0);
@@ -439,7 +440,7 @@ private slots:
     // Data start in Pictures and Documents, then where the user last chose.
     void notesAndFileDialogs()
     {
-        HistoryWindow window(archivePath);
+        HistoryWindow window(archivePath, *settings);
         window.show();
         for (const int field : {kBatt1, 18 /* Batt2 Volt */, 1 /* X Cells Curr */})
             window.setFieldShown(field, true);
@@ -632,7 +633,7 @@ private slots:
         QFile uriFile(QString::fromLocal8Bit(server) + QStringLiteral("/uri"));
         QVERIFY(uriFile.open(QIODevice::ReadOnly));
         const std::string uri = uriFile.readAll().trimmed().replace("halcyra@", "halcyra:Right%23Pass1@").toStdString();
-        HistoryWindow window(uri);
+        HistoryWindow window(uri, *settings);
         QTRY_VERIFY2(window.note().startsWith(QStringLiteral("No archive yet at postgresql://halcyra@")),
                      qPrintable(window.note()));
         QVERIFY(!window.note().contains(QStringLiteral("Pass1")));

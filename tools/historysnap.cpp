@@ -9,9 +9,9 @@
 
 #include "historyplot.h"
 #include "historywindow.h"
+#include "settings.h"
 
 #include <QApplication>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -31,9 +31,9 @@ int main(int argc, char *argv[])
     }
     // The user's own History settings stay out of the picture and untouched.
     QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    Settings remembered(settings.filePath(QStringLiteral("halcyra.conf")));
 
-    auto *window = new HistoryWindow(argv[1]);
+    auto *window = new HistoryWindow(argv[1], remembered);
     window->resize(1100, 720);
     window->show();
     for (const QString &name : QString::fromLocal8Bit(argv[3]).split(QLatin1Char(','))) {

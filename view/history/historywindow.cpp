@@ -5,6 +5,7 @@
 
 #include "historyfeed.h"
 #include "historyplot.h"
+#include "settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,7 +25,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -57,19 +57,12 @@ UtcMillis millisOf(const QDateTime &t)
     return t.toMSecsSinceEpoch();
 }
 
-QString settingsGroup()
-{
-    return QStringLiteral("History");
-}
-
 // Where a file dialog starts: the folder last chosen for this kind of file, as
 // Export Records remembers its own; else the user's Pictures or Documents
 // folder; else home. Never the folder the program happened to start in.
-QString startFolder(const QString &key, QStandardPaths::StandardLocation standard)
+QString startFolder(const QString &remembered, QStandardPaths::StandardLocation standard)
 {
-    QSettings settings;
-    settings.beginGroup(settingsGroup());
-    QString folder = settings.value(key).toString();
+    QString folder = remembered;
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QStandardPaths::writableLocation(standard);
     if (!QFileInfo(folder).isDir())
@@ -78,20 +71,18 @@ QString startFolder(const QString &key, QStandardPaths::StandardLocation standar
 }
 
 // The name of a file to write, asked for in startFolder(key); its folder is remembered.
-QString askFileName(QWidget *parent, const QString &title, const QString &key,
+QString askFileName(QWidget *parent, Settings &settings, const QString &title, const SettingKey<QString> &key,
                     QStandardPaths::StandardLocation standard, const QString &name, const QStringList &filters)
 {
-    QFileDialog dialog(parent, title, startFolder(key, standard));
-    dialog.setObjectName(key);
+    QFileDialog dialog(parent, title, startFolder(settings.get(key), standard));
+    dialog.setObjectName(QLatin1String(key.name));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
     dialog.selectFile(name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString path = dialog.selectedFiles().constFirst();
-    QSettings settings;
-    settings.beginGroup(settingsGroup());
-    settings.setValue(key, QFileInfo(path).absolutePath());
+    settings.set(key, QFileInfo(path).absolutePath());
     return path;
 }
 
@@ -117,8 +108,8 @@ void zoomInto(HistoryPlot &plot, const QRect &box)
 
 } // namespace
 
-HistoryWindow::HistoryWindow(const std::string &location, QWidget *parent)
-    : QWidget(parent, Qt::Window), location_(location), reader_(new HistoryReader(location, this)),
+HistoryWindow::HistoryWindow(const std::string &location, Settings &settings, QWidget *parent)
+    : QWidget(parent, Qt::Window), location_(location), settings_(settings), reader_(new HistoryReader(location, this)),
       pollTimer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("HistoryWindow"));
@@ -309,27 +300,25 @@ void HistoryWindow::buildWidgets()
 
 void HistoryWindow::restoreSettings()
 {
-    QSettings settings;
-    settings.beginGroup(settingsGroup());
-    if (const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray(); !geometry.isEmpty())
+    if (const QByteArray geometry = settings_.get(keys::historyGeometry); !geometry.isEmpty())
         restoreGeometry(geometry);
-    const QString preset = settings.value(QStringLiteral("range"), QString::fromLatin1(kPresetNames[0])).toString();
+    const QString preset = settings_.get(keys::historyRange);
     for (int i = 0; i < 5; ++i)
         if (preset == QLatin1String(kPresetNames[i]))
             preset_ = static_cast<Preset>(i);
-    custom_.from = settings.value(QStringLiteral("from"), 0).toLongLong();
-    custom_.to = settings.value(QStringLiteral("to"), 0).toLongLong();
+    custom_.from = settings_.get(keys::historyFrom);
+    custom_.to = settings_.get(keys::historyTo);
     rangeBox_->setCurrentIndex(static_cast<int>(preset_));
     fromEdit_->setDateTime(utcDateTime(custom_.from));
     toEdit_->setDateTime(utcDateTime(custom_.to));
-    const bool archiveOrder = settings.value(QStringLiteral("archiveOrder"), false).toBool();
+    const bool archiveOrder = settings_.get(keys::historyArchiveOrder);
     {
         const QSignalBlocker block(archiveOrderBox_);
         archiveOrderBox_->setChecked(archiveOrder);
     }
     axis_ = archiveOrder ? XAxis::ArchiveOrder : XAxis::ReceiveTime;
     plot_->setXAxis(axis_);
-    const QStringList fields = settings.value(QStringLiteral("fields")).toStringList();
+    const QStringList fields = settings_.get(keys::historyFields);
     for (const QString &name : fields) {
         const FieldLookup found = lookUpField(name.toStdString());
         if (found.field >= 0)
@@ -341,17 +330,15 @@ void HistoryWindow::restoreSettings()
 
 void HistoryWindow::saveSettings() const
 {
-    QSettings settings;
-    settings.beginGroup(settingsGroup());
-    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings_.set(keys::historyGeometry, saveGeometry());
     QStringList fields;
     for (const Shown &s : shown_)
         fields << QString::fromStdString(columnName(s.track.field));
-    settings.setValue(QStringLiteral("fields"), fields);
-    settings.setValue(QStringLiteral("range"), QString::fromLatin1(kPresetNames[static_cast<int>(preset_)]));
-    settings.setValue(QStringLiteral("from"), static_cast<qlonglong>(custom_.from));
-    settings.setValue(QStringLiteral("to"), static_cast<qlonglong>(custom_.to));
-    settings.setValue(QStringLiteral("archiveOrder"), axis_ == XAxis::ArchiveOrder);
+    settings_.set(keys::historyFields, fields);
+    settings_.set(keys::historyRange, QString::fromLatin1(kPresetNames[static_cast<int>(preset_)]));
+    settings_.set(keys::historyFrom, static_cast<qlonglong>(custom_.from));
+    settings_.set(keys::historyTo, static_cast<qlonglong>(custom_.to));
+    settings_.set(keys::historyArchiveOrder, axis_ == XAxis::ArchiveOrder);
 }
 
 std::vector<int> HistoryWindow::shownFields() const
@@ -804,7 +791,7 @@ QString HistoryWindow::exportData(const QString &path)
 
 void HistoryWindow::savePlotClicked()
 {
-    QString path = askFileName(this, QStringLiteral("Save Plot"), QStringLiteral("plotFolder"),
+    QString path = askFileName(this, settings_, QStringLiteral("Save Plot"), keys::historyPlotFolder,
                                QStandardPaths::PicturesLocation, QStringLiteral("history.png"),
                                {QStringLiteral("PNG image (*.png)"), QStringLiteral("PDF document (*.pdf)"),
                                 QStringLiteral("SVG drawing (*.svg)")});
@@ -843,7 +830,7 @@ void HistoryWindow::savePlotClicked()
 
 void HistoryWindow::exportDataClicked()
 {
-    QString path = askFileName(this, QStringLiteral("Export Data"), QStringLiteral("exportFolder"),
+    QString path = askFileName(this, settings_, QStringLiteral("Export Data"), keys::historyExportFolder,
                                QStandardPaths::DocumentsLocation, QStringLiteral("history.csv"),
                                {QStringLiteral("CSV file (*.csv)")});
     if (path.isEmpty())

@@ -26,6 +26,10 @@ class QTreeWidgetItem;
 class QWheelEvent;
 class QCPItemTracer;
 
+namespace halcyra {
+class Settings;
+}
+
 namespace halcyra::history {
 
 class HistoryPlot;
@@ -41,7 +45,8 @@ class HistoryWindow : public QWidget {
 public:
     // Reads the archive at `location`; one that does not exist yet is looked
     // for again every second. Closing the window deletes it.
-    explicit HistoryWindow(const std::string &location, QWidget *parent = nullptr);
+    // What it shows and where its files went are remembered in `settings`.
+    HistoryWindow(const std::string &location, Settings &settings, QWidget *parent = nullptr);
     ~HistoryWindow() override;
 
     // For tests and the timing tool.
@@ -98,6 +103,7 @@ private:
     void showWaiting();
 
     std::string location_;
+    Settings &settings_;
     HistoryReader *reader_;
     QString waitingNote_; // the note on the archive not answering, while on show
     std::vector<Shown> shown_;
