@@ -95,6 +95,17 @@ QString askFileName(QWidget *parent, const QString &title, const QString &key,
     return path;
 }
 
+QDateTimeEdit *utcEdit(const char *name, const QString &accessible)
+{
+    auto *edit = new QDateTimeEdit;
+    edit->setObjectName(QLatin1String(name));
+    edit->setAccessibleName(accessible);
+    edit->setTimeSpec(Qt::UTC);
+    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    edit->setCalendarPopup(true);
+    return edit;
+}
+
 // Shift and a drag: the plot shows what the box held. Every range is read off
 // the box before any is set, as a new time range refits the values.
 void zoomInto(HistoryPlot &plot, const QRect &box)
@@ -142,6 +153,46 @@ HistoryWindow::~HistoryWindow()
 
 void HistoryWindow::buildWidgets()
 {
+    buildFieldList();
+    QHBoxLayout *bar = buildTopBar();
+    buildPlot();
+    buildStatsView();
+
+    const QString keys = QStringLiteral(
+        "Wheel or + and -: zoom time, with Ctrl the values. Shift and drag: zoom into a box. Drag or arrow keys: "
+        "move, with Ctrl the values. Double click or Home: back to the range.");
+    auto *hint = new QLabel(keys);
+    hint->setObjectName(QStringLiteral("keysHint"));
+    hint->setWordWrap(true);
+    hint->setEnabled(false); // drawn in the quieter colour of a hint
+    plot_->setAccessibleDescription(keys);
+    rangeBox_->setToolTip(keys);
+
+    noteLabel_ = new QLabel;
+    noteLabel_->setObjectName(QStringLiteral("noteLabel"));
+    noteLabel_->setWordWrap(true);
+    noteLabel_->setAccessibleName(QStringLiteral("Note"));
+
+    auto *right = new QWidget;
+    auto *column = new QVBoxLayout(right);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(bar);
+    column->addWidget(plot_, 1);
+    column->addWidget(hint);
+    column->addWidget(statsView_);
+    column->addWidget(noteLabel_);
+
+    auto *splitter = new QSplitter;
+    splitter->addWidget(fieldList_);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({230, 770});
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(splitter);
+}
+
+void HistoryWindow::buildFieldList()
+{
     fieldList_ = new QTreeWidget;
     fieldList_->setObjectName(QStringLiteral("fieldList"));
     fieldList_->setAccessibleName(QStringLiteral("Fields"));
@@ -171,7 +222,10 @@ void HistoryWindow::buildWidgets()
     fieldList_->resizeColumnToContents(1);
     fieldList_->setMinimumWidth(fieldList_->columnWidth(0) + fieldList_->columnWidth(1) + 32);
     connect(fieldList_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) { fieldItemChanged(item); });
+}
 
+QHBoxLayout *HistoryWindow::buildTopBar()
+{
     rangeBox_ = new QComboBox;
     rangeBox_->setObjectName(QStringLiteral("rangeBox"));
     rangeBox_->setAccessibleName(QStringLiteral("Range"));
@@ -179,17 +233,8 @@ void HistoryWindow::buildWidgets()
                          QStringLiteral("All"), QStringLiteral("Custom")});
     connect(rangeBox_, &QComboBox::activated, this, [this](int index) { choosePreset(static_cast<Preset>(index)); });
 
-    const auto dateEdit = [](const char *name, const QString &accessible) {
-        auto *edit = new QDateTimeEdit;
-        edit->setObjectName(QLatin1String(name));
-        edit->setAccessibleName(accessible);
-        edit->setTimeSpec(Qt::UTC);
-        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        edit->setCalendarPopup(true);
-        return edit;
-    };
-    fromEdit_ = dateEdit("fromEdit", QStringLiteral("From (UTC)"));
-    toEdit_ = dateEdit("toEdit", QStringLiteral("To (UTC)"));
+    fromEdit_ = utcEdit("fromEdit", QStringLiteral("From (UTC)"));
+    toEdit_ = utcEdit("toEdit", QStringLiteral("To (UTC)"));
     connect(fromEdit_, &QDateTimeEdit::editingFinished, this, &HistoryWindow::customRangeEdited);
     connect(toEdit_, &QDateTimeEdit::editingFinished, this, &HistoryWindow::customRangeEdited);
 
@@ -227,7 +272,11 @@ void HistoryWindow::buildWidgets()
     bar->addStretch();
     bar->addWidget(saveButton_);
     bar->addWidget(exportButton_);
+    return bar;
+}
 
+void HistoryWindow::buildPlot()
+{
     plot_ = new HistoryPlot;
     plot_->setMinimumSize(320, 200);
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
@@ -260,7 +309,10 @@ void HistoryWindow::buildWidgets()
     connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent *) { resetView(); });
     connect(plot_->selectionRect(), &QCPSelectionRect::accepted, this,
             [this](const QRect &box, QMouseEvent *) { zoomInto(*plot_, box); });
+}
 
+void HistoryWindow::buildStatsView()
+{
     statsView_ = new QTreeWidget;
     statsView_->setObjectName(QStringLiteral("statsView"));
     statsView_->setAccessibleName(QStringLiteral("Figures of the records on show"));
@@ -273,38 +325,6 @@ void HistoryWindow::buildWidgets()
     statsView_->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
     for (int c = 1; c < 5; ++c)
         statsView_->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-
-    const QString keys = QStringLiteral(
-        "Wheel or + and -: zoom time, with Ctrl the values. Shift and drag: zoom into a box. Drag or arrow keys: "
-        "move, with Ctrl the values. Double click or Home: back to the range.");
-    auto *hint = new QLabel(keys);
-    hint->setObjectName(QStringLiteral("keysHint"));
-    hint->setWordWrap(true);
-    hint->setEnabled(false); // drawn in the quieter colour of a hint
-    plot_->setAccessibleDescription(keys);
-    rangeBox_->setToolTip(keys);
-
-    noteLabel_ = new QLabel;
-    noteLabel_->setObjectName(QStringLiteral("noteLabel"));
-    noteLabel_->setWordWrap(true);
-    noteLabel_->setAccessibleName(QStringLiteral("Note"));
-
-    auto *right = new QWidget;
-    auto *column = new QVBoxLayout(right);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->addLayout(bar);
-    column->addWidget(plot_, 1);
-    column->addWidget(hint);
-    column->addWidget(statsView_);
-    column->addWidget(noteLabel_);
-
-    auto *splitter = new QSplitter;
-    splitter->addWidget(fieldList_);
-    splitter->addWidget(right);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({230, 770});
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(splitter);
 }
 
 void HistoryWindow::restoreSettings()

@@ -17,6 +17,7 @@
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
+class QHBoxLayout;
 class QLabel;
 class QMouseEvent;
 class QPushButton;
@@ -78,6 +79,10 @@ private:
     };
 
     void buildWidgets();
+    void buildFieldList();
+    QHBoxLayout *buildTopBar();
+    void buildPlot();
+    void buildStatsView();
     void restoreSettings();
     void saveSettings() const;
     void fieldItemChanged(QTreeWidgetItem *item);
