@@ -45,8 +45,6 @@ namespace {
 constexpr int kFieldRole = Qt::UserRole;
 constexpr double kReadOutRadius = 12; // pixels
 
-const char *const kPresetNames[] = {"last-pass", "last-24-hours", "last-7-days", "all", "custom"};
-
 QDateTime utcDateTime(UtcMillis t)
 {
     return QDateTime::fromMSecsSinceEpoch(t, Qt::UTC);
@@ -55,6 +53,11 @@ QDateTime utcDateTime(UtcMillis t)
 UtcMillis millisOf(const QDateTime &t)
 {
     return t.toMSecsSinceEpoch();
+}
+
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QString settingsGroup()
@@ -229,9 +232,10 @@ QHBoxLayout *HistoryWindow::buildTopBar()
     rangeBox_ = new QComboBox;
     rangeBox_->setObjectName(QStringLiteral("rangeBox"));
     rangeBox_->setAccessibleName(QStringLiteral("Range"));
-    rangeBox_->addItems({QStringLiteral("Last pass"), QStringLiteral("Last 24 hours"), QStringLiteral("Last 7 days"),
-                         QStringLiteral("All"), QStringLiteral("Custom")});
-    connect(rangeBox_, &QComboBox::activated, this, [this](int index) { choosePreset(static_cast<Preset>(index)); });
+    for (const PresetInfo &p : kPresets) // so the box's index is the preset's
+        rangeBox_->addItem(latin1(p.caption));
+    connect(rangeBox_, &QComboBox::activated, this,
+            [this](int index) { choosePreset(kPresets[static_cast<std::size_t>(index)].preset); });
 
     fromEdit_ = utcEdit("fromEdit", QStringLiteral("From (UTC)"));
     toEdit_ = utcEdit("toEdit", QStringLiteral("To (UTC)"));
@@ -333,10 +337,9 @@ void HistoryWindow::restoreSettings()
     settings.beginGroup(settingsGroup());
     if (const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray(); !geometry.isEmpty())
         restoreGeometry(geometry);
-    const QString preset = settings.value(QStringLiteral("range"), QString::fromLatin1(kPresetNames[0])).toString();
-    for (int i = 0; i < 5; ++i)
-        if (preset == QLatin1String(kPresetNames[i]))
-            preset_ = static_cast<Preset>(i);
+    if (const std::optional<Preset> preset =
+            presetNamed(settings.value(QStringLiteral("range")).toString().toStdString()))
+        preset_ = *preset;
     custom_.from = settings.value(QStringLiteral("from"), 0).toLongLong();
     custom_.to = settings.value(QStringLiteral("to"), 0).toLongLong();
     rangeBox_->setCurrentIndex(static_cast<int>(preset_));
@@ -368,7 +371,7 @@ void HistoryWindow::saveSettings() const
     for (const Shown &s : shown_)
         fields << QString::fromStdString(columnName(s.track.field));
     settings.setValue(QStringLiteral("fields"), fields);
-    settings.setValue(QStringLiteral("range"), QString::fromLatin1(kPresetNames[static_cast<int>(preset_)]));
+    settings.setValue(QStringLiteral("range"), latin1(presetInfo(preset_).name));
     settings.setValue(QStringLiteral("from"), static_cast<qlonglong>(custom_.from));
     settings.setValue(QStringLiteral("to"), static_cast<qlonglong>(custom_.to));
     settings.setValue(QStringLiteral("archiveOrder"), axis_ == XAxis::ArchiveOrder);
