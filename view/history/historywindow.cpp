@@ -345,13 +345,8 @@ void HistoryWindow::restoreSettings()
     rangeBox_->setCurrentIndex(static_cast<int>(preset_));
     fromEdit_->setDateTime(utcDateTime(custom_.from));
     toEdit_->setDateTime(utcDateTime(custom_.to));
-    const bool archiveOrder = settings.value(QStringLiteral("archiveOrder"), false).toBool();
-    {
-        const QSignalBlocker block(archiveOrderBox_);
-        archiveOrderBox_->setChecked(archiveOrder);
-    }
-    axis_ = archiveOrder ? XAxis::ArchiveOrder : XAxis::ReceiveTime;
-    plot_->setXAxis(axis_);
+    showXAxis(settings.value(QStringLiteral("archiveOrder"), false).toBool() ? XAxis::ArchiveOrder
+                                                                             : XAxis::ReceiveTime);
     const QStringList fields = settings.value(QStringLiteral("fields")).toStringList();
     for (const QString &name : fields) {
         const FieldLookup found = lookUpField(name.toStdString());
@@ -374,7 +369,7 @@ void HistoryWindow::saveSettings() const
     settings.setValue(QStringLiteral("range"), latin1(presetInfo(preset_).name));
     settings.setValue(QStringLiteral("from"), static_cast<qlonglong>(custom_.from));
     settings.setValue(QStringLiteral("to"), static_cast<qlonglong>(custom_.to));
-    settings.setValue(QStringLiteral("archiveOrder"), axis_ == XAxis::ArchiveOrder);
+    settings.setValue(QStringLiteral("archiveOrder"), xAxis() == XAxis::ArchiveOrder);
 }
 
 std::vector<int> HistoryWindow::shownFields() const
@@ -446,7 +441,7 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
             break;
         }
     }
-    s.line = lineOf(s.track, axis_);
+    s.line = lineOf(s.track, xAxis());
     shown_.push_back(std::move(s));
     rebuildLines();
     saveSettings();
@@ -481,7 +476,7 @@ void HistoryWindow::rebuildLines()
 void HistoryWindow::applyPreset()
 {
     const std::vector<const Track *> all = tracks();
-    const std::optional<Span> span = presetSpan(preset_, all, axis_, custom_);
+    const std::optional<Span> span = presetSpan(preset_, all, xAxis(), custom_);
     if (shown_.empty())
         plot_->setNote(QStringLiteral("Check fields on the left to plot them."));
     else if (!span)
@@ -491,7 +486,7 @@ void HistoryWindow::applyPreset()
     settingSpan_ = true;
     if (span)
         plot_->setSpan(*span);
-    else if (shown_.empty() && axis_ == XAxis::ReceiveTime)
+    else if (shown_.empty() && xAxis() == XAxis::ReceiveTime)
         plot_->setSpan({timeKey(utcNow()) - 86400, timeKey(utcNow())}); // rather than 1970
     else
         plot_->fitValues();
@@ -550,7 +545,7 @@ QStringList HistoryWindow::statsRows() const
 
 void HistoryWindow::showRangeInEdits()
 {
-    if (axis_ != XAxis::ReceiveTime)
+    if (xAxis() != XAxis::ReceiveTime)
         return;
     const Span span = plot_->span();
     const QSignalBlocker blockFrom(fromEdit_);
@@ -603,19 +598,26 @@ void HistoryWindow::choosePreset(Preset preset)
 
 void HistoryWindow::setXAxis(XAxis axis)
 {
-    if (axis == axis_)
+    if (axis == xAxis())
         return;
-    axis_ = axis;
-    {
-        const QSignalBlocker block(archiveOrderBox_);
-        archiveOrderBox_->setChecked(axis == XAxis::ArchiveOrder);
-    }
-    plot_->setXAxis(axis);
+    showXAxis(axis);
     for (Shown &s : shown_)
-        s.line = lineOf(s.track, axis_);
+        s.line = lineOf(s.track, axis);
     exploring_ = false;
     rebuildLines();
     saveSettings();
+}
+
+XAxis HistoryWindow::xAxis() const
+{
+    return plot_->xAxisMode();
+}
+
+void HistoryWindow::showXAxis(XAxis axis)
+{
+    const QSignalBlocker block(archiveOrderBox_);
+    archiveOrderBox_->setChecked(axis == XAxis::ArchiveOrder);
+    plot_->setXAxis(axis);
 }
 
 void HistoryWindow::resetView()
@@ -663,12 +665,12 @@ void HistoryWindow::received(const FeedUpdate &update)
     for (const Track &track : update.loaded)
         if (const auto s = shownOf(track.field); s != shown_.end()) {
             s->track = track;
-            s->line = lineOf(s->track, axis_);
+            s->line = lineOf(s->track, xAxis());
         }
     for (const auto &[field, newer] : update.added)
         if (const auto s = shownOf(field); s != shown_.end()) {
             addSamples(s->track, newer);
-            s->line = lineOf(s->track, axis_);
+            s->line = lineOf(s->track, xAxis());
             plot_->refreshLine(static_cast<std::size_t>(s - shown_.begin()), s->line);
         }
     if (!update.loaded.empty()) {
@@ -817,7 +819,7 @@ QString HistoryWindow::exportData(const QString &path)
     // Written by the reader's thread; the window answers meanwhile.
     QEventLoop loop;
     QString error;
-    reader_->exportCsv(path, shownFields(), axis_, plot_->span(), [&](const QString &e) {
+    reader_->exportCsv(path, shownFields(), xAxis(), plot_->span(), [&](const QString &e) {
         error = e;
         loop.quit();
     });

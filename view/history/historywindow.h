@@ -95,6 +95,9 @@ private:
     void mouseMoved(QMouseEvent *event);
     void mouseWheel(QWheelEvent *event);
     void resetView();
+    // The x-axis mode is kept by the plot alone; showXAxis sets it there and in the check box.
+    XAxis xAxis() const;
+    void showXAxis(XAxis axis);
     void savePlotClicked();
     void exportDataClicked();
     void setNote(const QString &text);
@@ -108,7 +111,6 @@ private:
     std::vector<Shown> shown_;
     Preset preset_ = Preset::LastPass;
     TimeSpan custom_{};
-    XAxis axis_ = XAxis::ReceiveTime;
     // The user zoomed or panned: the view stays where they put it.
     bool exploring_ = false;
     bool settingSpan_ = false;
