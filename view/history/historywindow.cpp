@@ -5,11 +5,11 @@
 
 #include "historyfeed.h"
 #include "historyplot.h"
+#include "readoutmarker.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -30,20 +30,16 @@
 #include <QStandardPaths>
 #include <QTimeZone>
 #include <QTimer>
-#include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace halcyra::history {
 
 namespace {
 
 constexpr int kFieldRole = Qt::UserRole;
-constexpr double kReadOutRadius = 12; // pixels
 
 QDateTime utcDateTime(UtcMillis t)
 {
@@ -291,18 +287,10 @@ void HistoryWindow::buildPlot()
     rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
     // A notch of the wheel zooms a fifth, as + and - do: a pass is a few notches away.
     rect->setRangeZoomFactor(0.8);
-    // The marker of the read-out point redraws alone, not the whole plot.
-    plot_->addLayer(QStringLiteral("readout"), plot_->layer(QStringLiteral("main")), QCustomPlot::limAbove);
-    plot_->layer(QStringLiteral("readout"))->setMode(QCPLayer::lmBuffered);
-    tracer_ = new QCPItemTracer(plot_);
-    tracer_->setLayer(QStringLiteral("readout"));
-    tracer_->setStyle(QCPItemTracer::tsCircle);
-    tracer_->setSize(10);
-    tracer_->setVisible(false);
+    readOut_ = new ReadOutMarker(plot_, reader_, [this] { return tracks(); });
     plot_->setFocusPolicy(Qt::StrongFocus);
     plot_->installEventFilter(this);
     connect(plot_->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this, &HistoryWindow::spanChanged);
-    connect(plot_, &QCustomPlot::mouseMove, this, &HistoryWindow::mouseMoved);
     connect(plot_, &QCustomPlot::mouseWheel, this, &HistoryWindow::mouseWheel);
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
         // A drag moves along time; with Ctrl held it moves the values; with
@@ -462,8 +450,8 @@ void HistoryWindow::rebuildLines()
     for (std::size_t i = 0; i < shown_.size(); ++i)
         lines.push_back({shown_[i].track.field, axes[i], lineColour(shown_[i].colourSlot), &shown_[i].line});
     plot_->setLines(lines);
-    readOutPoint_.reset();
-    tracer_->setVisible(false);
+    readOut_->forget();
+    readOut_->hide();
     if (exploring_) {
         plot_->fitValues();
         updateStats();
@@ -676,7 +664,7 @@ void HistoryWindow::received(const FeedUpdate &update)
     if (!update.loaded.empty()) {
         rebuildLines();
     } else if (!update.added.empty()) {
-        readOutPoint_.reset();
+        readOut_->forget();
         if (exploring_) {
             updateStats();
             plot_->replot();
@@ -692,10 +680,6 @@ bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != plot_)
         return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::Leave && tracer_->visible()) {
-        tracer_->setVisible(false);
-        plot_->layer(QStringLiteral("readout"))->replot();
-    }
     if (event->type() != QEvent::KeyPress)
         return false;
     // The keyboard does what the mouse does: arrows move, + and - zoom (with
@@ -744,73 +728,12 @@ void HistoryWindow::mouseWheel(QWheelEvent *event)
 
 QString HistoryWindow::readOutAt(const QPoint &pos)
 {
-    std::optional<std::pair<std::size_t, int>> best;
-    double bestDistance = std::numeric_limits<double>::max();
-    QCPAxis *x = plot_->xAxis;
-    const double key = x->pixelToCoord(pos.x());
-    const double keyPixels = plot_->axisRect()->width() / x->range().size();
-    for (std::size_t i = 0; i < shown_.size(); ++i) {
-        const QCPGraph *graph = plot_->graphOf(i);
-        if (!graph)
-            continue;
-        QCPAxis *y = graph->valueAxis();
-        const double valuePixels = plot_->axisRect()->height() / y->range().size();
-        const std::optional<int> at =
-            nearestPoint(shown_[i].line, key, y->pixelToCoord(pos.y()), keyPixels, valuePixels, kReadOutRadius);
-        if (!at)
-            continue;
-        const QCPGraphData &p = shown_[i].line.points[*at];
-        const double d = std::hypot(x->coordToPixel(p.key) - pos.x(), y->coordToPixel(p.value) - pos.y());
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = {i, *at};
-        }
-    }
-    if (!best) {
-        readOutPoint_.reset();
-        tracer_->setVisible(false);
-        return {};
-    }
-    const Shown &s = shown_[best->first];
-    const archive::FieldSample &sample = s.track.samples[s.line.sample[static_cast<std::size_t>(best->second)]];
-    const std::pair<int, std::int64_t> point{s.track.field, sample.id};
-    if (readOutPoint_ != point) {
-        // The frame time and station follow once the archive tells them.
-        readOut_ = readOutText({s.track.field, sample.value, sample.received, {}, {}}, QLocale());
-        readOutPoint_ = point;
-        reader_->details(s.track.field, sample, [this, point](const PointDetails &details) {
-            if (readOutPoint_ != point)
-                return;
-            readOut_ = readOutText(details, QLocale());
-            if (QToolTip::isVisible())
-                QToolTip::showText(QCursor::pos(), readOut_, plot_);
-        });
-    }
-    const QCPGraphData &p = s.line.points[best->second];
-    tracer_->position->setAxes(plot_->xAxis, plot_->graphOf(best->first)->valueAxis());
-    tracer_->position->setCoords(p.key, p.value);
-    tracer_->setPen(QPen(lineColour(s.colourSlot), 2));
-    tracer_->setVisible(true);
-    return readOut_;
-}
-
-void HistoryWindow::mouseMoved(QMouseEvent *event)
-{
-    if (event->buttons() != Qt::NoButton)
-        return; // dragging
-    const bool wasVisible = tracer_->visible();
-    const QString text = readOutAt(event->pos());
-    if (text.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(event->globalPosition().toPoint(), text, plot_);
-    if (wasVisible || tracer_->visible())
-        plot_->layer(QStringLiteral("readout"))->replot();
+    return readOut_->textAt(pos);
 }
 
 QString HistoryWindow::savePicture(const QString &path, QSize size)
 {
-    tracer_->setVisible(false);
+    readOut_->hide();
     return savePlot(*plot_, path, size);
 }
 

@@ -25,12 +25,12 @@ class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWheelEvent;
-class QCPItemTracer;
 
 namespace halcyra::history {
 
 class HistoryPlot;
 class HistoryReader;
+class ReadOutMarker;
 struct FeedUpdate;
 
 // The archive's fields over time: any number of fields, a range to choose,
@@ -92,7 +92,6 @@ private:
     void updateStats();
     void showRangeInEdits();
     void customRangeEdited();
-    void mouseMoved(QMouseEvent *event);
     void mouseWheel(QWheelEvent *event);
     void resetView();
     // The x-axis mode is kept by the plot alone; showXAxis sets it there and in the check box.
@@ -114,9 +113,7 @@ private:
     // The user zoomed or panned: the view stays where they put it.
     bool exploring_ = false;
     bool settingSpan_ = false;
-    std::optional<std::pair<int, std::int64_t>> readOutPoint_;
-    std::optional<int> refusedField_; // the field the note says needs a third value axis
-    QString readOut_;
+    std::optional<int> refusedField_;           // the field the note says needs a third value axis
     std::pair<QDateTime, QDateTime> editsShow_; // what the From and To edits were given
 
     QTreeWidget *fieldList_;
@@ -127,7 +124,7 @@ private:
     QPushButton *saveButton_;
     QPushButton *exportButton_;
     HistoryPlot *plot_;
-    QCPItemTracer *tracer_;
+    ReadOutMarker *readOut_;
     QTreeWidget *statsView_;
     QLabel *noteLabel_;
     QTimer *pollTimer_;
