@@ -45,14 +45,12 @@ int main(int argc, char *argv[])
         window->setFieldShown(found.field, true);
     }
     int next = 4;
-    const char *const presets[] = {"last-pass", "last-24-hours", "last-7-days", "all"};
     if (argc > next && argv[next][0] != '-') {
-        bool named = false;
-        for (int i = 0; i < 4; ++i)
-            if (!std::strcmp(argv[next], presets[i])) {
-                window->choosePreset(static_cast<Preset>(i));
-                named = true;
-            }
+        // "custom" is given as its two times.
+        const std::optional<Preset> preset = presetNamed(argv[next]);
+        const bool named = preset && *preset != Preset::Custom;
+        if (named)
+            window->choosePreset(*preset);
         if (!named && argc > next + 1) {
             const auto from = parseUtcTime(argv[next]);
             const auto to = parseUtcTime(argv[next + 1]);

@@ -17,7 +17,6 @@ namespace halcyra::history {
 namespace {
 
 constexpr int kAntDeploy = 31;
-constexpr UtcMillis kHour = 3'600'000;
 
 const FieldInfo &info(int field)
 {
@@ -317,6 +316,49 @@ Line lineOf(const Track &track, XAxis axis)
     return line;
 }
 
+std::optional<Preset> presetNamed(std::string_view name)
+{
+    for (const PresetInfo &p : kPresets)
+        if (p.name == name)
+            return p.preset;
+    return std::nullopt;
+}
+
+namespace {
+
+// The receive times a preset that follows the newest frame reaches over.
+TimeSpan recentWindow(const PresetInfo &preset, std::span<const Track *const> tracks, UtcMillis newest)
+{
+    return {preset.length ? newest - preset.length : passStart(tracks, newest), newest};
+}
+
+// By archive order: the ids of the records received within the preset's time, all for "All".
+std::optional<Span> idSpan(Preset preset, std::span<const Track *const> tracks, std::optional<UtcMillis> newest,
+                           const TimeSpan &custom)
+{
+    const PresetInfo &info = presetInfo(preset);
+    std::optional<TimeSpan> window;
+    if (preset == Preset::Custom)
+        window = custom;
+    else if (info.followsNewest && newest)
+        window = recentWindow(info, tracks, *newest);
+    if (!window && preset != Preset::All)
+        return std::nullopt;
+    std::optional<Span> ids;
+    for (const Track *t : tracks)
+        for (const archive::FieldSample &s : t->samples) {
+            if (window && !(s.received && *s.received >= window->from && *s.received <= window->to))
+                continue;
+            const auto id = static_cast<double>(s.id);
+            ids = Span{std::min(ids ? ids->lower : id, id), std::max(ids ? ids->upper : id, id)};
+        }
+    if (!ids)
+        return std::nullopt;
+    return preset == Preset::Custom ? *ids : withMargin(ids->lower, ids->upper, 0.5);
+}
+
+} // namespace
+
 std::optional<Span> presetSpan(Preset preset, std::span<const Track *const> tracks, XAxis axis, const TimeSpan &custom)
 {
     std::optional<UtcMillis> oldest;
@@ -328,48 +370,20 @@ std::optional<Span> presetSpan(Preset preset, std::span<const Track *const> trac
         oldest = std::min(oldest.value_or(*t->samples[first].received), *t->samples[first].received);
         newest = std::max(newest.value_or(*t->samples.back().received), *t->samples.back().received);
     }
-
-    if (axis == XAxis::ArchiveOrder) {
-        std::optional<TimeSpan> window;
-        if (preset == Preset::Custom)
-            window = custom;
-        else if (preset != Preset::All && newest)
-            window = preset == Preset::LastPass      ? TimeSpan{passStart(tracks, *newest), *newest}
-                     : preset == Preset::Last24Hours ? TimeSpan{*newest - 24 * kHour, *newest}
-                                                     : TimeSpan{*newest - 7 * 24 * kHour, *newest};
-        if (!window && preset != Preset::All)
-            return std::nullopt;
-        std::optional<Span> ids;
-        for (const Track *t : tracks)
-            for (const archive::FieldSample &s : t->samples) {
-                if (window && !(s.received && *s.received >= window->from && *s.received <= window->to))
-                    continue;
-                const auto id = static_cast<double>(s.id);
-                ids = Span{std::min(ids ? ids->lower : id, id), std::max(ids ? ids->upper : id, id)};
-            }
-        if (!ids)
-            return std::nullopt;
-        return preset == Preset::Custom ? *ids : withMargin(ids->lower, ids->upper, 0.5);
-    }
-
-    switch (preset) {
-    case Preset::Custom:
+    if (axis == XAxis::ArchiveOrder)
+        return idSpan(preset, tracks, newest, custom);
+    if (preset == Preset::Custom)
         return Span{timeKey(custom.from), timeKey(custom.to)};
-    case Preset::All:
-        return newest ? std::optional(withMargin(timeKey(*oldest), timeKey(*newest), 60.0)) : std::nullopt;
-    case Preset::LastPass:
-        return newest ? std::optional(withMargin(timeKey(passStart(tracks, *newest)), timeKey(*newest), 60.0))
-                      : std::nullopt;
-    case Preset::Last24Hours:
-    case Preset::Last7Days: {
-        if (!newest)
-            return std::nullopt;
-        const UtcMillis length = (preset == Preset::Last24Hours ? 24 : 7 * 24) * kHour;
-        // A little room after the newest frame, so that it is not drawn on the axis.
-        return Span{timeKey(*newest - length), timeKey(*newest) + static_cast<double>(length) / 1000 * 0.02};
-    }
-    }
-    return std::nullopt;
+    if (!newest)
+        return std::nullopt;
+    const PresetInfo &info = presetInfo(preset);
+    if (!info.followsNewest)
+        return withMargin(timeKey(*oldest), timeKey(*newest), 60.0);
+    const TimeSpan window = recentWindow(info, tracks, *newest);
+    if (!info.length)
+        return withMargin(timeKey(window.from), timeKey(window.to), 60.0);
+    // A little room after the newest frame, so that it is not drawn on the axis.
+    return Span{timeKey(window.from), timeKey(window.to) + static_cast<double>(info.length) / 1000 * 0.02};
 }
 
 Stats statsOf(const Line &line, const Span &span)

@@ -19,6 +19,7 @@
 #include <QString>
 #include <QVector>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -111,6 +112,43 @@ Line lineOf(const Track &track, XAxis axis);
 // ---- Ranges
 
 enum class Preset : std::uint8_t { LastPass, Last24Hours, Last7Days, All, Custom };
+
+// What a preset is called and what it shows: the Range box, the settings,
+// `halcyra-historysnap` and presetSpan() all read this table.
+struct PresetInfo {
+    Preset preset;
+    std::string_view name;    // in the settings and on command lines
+    std::string_view caption; // in the Range box
+    // The range reaches back from the newest frame, and so moves along as
+    // frames arrive: `length` back, or to the start of the newest pass when
+    // that is 0. Otherwise it holds every record ("All") or the span chosen
+    // ("Custom").
+    bool followsNewest;
+    UtcMillis length;
+};
+inline constexpr UtcMillis kHour = 3'600'000;
+inline constexpr std::array<PresetInfo, 5> kPresets{{
+    {Preset::LastPass, "last-pass", "Last pass", true, 0},
+    {Preset::Last24Hours, "last-24-hours", "Last 24 hours", true, 24 * kHour},
+    {Preset::Last7Days, "last-7-days", "Last 7 days", true, 7 * 24 * kHour},
+    {Preset::All, "all", "All", false, 0},
+    {Preset::Custom, "custom", "Custom", false, 0},
+}};
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kPresets.size(); ++i)
+            if (static_cast<std::size_t>(kPresets[i].preset) != i)
+                return false;
+        return true;
+    }(),
+    "kPresets is indexed by Preset");
+
+inline const PresetInfo &presetInfo(Preset preset)
+{
+    return kPresets[static_cast<std::size_t>(preset)];
+}
+// The preset of that name; nothing for another name.
+std::optional<Preset> presetNamed(std::string_view name);
 
 // A range of x coordinates, both ends included.
 struct Span {

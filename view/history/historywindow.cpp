@@ -5,12 +5,12 @@
 
 #include "historyfeed.h"
 #include "historyplot.h"
+#include "readoutmarker.h"
 #include "settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -30,22 +30,16 @@
 #include <QStandardPaths>
 #include <QTimeZone>
 #include <QTimer>
-#include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace halcyra::history {
 
 namespace {
 
 constexpr int kFieldRole = Qt::UserRole;
-constexpr double kReadOutRadius = 12; // pixels
-
-const char *const kPresetNames[] = {"last-pass", "last-24-hours", "last-7-days", "all", "custom"};
 
 QDateTime utcDateTime(UtcMillis t)
 {
@@ -55,6 +49,11 @@ QDateTime utcDateTime(UtcMillis t)
 UtcMillis millisOf(const QDateTime &t)
 {
     return t.toMSecsSinceEpoch();
+}
+
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // Where a file dialog starts: the folder last chosen for this kind of file, as
@@ -84,6 +83,17 @@ QString askFileName(QWidget *parent, Settings &settings, const QString &title, c
     const QString path = dialog.selectedFiles().constFirst();
     settings.set(key, QFileInfo(path).absolutePath());
     return path;
+}
+
+QDateTimeEdit *utcEdit(const char *name, const QString &accessible)
+{
+    auto *edit = new QDateTimeEdit;
+    edit->setObjectName(QLatin1String(name));
+    edit->setAccessibleName(accessible);
+    edit->setTimeSpec(Qt::UTC);
+    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    edit->setCalendarPopup(true);
+    return edit;
 }
 
 // Shift and a drag: the plot shows what the box held. Every range is read off
@@ -133,6 +143,46 @@ HistoryWindow::~HistoryWindow()
 
 void HistoryWindow::buildWidgets()
 {
+    buildFieldList();
+    QHBoxLayout *bar = buildTopBar();
+    buildPlot();
+    buildStatsView();
+
+    const QString keys = QStringLiteral(
+        "Wheel or + and -: zoom time, with Ctrl the values. Shift and drag: zoom into a box. Drag or arrow keys: "
+        "move, with Ctrl the values. Double click or Home: back to the range.");
+    auto *hint = new QLabel(keys);
+    hint->setObjectName(QStringLiteral("keysHint"));
+    hint->setWordWrap(true);
+    hint->setEnabled(false); // drawn in the quieter colour of a hint
+    plot_->setAccessibleDescription(keys);
+    rangeBox_->setToolTip(keys);
+
+    noteLabel_ = new QLabel;
+    noteLabel_->setObjectName(QStringLiteral("noteLabel"));
+    noteLabel_->setWordWrap(true);
+    noteLabel_->setAccessibleName(QStringLiteral("Note"));
+
+    auto *right = new QWidget;
+    auto *column = new QVBoxLayout(right);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(bar);
+    column->addWidget(plot_, 1);
+    column->addWidget(hint);
+    column->addWidget(statsView_);
+    column->addWidget(noteLabel_);
+
+    auto *splitter = new QSplitter;
+    splitter->addWidget(fieldList_);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({230, 770});
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(splitter);
+}
+
+void HistoryWindow::buildFieldList()
+{
     fieldList_ = new QTreeWidget;
     fieldList_->setObjectName(QStringLiteral("fieldList"));
     fieldList_->setAccessibleName(QStringLiteral("Fields"));
@@ -162,25 +212,20 @@ void HistoryWindow::buildWidgets()
     fieldList_->resizeColumnToContents(1);
     fieldList_->setMinimumWidth(fieldList_->columnWidth(0) + fieldList_->columnWidth(1) + 32);
     connect(fieldList_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item) { fieldItemChanged(item); });
+}
 
+QHBoxLayout *HistoryWindow::buildTopBar()
+{
     rangeBox_ = new QComboBox;
     rangeBox_->setObjectName(QStringLiteral("rangeBox"));
     rangeBox_->setAccessibleName(QStringLiteral("Range"));
-    rangeBox_->addItems({QStringLiteral("Last pass"), QStringLiteral("Last 24 hours"), QStringLiteral("Last 7 days"),
-                         QStringLiteral("All"), QStringLiteral("Custom")});
-    connect(rangeBox_, &QComboBox::activated, this, [this](int index) { choosePreset(static_cast<Preset>(index)); });
+    for (const PresetInfo &p : kPresets) // so the box's index is the preset's
+        rangeBox_->addItem(latin1(p.caption));
+    connect(rangeBox_, &QComboBox::activated, this,
+            [this](int index) { choosePreset(kPresets[static_cast<std::size_t>(index)].preset); });
 
-    const auto dateEdit = [](const char *name, const QString &accessible) {
-        auto *edit = new QDateTimeEdit;
-        edit->setObjectName(QLatin1String(name));
-        edit->setAccessibleName(accessible);
-        edit->setTimeSpec(Qt::UTC);
-        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        edit->setCalendarPopup(true);
-        return edit;
-    };
-    fromEdit_ = dateEdit("fromEdit", QStringLiteral("From (UTC)"));
-    toEdit_ = dateEdit("toEdit", QStringLiteral("To (UTC)"));
+    fromEdit_ = utcEdit("fromEdit", QStringLiteral("From (UTC)"));
+    toEdit_ = utcEdit("toEdit", QStringLiteral("To (UTC)"));
     connect(fromEdit_, &QDateTimeEdit::editingFinished, this, &HistoryWindow::customRangeEdited);
     connect(toEdit_, &QDateTimeEdit::editingFinished, this, &HistoryWindow::customRangeEdited);
 
@@ -218,7 +263,11 @@ void HistoryWindow::buildWidgets()
     bar->addStretch();
     bar->addWidget(saveButton_);
     bar->addWidget(exportButton_);
+    return bar;
+}
 
+void HistoryWindow::buildPlot()
+{
     plot_ = new HistoryPlot;
     plot_->setMinimumSize(320, 200);
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
@@ -229,18 +278,10 @@ void HistoryWindow::buildWidgets()
     rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
     // A notch of the wheel zooms a fifth, as + and - do: a pass is a few notches away.
     rect->setRangeZoomFactor(0.8);
-    // The marker of the read-out point redraws alone, not the whole plot.
-    plot_->addLayer(QStringLiteral("readout"), plot_->layer(QStringLiteral("main")), QCustomPlot::limAbove);
-    plot_->layer(QStringLiteral("readout"))->setMode(QCPLayer::lmBuffered);
-    tracer_ = new QCPItemTracer(plot_);
-    tracer_->setLayer(QStringLiteral("readout"));
-    tracer_->setStyle(QCPItemTracer::tsCircle);
-    tracer_->setSize(10);
-    tracer_->setVisible(false);
+    readOut_ = new ReadOutMarker(plot_, reader_, [this] { return tracks(); });
     plot_->setFocusPolicy(Qt::StrongFocus);
     plot_->installEventFilter(this);
     connect(plot_->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this, &HistoryWindow::spanChanged);
-    connect(plot_, &QCustomPlot::mouseMove, this, &HistoryWindow::mouseMoved);
     connect(plot_, &QCustomPlot::mouseWheel, this, &HistoryWindow::mouseWheel);
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
         // A drag moves along time; with Ctrl held it moves the values; with
@@ -251,7 +292,10 @@ void HistoryWindow::buildWidgets()
     connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent *) { resetView(); });
     connect(plot_->selectionRect(), &QCPSelectionRect::accepted, this,
             [this](const QRect &box, QMouseEvent *) { zoomInto(*plot_, box); });
+}
 
+void HistoryWindow::buildStatsView()
+{
     statsView_ = new QTreeWidget;
     statsView_->setObjectName(QStringLiteral("statsView"));
     statsView_->setAccessibleName(QStringLiteral("Figures of the records on show"));
@@ -264,60 +308,20 @@ void HistoryWindow::buildWidgets()
     statsView_->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
     for (int c = 1; c < 5; ++c)
         statsView_->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-
-    const QString keys = QStringLiteral(
-        "Wheel or + and -: zoom time, with Ctrl the values. Shift and drag: zoom into a box. Drag or arrow keys: "
-        "move, with Ctrl the values. Double click or Home: back to the range.");
-    auto *hint = new QLabel(keys);
-    hint->setObjectName(QStringLiteral("keysHint"));
-    hint->setWordWrap(true);
-    hint->setEnabled(false); // drawn in the quieter colour of a hint
-    plot_->setAccessibleDescription(keys);
-    rangeBox_->setToolTip(keys);
-
-    noteLabel_ = new QLabel;
-    noteLabel_->setObjectName(QStringLiteral("noteLabel"));
-    noteLabel_->setWordWrap(true);
-    noteLabel_->setAccessibleName(QStringLiteral("Note"));
-
-    auto *right = new QWidget;
-    auto *column = new QVBoxLayout(right);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->addLayout(bar);
-    column->addWidget(plot_, 1);
-    column->addWidget(hint);
-    column->addWidget(statsView_);
-    column->addWidget(noteLabel_);
-
-    auto *splitter = new QSplitter;
-    splitter->addWidget(fieldList_);
-    splitter->addWidget(right);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({230, 770});
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(splitter);
 }
 
 void HistoryWindow::restoreSettings()
 {
     if (const QByteArray geometry = settings_.get(keys::historyGeometry); !geometry.isEmpty())
         restoreGeometry(geometry);
-    const QString preset = settings_.get(keys::historyRange);
-    for (int i = 0; i < 5; ++i)
-        if (preset == QLatin1String(kPresetNames[i]))
-            preset_ = static_cast<Preset>(i);
+    if (const std::optional<Preset> preset = presetNamed(settings_.get(keys::historyRange).toStdString()))
+        preset_ = *preset;
     custom_.from = settings_.get(keys::historyFrom);
     custom_.to = settings_.get(keys::historyTo);
     rangeBox_->setCurrentIndex(static_cast<int>(preset_));
     fromEdit_->setDateTime(utcDateTime(custom_.from));
     toEdit_->setDateTime(utcDateTime(custom_.to));
-    const bool archiveOrder = settings_.get(keys::historyArchiveOrder);
-    {
-        const QSignalBlocker block(archiveOrderBox_);
-        archiveOrderBox_->setChecked(archiveOrder);
-    }
-    axis_ = archiveOrder ? XAxis::ArchiveOrder : XAxis::ReceiveTime;
-    plot_->setXAxis(axis_);
+    showXAxis(settings_.get(keys::historyArchiveOrder) ? XAxis::ArchiveOrder : XAxis::ReceiveTime);
     const QStringList fields = settings_.get(keys::historyFields);
     for (const QString &name : fields) {
         const FieldLookup found = lookUpField(name.toStdString());
@@ -335,10 +339,10 @@ void HistoryWindow::saveSettings() const
     for (const Shown &s : shown_)
         fields << QString::fromStdString(columnName(s.track.field));
     settings_.set(keys::historyFields, fields);
-    settings_.set(keys::historyRange, QString::fromLatin1(kPresetNames[static_cast<int>(preset_)]));
+    settings_.set(keys::historyRange, latin1(presetInfo(preset_).name));
     settings_.set(keys::historyFrom, static_cast<qlonglong>(custom_.from));
     settings_.set(keys::historyTo, static_cast<qlonglong>(custom_.to));
-    settings_.set(keys::historyArchiveOrder, axis_ == XAxis::ArchiveOrder);
+    settings_.set(keys::historyArchiveOrder, xAxis() == XAxis::ArchiveOrder);
 }
 
 std::vector<int> HistoryWindow::shownFields() const
@@ -410,7 +414,7 @@ void HistoryWindow::fieldItemChanged(QTreeWidgetItem *item)
             break;
         }
     }
-    s.line = lineOf(s.track, axis_);
+    s.line = lineOf(s.track, xAxis());
     shown_.push_back(std::move(s));
     rebuildLines();
     saveSettings();
@@ -431,8 +435,8 @@ void HistoryWindow::rebuildLines()
     for (std::size_t i = 0; i < shown_.size(); ++i)
         lines.push_back({shown_[i].track.field, axes[i], lineColour(shown_[i].colourSlot), &shown_[i].line});
     plot_->setLines(lines);
-    readOutPoint_.reset();
-    tracer_->setVisible(false);
+    readOut_->forget();
+    readOut_->hide();
     if (exploring_) {
         plot_->fitValues();
         updateStats();
@@ -445,7 +449,7 @@ void HistoryWindow::rebuildLines()
 void HistoryWindow::applyPreset()
 {
     const std::vector<const Track *> all = tracks();
-    const std::optional<Span> span = presetSpan(preset_, all, axis_, custom_);
+    const std::optional<Span> span = presetSpan(preset_, all, xAxis(), custom_);
     if (shown_.empty())
         plot_->setNote(QStringLiteral("Check fields on the left to plot them."));
     else if (!span)
@@ -455,7 +459,7 @@ void HistoryWindow::applyPreset()
     settingSpan_ = true;
     if (span)
         plot_->setSpan(*span);
-    else if (shown_.empty() && axis_ == XAxis::ReceiveTime)
+    else if (shown_.empty() && xAxis() == XAxis::ReceiveTime)
         plot_->setSpan({timeKey(utcNow()) - 86400, timeKey(utcNow())}); // rather than 1970
     else
         plot_->fitValues();
@@ -514,7 +518,7 @@ QStringList HistoryWindow::statsRows() const
 
 void HistoryWindow::showRangeInEdits()
 {
-    if (axis_ != XAxis::ReceiveTime)
+    if (xAxis() != XAxis::ReceiveTime)
         return;
     const Span span = plot_->span();
     const QSignalBlocker blockFrom(fromEdit_);
@@ -567,19 +571,26 @@ void HistoryWindow::choosePreset(Preset preset)
 
 void HistoryWindow::setXAxis(XAxis axis)
 {
-    if (axis == axis_)
+    if (axis == xAxis())
         return;
-    axis_ = axis;
-    {
-        const QSignalBlocker block(archiveOrderBox_);
-        archiveOrderBox_->setChecked(axis == XAxis::ArchiveOrder);
-    }
-    plot_->setXAxis(axis);
+    showXAxis(axis);
     for (Shown &s : shown_)
-        s.line = lineOf(s.track, axis_);
+        s.line = lineOf(s.track, axis);
     exploring_ = false;
     rebuildLines();
     saveSettings();
+}
+
+XAxis HistoryWindow::xAxis() const
+{
+    return plot_->xAxisMode();
+}
+
+void HistoryWindow::showXAxis(XAxis axis)
+{
+    const QSignalBlocker block(archiveOrderBox_);
+    archiveOrderBox_->setChecked(axis == XAxis::ArchiveOrder);
+    plot_->setXAxis(axis);
 }
 
 void HistoryWindow::resetView()
@@ -627,18 +638,18 @@ void HistoryWindow::received(const FeedUpdate &update)
     for (const Track &track : update.loaded)
         if (const auto s = shownOf(track.field); s != shown_.end()) {
             s->track = track;
-            s->line = lineOf(s->track, axis_);
+            s->line = lineOf(s->track, xAxis());
         }
     for (const auto &[field, newer] : update.added)
         if (const auto s = shownOf(field); s != shown_.end()) {
             addSamples(s->track, newer);
-            s->line = lineOf(s->track, axis_);
+            s->line = lineOf(s->track, xAxis());
             plot_->refreshLine(static_cast<std::size_t>(s - shown_.begin()), s->line);
         }
     if (!update.loaded.empty()) {
         rebuildLines();
     } else if (!update.added.empty()) {
-        readOutPoint_.reset();
+        readOut_->forget();
         if (exploring_) {
             updateStats();
             plot_->replot();
@@ -654,10 +665,6 @@ bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != plot_)
         return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::Leave && tracer_->visible()) {
-        tracer_->setVisible(false);
-        plot_->layer(QStringLiteral("readout"))->replot();
-    }
     if (event->type() != QEvent::KeyPress)
         return false;
     // The keyboard does what the mouse does: arrows move, + and - zoom (with
@@ -706,73 +713,12 @@ void HistoryWindow::mouseWheel(QWheelEvent *event)
 
 QString HistoryWindow::readOutAt(const QPoint &pos)
 {
-    std::optional<std::pair<std::size_t, int>> best;
-    double bestDistance = std::numeric_limits<double>::max();
-    QCPAxis *x = plot_->xAxis;
-    const double key = x->pixelToCoord(pos.x());
-    const double keyPixels = plot_->axisRect()->width() / x->range().size();
-    for (std::size_t i = 0; i < shown_.size(); ++i) {
-        const QCPGraph *graph = plot_->graphOf(i);
-        if (!graph)
-            continue;
-        QCPAxis *y = graph->valueAxis();
-        const double valuePixels = plot_->axisRect()->height() / y->range().size();
-        const std::optional<int> at =
-            nearestPoint(shown_[i].line, key, y->pixelToCoord(pos.y()), keyPixels, valuePixels, kReadOutRadius);
-        if (!at)
-            continue;
-        const QCPGraphData &p = shown_[i].line.points[*at];
-        const double d = std::hypot(x->coordToPixel(p.key) - pos.x(), y->coordToPixel(p.value) - pos.y());
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = {i, *at};
-        }
-    }
-    if (!best) {
-        readOutPoint_.reset();
-        tracer_->setVisible(false);
-        return {};
-    }
-    const Shown &s = shown_[best->first];
-    const archive::FieldSample &sample = s.track.samples[s.line.sample[static_cast<std::size_t>(best->second)]];
-    const std::pair<int, std::int64_t> point{s.track.field, sample.id};
-    if (readOutPoint_ != point) {
-        // The frame time and station follow once the archive tells them.
-        readOut_ = readOutText({s.track.field, sample.value, sample.received, {}, {}}, QLocale());
-        readOutPoint_ = point;
-        reader_->details(s.track.field, sample, [this, point](const PointDetails &details) {
-            if (readOutPoint_ != point)
-                return;
-            readOut_ = readOutText(details, QLocale());
-            if (QToolTip::isVisible())
-                QToolTip::showText(QCursor::pos(), readOut_, plot_);
-        });
-    }
-    const QCPGraphData &p = s.line.points[best->second];
-    tracer_->position->setAxes(plot_->xAxis, plot_->graphOf(best->first)->valueAxis());
-    tracer_->position->setCoords(p.key, p.value);
-    tracer_->setPen(QPen(lineColour(s.colourSlot), 2));
-    tracer_->setVisible(true);
-    return readOut_;
-}
-
-void HistoryWindow::mouseMoved(QMouseEvent *event)
-{
-    if (event->buttons() != Qt::NoButton)
-        return; // dragging
-    const bool wasVisible = tracer_->visible();
-    const QString text = readOutAt(event->pos());
-    if (text.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(event->globalPosition().toPoint(), text, plot_);
-    if (wasVisible || tracer_->visible())
-        plot_->layer(QStringLiteral("readout"))->replot();
+    return readOut_->textAt(pos);
 }
 
 QString HistoryWindow::savePicture(const QString &path, QSize size)
 {
-    tracer_->setVisible(false);
+    readOut_->hide();
     return savePlot(*plot_, path, size);
 }
 
@@ -781,7 +727,7 @@ QString HistoryWindow::exportData(const QString &path)
     // Written by the reader's thread; the window answers meanwhile.
     QEventLoop loop;
     QString error;
-    reader_->exportCsv(path, shownFields(), axis_, plot_->span(), [&](const QString &e) {
+    reader_->exportCsv(path, shownFields(), xAxis(), plot_->span(), [&](const QString &e) {
         error = e;
         loop.quit();
     });

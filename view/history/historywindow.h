@@ -17,6 +17,7 @@
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
+class QHBoxLayout;
 class QLabel;
 class QMouseEvent;
 class QPushButton;
@@ -24,7 +25,6 @@ class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWheelEvent;
-class QCPItemTracer;
 
 namespace halcyra {
 class Settings;
@@ -34,6 +34,7 @@ namespace halcyra::history {
 
 class HistoryPlot;
 class HistoryReader;
+class ReadOutMarker;
 struct FeedUpdate;
 
 // The archive's fields over time: any number of fields, a range to choose,
@@ -83,6 +84,10 @@ private:
     };
 
     void buildWidgets();
+    void buildFieldList();
+    QHBoxLayout *buildTopBar();
+    void buildPlot();
+    void buildStatsView();
     void restoreSettings();
     void saveSettings() const;
     void fieldItemChanged(QTreeWidgetItem *item);
@@ -92,9 +97,11 @@ private:
     void updateStats();
     void showRangeInEdits();
     void customRangeEdited();
-    void mouseMoved(QMouseEvent *event);
     void mouseWheel(QWheelEvent *event);
     void resetView();
+    // The x-axis mode is kept by the plot alone; showXAxis sets it there and in the check box.
+    XAxis xAxis() const;
+    void showXAxis(XAxis axis);
     void savePlotClicked();
     void exportDataClicked();
     void setNote(const QString &text);
@@ -109,13 +116,10 @@ private:
     std::vector<Shown> shown_;
     Preset preset_ = Preset::LastPass;
     TimeSpan custom_{};
-    XAxis axis_ = XAxis::ReceiveTime;
     // The user zoomed or panned: the view stays where they put it.
     bool exploring_ = false;
     bool settingSpan_ = false;
-    std::optional<std::pair<int, std::int64_t>> readOutPoint_;
-    std::optional<int> refusedField_; // the field the note says needs a third value axis
-    QString readOut_;
+    std::optional<int> refusedField_;           // the field the note says needs a third value axis
     std::pair<QDateTime, QDateTime> editsShow_; // what the From and To edits were given
 
     QTreeWidget *fieldList_;
@@ -126,7 +130,7 @@ private:
     QPushButton *saveButton_;
     QPushButton *exportButton_;
     HistoryPlot *plot_;
-    QCPItemTracer *tracer_;
+    ReadOutMarker *readOut_;
     QTreeWidget *statsView_;
     QLabel *noteLabel_;
     QTimer *pollTimer_;
