@@ -7,6 +7,7 @@
 #include "hex.h"
 #include "pgconnection.h"
 #include "schema.h"
+#include "texts.h"
 
 #include <libpq-fe.h>
 
@@ -14,7 +15,6 @@
 #include <array>
 #include <bit>
 #include <charconv>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <type_traits>
@@ -39,8 +39,6 @@ using pg::textOf;
 using pg::withoutSecrets;
 using Transaction = pg::Connection::Transaction;
 
-const std::string kLeftAlone = "; it was left as it is";
-
 // Rows per FETCH: few enough that a result holds little memory, many enough
 // that round trips do not dominate.
 constexpr int kFetchRows = 20'000;
@@ -52,10 +50,6 @@ constexpr std::array<std::string_view, 8> kArchiveNames = {
     "t1_records",      "t2_records", "t1_receptions", "t2_receptions",
 };
 
-std::string_view framesTable(FrameKind kind)
-{
-    return kind == FrameKind::T1 ? "t1_frames" : "t2_frames";
-}
 std::string_view stageTable(FrameKind kind)
 {
     return kind == FrameKind::T1 ? "t1_stage" : "t2_stage";
@@ -264,8 +258,7 @@ class PostgresArchive final : public Archive {
     {
         const std::string &where = address_.display;
         const std::string message = withoutSecrets(failure.message, address_.secrets);
-        const std::string undone =
-            frames.empty() ? std::string() : "; none of the last " + frames + " frames was added";
+        const std::string undone = frames.empty() ? std::string() : "; " + noneAdded(frames);
         if (failure.inDoubt)
             return {Reason::Unreachable, where + ": the connection to the server was lost while the last " + frames +
                                              " frames were committed: they may or may not have been added (" + message +
@@ -298,7 +291,7 @@ public:
         if (frames.empty())
             return {};
         if (readOnly_)
-            throw ArchiveError(Reason::Failed, address_.display + ": the archive was opened for reading only");
+            throw readOnlyArchive(address_.display);
         return run(std::to_string(frames.size()), [&](Session &session) {
             Connection &conn = session.conn;
             if (session.reading > 0)
@@ -464,10 +457,9 @@ private:
             return;
         }
         if (!PQgetisnull(f, 0, 1)) {
-            throw ArchiveError(Reason::NotAnArchive,
-                               address_.display + " is not a Halcyra archive" + where +
-                                   ": it has tables of another program named like an archive's (" +
-                                   std::string(textOf(f, 0, 1)) + ")" + kLeftAlone);
+            throw notAnArchive(address_.display, where +
+                                                     ": it has tables of another program named like an archive's (" +
+                                                     std::string(textOf(f, 0, 1)) + ")");
         }
         if (!mayCreate)
             throw ArchiveError(Reason::Missing, address_.display + ": there is no archive in database " + database);
@@ -487,6 +479,10 @@ private:
 
     void checkArchive(Connection &conn, const std::string &where)
     {
+        const std::string &subject = address_.display;
+        const auto foreign = [&] {
+            return notAnArchive(subject, where + ": its table halcyra_archive is another program's");
+        };
         Result info;
         try {
             conn.exec("SAVEPOINT probe");
@@ -495,29 +491,20 @@ private:
         } catch (const ServerFailure &failure) {
             if (failure.lost || failure.sqlstate == "42501")
                 throw;
-            throw ArchiveError(Reason::NotAnArchive, address_.display + " is not a Halcyra archive" + where +
-                                                         ": its table halcyra_archive is another program's" +
-                                                         kLeftAlone);
+            throw foreign();
         }
         const PGresult *r = info.get();
         if (PQntuples(r) != 1 || PQgetisnull(r, 0, 0) || PQgetisnull(r, 0, 1))
-            throw ArchiveError(Reason::Damaged,
-                               address_.display + " is damaged" + where + ": it has no archive version" + kLeftAlone);
+            throw damagedArchive(subject, where + kNoVersion);
         if (numberOf(r, 0, 0) != static_cast<std::uint64_t>(kApplicationId))
-            throw ArchiveError(Reason::NotAnArchive, address_.display + " is not a Halcyra archive" + where +
-                                                         ": its table halcyra_archive is another program's" +
-                                                         kLeftAlone);
+            throw foreign();
         const std::string_view versionText = textOf(r, 0, 1);
         int version = 0;
         std::from_chars(versionText.data(), versionText.data() + versionText.size(), version);
         if (version > kSchemaVersion)
-            throw ArchiveError(Reason::NewerVersion,
-                               address_.display + where + " was written by a newer Halcyra (archive version " +
-                                   std::to_string(version) + "; this program knows up to version " +
-                                   std::to_string(kSchemaVersion) + ")" + kLeftAlone);
+            throw newerArchive(subject + where, version);
         if (version < 1)
-            throw ArchiveError(Reason::Damaged,
-                               address_.display + " is damaged" + where + ": it has no archive version" + kLeftAlone);
+            throw damagedArchive(subject, where + kNoVersion);
         // Every column this program reads or writes.
         std::string probe = "SELECT s.id, s.source, s.station";
         for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
@@ -531,9 +518,7 @@ private:
         } catch (const ServerFailure &failure) {
             if (failure.lost || failure.sqlstate == "42501")
                 throw;
-            throw ArchiveError(Reason::Damaged, address_.display + " is damaged" + where +
-                                                    ": its tables are not those of a Halcyra archive (" +
-                                                    failure.message + ")" + kLeftAlone);
+            throw damagedArchive(subject, where + foreignTables(failure.message));
         }
     }
 

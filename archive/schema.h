@@ -28,6 +28,12 @@ inline std::string_view recordsView(FrameKind kind)
     return kind == FrameKind::T1 ? "t1_records" : "t2_records";
 }
 
+// The program's own tables, which the views read; their names are not for users.
+inline std::string_view framesTable(FrameKind kind)
+{
+    return kind == FrameKind::T1 ? "t1_frames" : "t2_frames";
+}
+
 // The catalogue indexes of a kind's fields, in column order.
 inline constexpr int firstField(FrameKind kind)
 {
