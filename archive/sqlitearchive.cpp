@@ -153,23 +153,12 @@ std::string schemaSql()
                "    received_utc TEXT,\n"
                "    frame_time TEXT NOT NULL,\n"
                "    source_id INTEGER NOT NULL REFERENCES sources (id)";
-        std::string fields;
-        for (int i = firstField(kind); i < fieldEnd(kind); ++i) {
-            const std::string column = fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption);
-            sql += ",\n    " + column + " REAL NOT NULL";
-            fields += ",\n    f." + column + " AS " + column;
-        }
+        for (int i = firstField(kind); i < fieldEnd(kind); ++i)
+            sql += ",\n    " + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption) + " REAL NOT NULL";
         const std::string lead = fieldColumn(FieldCatalogue[static_cast<std::size_t>(firstField(kind))].caption);
         sql += ",\n    UNIQUE (" + lead + ", frame)\n);\n";
         sql += "CREATE INDEX " + table + "_by_received ON " + table + " (received_utc);\n";
-        sql += "CREATE VIEW " + std::string(recordsView(kind)) +
-               " AS SELECT\n"
-               "    f.received_utc AS received_utc,\n"
-               "    f.frame_time AS frame_time,\n"
-               "    CASE WHEN typeof(f.frame) = 'blob' THEN hex(f.frame) ELSE f.frame END AS frame_hex,\n"
-               "    s.source AS source,\n"
-               "    NULLIF(s.station, '') AS station" +
-               fields + "\nFROM " + table + " AS f JOIN sources AS s ON s.id = f.source_id;\n";
+        sql += recordsViewSql(kind, "CASE WHEN typeof(f.frame) = 'blob' THEN hex(f.frame) ELSE f.frame END", "");
     }
     sql += "PRAGMA application_id = " + std::to_string(kApplicationId) + ";\n";
     sql += "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";\n";
