@@ -6,6 +6,7 @@
 #include "fields.h"
 #include "hex.h"
 #include "pgconnection.h"
+#include "pgcopybuffer.h"
 #include "schema.h"
 #include "texts.h"
 
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <charconv>
 #include <cstring>
 #include <optional>
@@ -27,6 +27,7 @@ namespace {
 
 using Reason = ArchiveError::Reason;
 using pg::Connection;
+using pg::CopyBuffer;
 using pg::float8Of;
 using pg::int8Of;
 using pg::kPostgresEpoch;
@@ -143,49 +144,6 @@ std::string schemaSql()
     }
     return sql;
 }
-
-// COPY's binary format, written into one buffer per batch.
-class CopyBuffer {
-public:
-    CopyBuffer()
-    {
-        static constexpr char kSignature[] = "PGCOPY\n\377\r\n"; // and its NUL
-        data_.append(kSignature, sizeof kSignature);
-        putInt(0, 4); // flags
-        putInt(0, 4); // header extension
-    }
-    void row(int fields) { putInt(static_cast<std::uint64_t>(fields), 2); }
-    void null() { putInt(0xFFFFFFFF, 4); }
-    void bytes(std::string_view value)
-    {
-        putInt(value.size(), 4);
-        data_.append(value);
-    }
-    void boolean(bool value)
-    {
-        putInt(1, 4);
-        data_ += value ? '\1' : '\0';
-    }
-    void int8(std::int64_t value)
-    {
-        putInt(8, 4);
-        putInt(static_cast<std::uint64_t>(value), 8);
-    }
-    void float8(double value) { int8(static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(value))); }
-    std::string_view finish()
-    {
-        putInt(0xFFFF, 2);
-        return data_;
-    }
-
-private:
-    void putInt(std::uint64_t value, int size)
-    {
-        for (int shift = 8 * (size - 1); shift >= 0; shift -= 8)
-            data_ += static_cast<char>(value >> shift & 0xFF);
-    }
-    std::string data_;
-};
 
 // A bound of a time range as the server reads it; instants beyond the years
 // text can write bound nothing or everything.
