@@ -5,15 +5,16 @@
 
 #include "fields.h"
 #include "hex.h"
+#include "pgconnection.h"
+#include "pgcopybuffer.h"
 #include "schema.h"
+#include "texts.h"
 
 #include <libpq-fe.h>
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <charconv>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <type_traits>
@@ -25,8 +26,19 @@ namespace halcyra::archive {
 namespace {
 
 using Reason = ArchiveError::Reason;
-
-const std::string kLeftAlone = "; it was left as it is";
+using pg::Connection;
+using pg::CopyBuffer;
+using pg::float8Of;
+using pg::int8Of;
+using pg::kPostgresEpoch;
+using pg::numberOf;
+using pg::receivedOf;
+using pg::Result;
+using pg::ServerAddress;
+using pg::ServerFailure;
+using pg::textOf;
+using pg::withoutSecrets;
+using Transaction = pg::Connection::Transaction;
 
 // Rows per FETCH: few enough that a result holds little memory, many enough
 // that round trips do not dominate.
@@ -39,10 +51,6 @@ constexpr std::array<std::string_view, 8> kArchiveNames = {
     "t1_records",      "t2_records", "t1_receptions", "t2_receptions",
 };
 
-std::string_view framesTable(FrameKind kind)
-{
-    return kind == FrameKind::T1 ? "t1_frames" : "t2_frames";
-}
 std::string_view stageTable(FrameKind kind)
 {
     return kind == FrameKind::T1 ? "t1_stage" : "t2_stage";
@@ -74,97 +82,18 @@ std::string fieldList(FrameKind kind, std::string_view prefix)
     return list;
 }
 
-// A server's message on one line, without the severity libpq puts first.
-std::string oneLine(std::string_view message)
+// The columns a frame brings, in the archive's table and in the staging table
+// that feeds it alike.
+constexpr char kFrameColumnsSql[] = "    frame bytea NOT NULL,\n"
+                                    "    damaged boolean NOT NULL,\n"
+                                    "    received_utc timestamptz,\n"
+                                    "    frame_time text NOT NULL";
+std::string fieldColumnsSql(FrameKind kind)
 {
-    for (const std::string_view severity : {"ERROR:  ", "FATAL:  "}) {
-        if (message.starts_with(severity))
-            message.remove_prefix(severity.size());
-    }
-    // libpq's hints follow on lines of their own.
-    std::string line;
-    bool broken = false;
-    for (const char c : message) {
-        if (c == '\n' || c == '\r') {
-            broken = !line.empty();
-            continue;
-        }
-        if (c == '\t' && (broken || line.empty()))
-            continue;
-        if (broken)
-            line += "; ";
-        broken = false;
-        line += c;
-    }
-    return line;
-}
-
-// What libpq is given, and what messages may show of it.
-struct ServerAddress {
-    std::string display;
-    std::string conninfo;
-    std::vector<std::string> secrets; // never to appear in a message
-};
-
-std::string withoutSecrets(std::string text, const std::vector<std::string> &secrets)
-{
-    for (const std::string &secret : secrets) {
-        // A message that holds a very short password anywhere is more likely
-        // a coincidence than a leak, and blotting it out would garble it.
-        if (secret.size() < 4)
-            continue;
-        for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
-            text.replace(at, secret.size(), "***");
-    }
-    return text;
-}
-
-ServerAddress parseAddress(const std::string &uri)
-{
-    ServerAddress address;
-    address.display = displayLocation(uri);
-    address.secrets = passwordTexts(uri);
-    char *error = nullptr;
-    PQconninfoOption *options = PQconninfoParse(uri.c_str(), &error);
-    if (!options) {
-        const std::string why = error ? oneLine(error) : "out of memory";
-        PQfreemem(error);
-        throw ArchiveError(Reason::Failed, address.display + " is not a valid PostgreSQL connection URI (" +
-                                               withoutSecrets(why, address.secrets) + ")");
-    }
-    bool timeout = std::getenv("PGCONNECT_TIMEOUT") != nullptr;
-    bool keepalives = false;
-    for (const PQconninfoOption *o = options; o->keyword; ++o) {
-        if (!o->val)
-            continue;
-        const std::string_view keyword = o->keyword;
-        if (keyword == "password" || keyword == "sslpassword")
-            address.secrets.emplace_back(o->val);
-        timeout = timeout || keyword == "connect_timeout";
-        keepalives = keepalives || keyword.starts_with("keepalives");
-    }
-    PQconninfoFree(options);
-
-    address.conninfo = uri;
-    const bool open = uri.find('?') != std::string::npos;
-    bool separated = !open || uri.ends_with('?') || uri.ends_with('&');
-    if (!open)
-        address.conninfo += '?';
-    const auto add = [&](std::string_view parameter) {
-        if (!separated)
-            address.conninfo += '&';
-        address.conninfo += parameter;
-        separated = false;
-    };
-    // A server that is down or out of reach answers with an error in
-    // seconds, not after the system's minutes; a connection that dies
-    // silently is noticed within a minute.
-    if (!timeout)
-        add("connect_timeout=5");
-    if (!keepalives)
-        add("keepalives_idle=30&keepalives_interval=10&keepalives_count=3");
-    add("fallback_application_name=halcyra");
-    return address;
+    std::string sql;
+    for (int i = firstField(kind); i < fieldEnd(kind); ++i)
+        sql += ",\n    " + fieldName(i) + " double precision NOT NULL";
+    return sql;
 }
 
 std::string schemaSql()
@@ -190,34 +119,19 @@ std::string schemaSql()
         // counts up, so that a log's frames lie next to each other in it.
         sql += "CREATE TABLE " + table +
                " (\n"
-               "    id bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,\n"
-               "    frame bytea NOT NULL,\n"
-               "    damaged boolean NOT NULL,\n"
-               "    received_utc timestamptz,\n"
-               "    frame_time text NOT NULL,\n"
+               "    id bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,\n" +
+               kFrameColumnsSql +
+               ",\n"
                "    source_id integer NOT NULL,\n"
                // Every station that heard the frame, once, in the order they
                // added it: the first one's reception is the one kept.
-               "    stations text[] NOT NULL";
-        std::string fields;
-        for (int i = firstField(kind); i < fieldEnd(kind); ++i) {
-            sql += ",\n    " + fieldName(i) + " double precision NOT NULL";
-            fields += ",\n    f." + fieldName(i) + " AS " + fieldName(i);
-        }
+               "    stations text[] NOT NULL" +
+               fieldColumnsSql(kind);
         sql += ",\n    UNIQUE (" + leadName(kind) + ", frame, damaged)\n);\n";
         sql += "CREATE INDEX " + table + "_by_received ON " + table + " (received_utc NULLS FIRST, id);\n";
         const std::string frameHexSql =
             "CASE WHEN f.damaged THEN convert_from(f.frame, 'UTF8') ELSE upper(encode(f.frame, 'hex')) END";
-        sql += "CREATE VIEW " + std::string(recordsView(kind)) +
-               " AS SELECT\n"
-               "    f.received_utc AS received_utc,\n"
-               "    f.frame_time AS frame_time,\n"
-               "    " +
-               frameHexSql +
-               " AS frame_hex,\n"
-               "    s.source AS source,\n"
-               "    NULLIF(s.station, '') AS station" +
-               fields + "\nFROM " + table + " AS f JOIN sources AS s ON s.id = f.source_id;\n";
+        sql += recordsViewSql(kind, frameHexSql, "\"");
         sql += "CREATE VIEW " + std::string(receptionsView(kind)) +
                " AS SELECT\n"
                "    " +
@@ -230,239 +144,6 @@ std::string schemaSql()
     }
     return sql;
 }
-
-// ---- A thin layer over libpq ----
-//
-// Frames go to the server in COPY's binary format and values come back in
-// binary results: a double travels as its eight bytes, bit for bit, and the
-// server neither parses nor prints a number.
-
-struct ResultFree {
-    void operator()(PGresult *result) const { PQclear(result); }
-};
-using Result = std::unique_ptr<PGresult, ResultFree>;
-
-// What the server or libpq reported. `lost`: the connection is gone.
-struct ServerFailure {
-    std::string sqlstate;
-    std::string message;
-    bool lost = false;
-    bool inDoubt = false; // lost while committing
-};
-
-class Connection {
-public:
-    explicit Connection(const std::string &conninfo) : conn_(PQconnectdb(conninfo.c_str()))
-    {
-        if (!conn_)
-            throw ServerFailure{{}, "out of memory", true};
-        if (PQstatus(conn_) != CONNECTION_OK) {
-            ServerFailure failure{{}, oneLine(PQerrorMessage(conn_)), true};
-            PQfinish(conn_);
-            throw failure;
-        }
-        // The server's notices are not for the decoder's users.
-        PQsetNoticeProcessor(
-            conn_, [](void *, const char *) {}, nullptr);
-    }
-    ~Connection() { PQfinish(conn_); }
-    Connection(const Connection &) = delete;
-    Connection &operator=(const Connection &) = delete;
-
-    bool lost() const { return PQstatus(conn_) != CONNECTION_OK; }
-
-    Result exec(const std::string &sql) { return check(Result(PQexec(conn_, sql.c_str()))); }
-
-    // Text parameters; results in binary when asked.
-    Result exec(const std::string &sql, std::initializer_list<std::string_view> parameters, bool binary = false)
-    {
-        std::vector<std::string> copies(parameters.begin(), parameters.end());
-        std::vector<const char *> values;
-        for (const std::string &p : copies)
-            values.push_back(p.c_str());
-        return check(Result(PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
-                                         nullptr, nullptr, binary ? 1 : 0)));
-    }
-
-    // Runs a COPY ... FROM STDIN and sends `data`.
-    void copyIn(const std::string &sql, std::string_view data)
-    {
-        const Result start(PQexec(conn_, sql.c_str()));
-        if (!start || PQresultStatus(start.get()) != PGRES_COPY_IN)
-            fail(start.get());
-        constexpr std::size_t kChunk = std::size_t{1} << 20;
-        for (std::size_t at = 0; at < data.size(); at += kChunk) {
-            const std::string_view chunk = data.substr(at, kChunk);
-            if (PQputCopyData(conn_, chunk.data(), static_cast<int>(chunk.size())) != 1)
-                fail(nullptr);
-        }
-        if (PQputCopyEnd(conn_, nullptr) != 1)
-            fail(nullptr);
-        check(Result(PQgetResult(conn_)));
-        while (PGresult *more = PQgetResult(conn_))
-            PQclear(more);
-    }
-
-    // COMMIT, telling a connection lost meanwhile apart: the transaction
-    // may have been committed or not.
-    void commit()
-    {
-        try {
-            exec("COMMIT");
-        } catch (ServerFailure &failure) {
-            failure.inDoubt = failure.lost;
-            throw;
-        }
-    }
-
-    std::string quote(std::string_view text) const
-    {
-        char *quoted = PQescapeLiteral(conn_, text.data(), text.size());
-        if (!quoted)
-            throw ServerFailure{{}, oneLine(PQerrorMessage(conn_)), lost()};
-        std::string out(quoted);
-        PQfreemem(quoted);
-        return out;
-    }
-
-private:
-    Result check(Result result)
-    {
-        const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
-        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
-            return result;
-        fail(result.get());
-    }
-
-    [[noreturn]] void fail(const PGresult *result)
-    {
-        ServerFailure failure;
-        const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-        const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-        failure.sqlstate = state ? state : "";
-        failure.message = oneLine(primary ? primary : PQerrorMessage(conn_));
-        failure.lost = lost() || failure.sqlstate.starts_with("08") || failure.sqlstate.starts_with("57P");
-        throw failure;
-    }
-
-    PGconn *conn_;
-};
-
-// A transaction that is rolled back unless committed.
-class Transaction {
-public:
-    explicit Transaction(Connection &connection, const char *begin = "BEGIN") : connection_(connection)
-    {
-        connection_.exec(begin);
-    }
-    ~Transaction()
-    {
-        if (!done_ && !connection_.lost()) {
-            try {
-                connection_.exec("ROLLBACK");
-            } catch (const ServerFailure &) {
-                // The connection is dropped on the failure that brought us here.
-            }
-        }
-    }
-    Transaction(const Transaction &) = delete;
-    Transaction &operator=(const Transaction &) = delete;
-
-    void commit()
-    {
-        done_ = true;
-        connection_.commit();
-    }
-
-private:
-    Connection &connection_;
-    bool done_ = false;
-};
-
-std::string_view textOf(const PGresult *result, int row, int column)
-{
-    return {PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column))};
-}
-
-std::uint64_t numberOf(const PGresult *result, int row, int column)
-{
-    std::uint64_t n = 0;
-    const std::string_view text = textOf(result, row, column);
-    std::from_chars(text.data(), text.data() + text.size(), n);
-    return n;
-}
-
-std::uint64_t bigEndian(const char *bytes, std::size_t size)
-{
-    std::uint64_t n = 0;
-    for (std::size_t i = 0; i < size; ++i)
-        n = n << 8 | static_cast<unsigned char>(bytes[i]);
-    return n;
-}
-
-// Binary results: int8, float8 and timestamptz are eight bytes, big-endian.
-std::int64_t int8Of(const PGresult *result, int row, int column)
-{
-    return static_cast<std::int64_t>(bigEndian(PQgetvalue(result, row, column), 8));
-}
-double float8Of(const PGresult *result, int row, int column)
-{
-    return std::bit_cast<double>(bigEndian(PQgetvalue(result, row, column), 8));
-}
-
-// timestamptz counts microseconds from 2000-01-01 UTC.
-constexpr UtcMillis kPostgresEpoch = 946'684'800'000;
-
-std::optional<UtcMillis> receivedOf(const PGresult *result, int row, int column)
-{
-    if (PQgetisnull(result, row, column))
-        return std::nullopt;
-    const std::int64_t micros = int8Of(result, row, column);
-    return kPostgresEpoch + (micros >= 0 ? micros / 1000 : -((-micros + 999) / 1000));
-}
-
-// COPY's binary format, written into one buffer per batch.
-class CopyBuffer {
-public:
-    CopyBuffer()
-    {
-        static constexpr char kSignature[] = "PGCOPY\n\377\r\n"; // and its NUL
-        data_.append(kSignature, sizeof kSignature);
-        putInt(0, 4); // flags
-        putInt(0, 4); // header extension
-    }
-    void row(int fields) { putInt(static_cast<std::uint64_t>(fields), 2); }
-    void null() { putInt(0xFFFFFFFF, 4); }
-    void bytes(std::string_view value)
-    {
-        putInt(value.size(), 4);
-        data_.append(value);
-    }
-    void boolean(bool value)
-    {
-        putInt(1, 4);
-        data_ += value ? '\1' : '\0';
-    }
-    void int8(std::int64_t value)
-    {
-        putInt(8, 4);
-        putInt(static_cast<std::uint64_t>(value), 8);
-    }
-    void float8(double value) { int8(static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(value))); }
-    std::string_view finish()
-    {
-        putInt(0xFFFF, 2);
-        return data_;
-    }
-
-private:
-    void putInt(std::uint64_t value, int size)
-    {
-        for (int shift = 8 * (size - 1); shift >= 0; shift -= 8)
-            data_ += static_cast<char>(value >> shift & 0xFF);
-    }
-    std::string data_;
-};
 
 // A bound of a time range as the server reads it; instants beyond the years
 // text can write bound nothing or everything.
@@ -534,8 +215,7 @@ class PostgresArchive final : public Archive {
     {
         const std::string &where = address_.display;
         const std::string message = withoutSecrets(failure.message, address_.secrets);
-        const std::string undone =
-            frames.empty() ? std::string() : "; none of the last " + frames + " frames was added";
+        const std::string undone = frames.empty() ? std::string() : "; " + noneAdded(frames);
         if (failure.inDoubt)
             return {Reason::Unreachable, where + ": the connection to the server was lost while the last " + frames +
                                              " frames were committed: they may or may not have been added (" + message +
@@ -568,7 +248,7 @@ public:
         if (frames.empty())
             return {};
         if (readOnly_)
-            throw ArchiveError(Reason::Failed, address_.display + ": the archive was opened for reading only");
+            throw readOnlyArchive(address_.display);
         return run(std::to_string(frames.size()), [&](Session &session) {
             Connection &conn = session.conn;
             if (session.reading > 0)
@@ -734,10 +414,9 @@ private:
             return;
         }
         if (!PQgetisnull(f, 0, 1)) {
-            throw ArchiveError(Reason::NotAnArchive,
-                               address_.display + " is not a Halcyra archive" + where +
-                                   ": it has tables of another program named like an archive's (" +
-                                   std::string(textOf(f, 0, 1)) + ")" + kLeftAlone);
+            throw notAnArchive(address_.display, where +
+                                                     ": it has tables of another program named like an archive's (" +
+                                                     std::string(textOf(f, 0, 1)) + ")");
         }
         if (!mayCreate)
             throw ArchiveError(Reason::Missing, address_.display + ": there is no archive in database " + database);
@@ -757,6 +436,10 @@ private:
 
     void checkArchive(Connection &conn, const std::string &where)
     {
+        const std::string &subject = address_.display;
+        const auto foreign = [&] {
+            return notAnArchive(subject, where + ": its table halcyra_archive is another program's");
+        };
         Result info;
         try {
             conn.exec("SAVEPOINT probe");
@@ -765,29 +448,20 @@ private:
         } catch (const ServerFailure &failure) {
             if (failure.lost || failure.sqlstate == "42501")
                 throw;
-            throw ArchiveError(Reason::NotAnArchive, address_.display + " is not a Halcyra archive" + where +
-                                                         ": its table halcyra_archive is another program's" +
-                                                         kLeftAlone);
+            throw foreign();
         }
         const PGresult *r = info.get();
         if (PQntuples(r) != 1 || PQgetisnull(r, 0, 0) || PQgetisnull(r, 0, 1))
-            throw ArchiveError(Reason::Damaged,
-                               address_.display + " is damaged" + where + ": it has no archive version" + kLeftAlone);
+            throw damagedArchive(subject, where + kNoVersion);
         if (numberOf(r, 0, 0) != static_cast<std::uint64_t>(kApplicationId))
-            throw ArchiveError(Reason::NotAnArchive, address_.display + " is not a Halcyra archive" + where +
-                                                         ": its table halcyra_archive is another program's" +
-                                                         kLeftAlone);
+            throw foreign();
         const std::string_view versionText = textOf(r, 0, 1);
         int version = 0;
         std::from_chars(versionText.data(), versionText.data() + versionText.size(), version);
         if (version > kSchemaVersion)
-            throw ArchiveError(Reason::NewerVersion,
-                               address_.display + where + " was written by a newer Halcyra (archive version " +
-                                   std::to_string(version) + "; this program knows up to version " +
-                                   std::to_string(kSchemaVersion) + ")" + kLeftAlone);
+            throw newerArchive(subject + where, version);
         if (version < 1)
-            throw ArchiveError(Reason::Damaged,
-                               address_.display + " is damaged" + where + ": it has no archive version" + kLeftAlone);
+            throw damagedArchive(subject, where + kNoVersion);
         // Every column this program reads or writes.
         std::string probe = "SELECT s.id, s.source, s.station";
         for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
@@ -801,9 +475,7 @@ private:
         } catch (const ServerFailure &failure) {
             if (failure.lost || failure.sqlstate == "42501")
                 throw;
-            throw ArchiveError(Reason::Damaged, address_.display + " is damaged" + where +
-                                                    ": its tables are not those of a Halcyra archive (" +
-                                                    failure.message + ")" + kLeftAlone);
+            throw damagedArchive(subject, where + foreignTables(failure.message));
         }
     }
 
@@ -818,15 +490,8 @@ private:
             std::string sql = "CREATE TEMP TABLE " + std::string(stageTable(kind)) +
                               " (\n"
                               "    id bigint NOT NULL DEFAULT nextval(" +
-                              conn.quote(textOf(sequence.get(), 0, 0)) +
-                              "::regclass),\n"
-                              "    frame bytea NOT NULL,\n"
-                              "    damaged boolean NOT NULL,\n"
-                              "    received_utc timestamptz,\n"
-                              "    frame_time text NOT NULL";
-            for (int i = firstField(kind); i < fieldEnd(kind); ++i)
-                sql += ",\n    " + fieldName(i) + " double precision NOT NULL";
-            sql += "\n) ON COMMIT DELETE ROWS";
+                              conn.quote(textOf(sequence.get(), 0, 0)) + "::regclass),\n" + kFrameColumnsSql +
+                              fieldColumnsSql(kind) + "\n) ON COMMIT DELETE ROWS";
             conn.exec(sql);
         }
     }
@@ -934,7 +599,7 @@ private:
 
 std::unique_ptr<Archive> openPostgresArchive(const std::string &uri, const OpenOptions &options)
 {
-    return std::make_unique<PostgresArchive>(parseAddress(uri), options);
+    return std::make_unique<PostgresArchive>(pg::parseAddress(uri), options);
 }
 
 } // namespace halcyra::archive

@@ -24,6 +24,26 @@ std::string fieldColumn(std::string_view caption)
     return column;
 }
 
+std::string recordsViewSql(FrameKind kind, std::string_view frameHexSql, std::string_view quote)
+{
+    std::string fields;
+    for (int i = firstField(kind); i < fieldEnd(kind); ++i) {
+        const std::string column =
+            std::string(quote) + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption) + std::string(quote);
+        fields += ",\n    f." + column + " AS " + column;
+    }
+    return "CREATE VIEW " + std::string(recordsView(kind)) +
+           " AS SELECT\n"
+           "    f.received_utc AS received_utc,\n"
+           "    f.frame_time AS frame_time,\n"
+           "    " +
+           std::string(frameHexSql) +
+           " AS frame_hex,\n"
+           "    s.source AS source,\n"
+           "    NULLIF(s.station, '') AS station" +
+           fields + "\nFROM " + std::string(framesTable(kind)) + " AS f JOIN sources AS s ON s.id = f.source_id;\n";
+}
+
 FrameKey frameKey(std::string_view payload)
 {
     FrameKey key;

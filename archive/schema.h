@@ -28,6 +28,17 @@ inline std::string_view recordsView(FrameKind kind)
     return kind == FrameKind::T1 ? "t1_records" : "t2_records";
 }
 
+// The CREATE VIEW of a kind's records, the same in both stores but for how
+// the frame becomes its hex text and how a column name is quoted: users' SQL
+// reads either store alike.
+std::string recordsViewSql(FrameKind kind, std::string_view frameHexSql, std::string_view quote);
+
+// The program's own tables, which the views read; their names are not for users.
+inline std::string_view framesTable(FrameKind kind)
+{
+    return kind == FrameKind::T1 ? "t1_frames" : "t2_frames";
+}
+
 // The catalogue indexes of a kind's fields, in column order.
 inline constexpr int firstField(FrameKind kind)
 {

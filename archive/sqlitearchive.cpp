@@ -5,6 +5,7 @@
 
 #include "fields.h"
 #include "schema.h"
+#include "texts.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
@@ -28,12 +29,8 @@ namespace {
 
 using Reason = ArchiveError::Reason;
 
-const std::string kLeftAlone = "; it was left as it is";
-
-std::string_view framesTable(FrameKind kind)
-{
-    return kind == FrameKind::T1 ? "t1_frames" : "t2_frames";
-}
+// What the header of another program's SQLite database tells.
+constexpr char kOtherProgram[] = ": it is an SQLite database of another program";
 
 std::string errnoText(int error)
 {
@@ -57,8 +54,8 @@ void checkWholePages(const std::string &path, const FileFacts &facts)
     const std::uint32_t page = facts.pageSize;
     const bool valid = page >= 512 && page <= 65536 && (page & (page - 1)) == 0;
     if (!valid || facts.size % page != 0)
-        throw ArchiveError(Reason::Damaged, path + " is damaged: it ends inside a page (" + std::to_string(facts.size) +
-                                                " bytes, pages of " + std::to_string(page) + ")" + kLeftAlone);
+        throw damagedArchive(path, ": it ends inside a page (" + std::to_string(facts.size) + " bytes, pages of " +
+                                       std::to_string(page) + ")");
 }
 
 FileFacts inspectFile(const std::string &path)
@@ -93,19 +90,15 @@ FileFacts inspectFile(const std::string &path)
 
     static constexpr char kMagic[16] = "SQLite format 3"; // with its NUL
     if (got < sizeof kMagic || std::memcmp(header.data(), kMagic, sizeof kMagic) != 0)
-        throw ArchiveError(Reason::NotAnArchive,
-                           path + " is not a Halcyra archive: it is not an SQLite database" + kLeftAlone);
+        throw notAnArchive(path, ": it is not an SQLite database");
     if (got < header.size())
-        throw ArchiveError(Reason::Damaged,
-                           path + " is damaged: truncated to " + std::to_string(got) + " bytes" + kLeftAlone);
+        throw damagedArchive(path, ": truncated to " + std::to_string(got) + " bytes");
     const auto at = [&](std::size_t i) {
         return static_cast<std::uint32_t>(header[i]) << 24 | static_cast<std::uint32_t>(header[i + 1]) << 16 |
                static_cast<std::uint32_t>(header[i + 2]) << 8 | header[i + 3];
     };
     if (at(68) != static_cast<std::uint32_t>(kApplicationId))
-        throw ArchiveError(Reason::NotAnArchive,
-                           path + " is not a Halcyra archive: it is an SQLite database of another program" +
-                               kLeftAlone);
+        throw notAnArchive(path, kOtherProgram);
     // A page size of 1 stands for 65536.
     const std::uint32_t page = static_cast<std::uint32_t>(header[16]) << 8 | header[17];
     return {FileState::Archive, static_cast<std::uint64_t>(st.st_size), page == 1 ? 65536 : page};
@@ -131,7 +124,7 @@ ArchiveError translate(const std::string &path, const SQLite::Exception &e, sqli
         return {Reason::Busy, path + ": another program kept the archive busy for too long" + tail};
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        return {Reason::Damaged, path + " is damaged (" + e.what() + ")" + kLeftAlone};
+        return damagedArchive(path, " (" + std::string(e.what()) + ")");
     default:
         return {Reason::Failed, path + ": " + e.what() + tail};
     }
@@ -160,23 +153,12 @@ std::string schemaSql()
                "    received_utc TEXT,\n"
                "    frame_time TEXT NOT NULL,\n"
                "    source_id INTEGER NOT NULL REFERENCES sources (id)";
-        std::string fields;
-        for (int i = firstField(kind); i < fieldEnd(kind); ++i) {
-            const std::string column = fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption);
-            sql += ",\n    " + column + " REAL NOT NULL";
-            fields += ",\n    f." + column + " AS " + column;
-        }
+        for (int i = firstField(kind); i < fieldEnd(kind); ++i)
+            sql += ",\n    " + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption) + " REAL NOT NULL";
         const std::string lead = fieldColumn(FieldCatalogue[static_cast<std::size_t>(firstField(kind))].caption);
         sql += ",\n    UNIQUE (" + lead + ", frame)\n);\n";
         sql += "CREATE INDEX " + table + "_by_received ON " + table + " (received_utc);\n";
-        sql += "CREATE VIEW " + std::string(recordsView(kind)) +
-               " AS SELECT\n"
-               "    f.received_utc AS received_utc,\n"
-               "    f.frame_time AS frame_time,\n"
-               "    CASE WHEN typeof(f.frame) = 'blob' THEN hex(f.frame) ELSE f.frame END AS frame_hex,\n"
-               "    s.source AS source,\n"
-               "    NULLIF(s.station, '') AS station" +
-               fields + "\nFROM " + table + " AS f JOIN sources AS s ON s.id = f.source_id;\n";
+        sql += recordsViewSql(kind, "CASE WHEN typeof(f.frame) = 'blob' THEN hex(f.frame) ELSE f.frame END", "");
     }
     sql += "PRAGMA application_id = " + std::to_string(kApplicationId) + ";\n";
     sql += "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";\n";
@@ -314,7 +296,7 @@ public:
         if (frames.empty())
             return counts;
         if (!insert_[0])
-            throw ArchiveError(Reason::Failed, path_ + ": the archive was opened for reading only");
+            throw readOnlyArchive(path_);
         std::optional<SQLite::Transaction> transaction;
         try {
             transaction.emplace(db_, SQLite::TransactionBehavior::IMMEDIATE);
@@ -329,8 +311,7 @@ public:
             transaction->commit();
         } catch (const SQLite::Exception &e) {
             // Read before the rollback, which forgets the system's error.
-            const ArchiveError error = translate(
-                path_, e, db_.getHandle(), "none of the last " + std::to_string(frames.size()) + " frames was added");
+            const ArchiveError error = translate(path_, e, db_.getHandle(), noneAdded(std::to_string(frames.size())));
             transaction.reset();
             throw error;
         }
@@ -578,8 +559,7 @@ private:
             findSource_ =
                 std::make_unique<SQLite::Statement>(db_, "SELECT id FROM sources WHERE source = ?1 AND station = ?2");
         } catch (const SQLite::Exception &e) {
-            throw ArchiveError(Reason::Damaged, path_ + " is damaged: its tables are not those of a Halcyra archive (" +
-                                                    e.what() + ")" + kLeftAlone);
+            throw damagedArchive(path_, foreignTables(e.what()));
         }
     }
 
@@ -588,16 +568,11 @@ private:
         const int id = db_.execAndGet("PRAGMA application_id").getInt();
         const int version = db_.execAndGet("PRAGMA user_version").getInt();
         if (id != kApplicationId)
-            throw ArchiveError(Reason::NotAnArchive,
-                               path_ + " is not a Halcyra archive: it is an SQLite database of another program" +
-                                   kLeftAlone);
+            throw notAnArchive(path_, kOtherProgram);
         if (version > kSchemaVersion)
-            throw ArchiveError(Reason::NewerVersion, path_ + " was written by a newer Halcyra (archive version " +
-                                                         std::to_string(version) +
-                                                         "; this program knows up to version " +
-                                                         std::to_string(kSchemaVersion) + ")" + kLeftAlone);
+            throw newerArchive(path_, version);
         if (version < 1)
-            throw ArchiveError(Reason::Damaged, path_ + " is damaged: it has no archive version" + kLeftAlone);
+            throw damagedArchive(path_, kNoVersion);
     }
 
     // Nothing is written into a damaged archive: SQLite notices damage only in
@@ -613,7 +588,7 @@ private:
             result.erase(0, banner.size());
         std::replace(result.begin(), result.end(), '\n', ' ');
         if (result != "ok")
-            throw ArchiveError(Reason::Damaged, path_ + " is damaged (" + result + ")" + kLeftAlone);
+            throw damagedArchive(path_, " (" + result + ")");
     }
 
     std::int64_t sourceId(const Origin &origin)
