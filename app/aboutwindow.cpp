@@ -83,6 +83,11 @@ Form2::Form2(QWidget *parent) : QWidget(parent)
 void Form2::Form_Load()
 {
     Label2->setText(QStringLiteral("Version %1 - 22 July 2014").arg(QLatin1String(kVersion)));
+    // The window's layout has no room for more: what the program does now
+    // (the archive, History, --plot) is told on hovering the title and to
+    // screen readers, as --version tells it.
+    Label1->setToolTip(QString::fromLatin1(kVersionNote));
+    Label1->setAccessibleDescription(QString::fromLatin1(kVersionNote));
 }
 
 } // namespace halcyra
