@@ -754,6 +754,21 @@ TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
         {"truncated.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, 3 * 16384)); }, R::Damaged},
         {"cut-in-last-page.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, archiveBytes.size() - 100)); },
          R::Damaged},
+        // Cut inside a free page, zeros only: SQLite would read it as whole.
+        {"cut-in-free-page.sqlite",
+         [&](auto &p) {
+             writeFile(p, archiveBytes);
+             {
+                 FileSql sql(p);
+                 for (const char *step : {"PRAGMA secure_delete = ON", "CREATE TABLE spare (b BLOB)",
+                                          "INSERT INTO spare VALUES (zeroblob(200000))", "DROP TABLE spare"})
+                     sql.query(step);
+             }
+             const std::string bytes = readFile(p);
+             ASSERT_EQ(bytes.substr(bytes.size() - 100), std::string(100, '\0'));
+             writeFile(p, bytes.substr(0, bytes.size() - 100));
+         },
+         R::Damaged},
         {"key-first.sqlite", [&](auto &p) { writeFile(p, flipped(key, false)); }, R::Damaged},
         {"key-last.sqlite", [&](auto &p) { writeFile(p, flipped(key, true)); }, R::Damaged},
         {"time-first.sqlite", [&](auto &p) { writeFile(p, flipped(received, false)); }, R::Damaged},
