@@ -281,7 +281,7 @@ def main():
     args = parser.parse_args()
 
     mutants = parse_mutants(args.mutants)
-    areas = {a for spec in args.only for a in spec.split(",") if a}
+    areas = {a for names in args.only for a in names.split(",") if a}
     unknown = areas - AREA_PROGRAMS.keys() | {m.area for m in mutants} - AREA_PROGRAMS.keys()
     if unknown:
         sys.exit(f"unknown area: {', '.join(sorted(unknown))}; the areas are {', '.join(AREA_PROGRAMS)}")
