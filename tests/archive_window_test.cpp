@@ -46,6 +46,16 @@ class ArchiveWindowTest : public QObject, WindowFixture {
 
     // The archive conf.ini names, relative to the program folder.
     QString archivePath() const { return file("archive.sqlite"); }
+    // The window opens `path`, which holds `start`, and follows it.
+    bool followLog(const QString &path, const QByteArray &start)
+    {
+        if (!writeFile(path, start) || !window->Open_Log(path))
+            return false;
+        ui().MnuFollowLog()->trigger();
+        return true;
+    }
+    bool followEmptyLog(const QString &path) { return followLog(path, QByteArray()); }
+
     void openWindow() { open("ARCHIVE = archive.sqlite\r\n"); }
     QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
     QString status() const { return ui().Label3()->text(); }
@@ -110,9 +120,7 @@ private slots:
         QVERIFY(action("MnuArchiveFollowed")->isChecked()); // on by default
         const QList<QByteArray> lines = frameLines(1030, 0);
         const QString path = file("pass.log");
-        QVERIFY(writeFile(path, lines.mid(0, 995).join()));
-        QVERIFY(window->Open_Log(path));
-        ui().MnuFollowLog()->trigger();
+        QVERIFY(followLog(path, lines.mid(0, 995).join()));
         QVERIFY(writeFile(path, lines.mid(995, 20).join(), QIODevice::Append));
         QTRY_COMPARE(ui().t1Store().count, 1000);                 // the window keeps no more
         QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{20}); // what was there before following is not
@@ -137,9 +145,7 @@ private slots:
         openWindow();
         const QList<QByteArray> lines = frameLines(12, 0);
         const QString path = file("pass.log");
-        QVERIFY(writeFile(path, QByteArray()));
-        QVERIFY(window->Open_Log(path));
-        ui().MnuFollowLog()->trigger();
+        QVERIFY(followEmptyLog(path));
         QVERIFY(writeFile(path, lines.mid(0, 5).join(), QIODevice::Append));
         QTRY_VERIFY(QFile::exists(archivePath()));
         QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{5});
@@ -173,9 +179,7 @@ private slots:
         test::SilentServer server;
         open("ARCHIVE = " + QByteArray::fromStdString(server.uri()) + "\r\n");
         const QString path = file("pass.log");
-        QVERIFY(writeFile(path, QByteArray()));
-        QVERIFY(window->Open_Log(path));
-        ui().MnuFollowLog()->trigger();
+        QVERIFY(followEmptyLog(path));
         QVERIFY(writeFile(path, frameLines(3, 0).join(), QIODevice::Append));
         QTRY_VERIFY(server.waiting() > 0);
         const qint64 longest = longestEventDelay(1500);
@@ -197,9 +201,7 @@ private slots:
         openWindow();
         const QList<QByteArray> lines = frameLines(6, 0);
         const QString path = file("pass.log");
-        QVERIFY(writeFile(path, QByteArray()));
-        QVERIFY(window->Open_Log(path));
-        ui().MnuFollowLog()->trigger();
+        QVERIFY(followEmptyLog(path));
         QVERIFY(writeFile(path, lines.mid(0, 2).join(), QIODevice::Append));
         QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{2});
 
@@ -224,9 +226,7 @@ private slots:
         paste(frameLines(5, 5).join());
         action("MnuArchiveFollowed")->trigger(); // off, and remembered
         const QString path = file("pass.log");
-        QVERIFY(writeFile(path, QByteArray()));
-        QVERIFY(window->Open_Log(path));
-        ui().MnuFollowLog()->trigger();
+        QVERIFY(followEmptyLog(path));
         QVERIFY(writeFile(path, frameLines(5, 5, 3).join(), QIODevice::Append));
         QTRY_COMPARE(ui().t2Store().count, 5);
         QVERIFY(!QFile::exists(archivePath()));
