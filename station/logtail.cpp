@@ -179,7 +179,7 @@ LogTail::State LogTail::check(std::int64_t nowMs, TailSink &sink)
     if (!seen.exists)
         return missing(nowMs);
     if (!seen.regular)
-        return stop(at_.known ? " is no longer a regular file" : " is not a regular file");
+        return stop(at_.stamp.exists ? " is no longer a regular file" : " is not a regular file");
     const bool again = !at_.known || !seen.sameFile(at_.stamp) || seen.size < at_.position;
     // Not blocking: a FIFO put in the file's place since the look would wait
     // for a writer.
@@ -306,7 +306,8 @@ void LogTail::take(std::string_view piece)
 
 LogTail::State LogTail::missing(std::int64_t nowMs)
 {
-    // Whatever comes back at the path is read from its start.
+    // Whatever comes back at the path is read from its start: a new file may
+    // have the old one's inode, and even its first and last bytes.
     at_.known = false;
     if (!policy_.waitWhileMissing) {
         if (!missingSince_)
