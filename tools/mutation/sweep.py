@@ -42,7 +42,7 @@ AREA_PROGRAMS = {
     "cli": {"cli_tests", "archive_cli_tests"},
     "history": {"history_test"},
     "logbox": {"logbox_test", "follow_test", "window_test"},
-    "follower": {"follow_test", "archive_window_test"},
+    "follower": {"follow_test", "archive_window_test", "logtail_test"},
     "window": {"archive_window_test", "window_test", "conventions_test"},
 }
 # Never run for a mutant: they package the build, which no mutant changes
