@@ -88,10 +88,10 @@ public:
     void resumeAfter(std::string_view text, const TailStamp &stamp);
     // Hands over the whole file at the next check (the station at start).
     void startFromBeginning();
-    // Follows again after a stop, from where the last complete check left
-    // off (the window's Follow menu); a missing file has its grace time anew.
-    // A check that stops hands over nothing that counts: the caller drops
-    // what it got in that check, and position() stays where it began.
+    // Follows again after a stop (the window's Follow menu); a missing file
+    // has its grace time anew. A check that stops leaves position() where it
+    // began: the window drops what that check handed over, and following
+    // again hands it over anew.
     void resume();
 
     State check(std::int64_t nowMs, TailSink &sink);
