@@ -110,6 +110,7 @@ struct WindowArchive::Writer {
     struct FileStart {
         QString path;
         qint64 size = 0;
+        qint64 done = 0; // fed to the importer
     };
 
     explicit Writer(const std::string &location) : archive(location, options()) {}
@@ -124,12 +125,12 @@ struct WindowArchive::Writer {
     std::shared_ptr<archive::LogImporter> importer;
     QByteArray backlog;
     qsizetype at = 0;
-    std::optional<FileStart> fileStart;        // still to be read, ahead of the backlog
+    std::optional<FileStart> fileStart;        // to be fed ahead of the backlog
     std::optional<archive::Origin> nextOrigin; // the station changed: for what comes after the backlog
     bool report = false;                       // the counts are told once the file read so far is in
     QString followedName;
 
-    std::string readFileStart();
+    std::string feedFileStart();
     std::string pump();
     std::string stop();
 };
@@ -142,30 +143,35 @@ struct WindowArchive::Written {
     QString followedName;
 };
 
-// Read here, not by the window: a log on a network share may take its time.
-// Nothing of the importer was fed yet, so the bytes go in front of what the
-// follower brought meanwhile.
-std::string WindowArchive::Writer::readFileStart()
+// Read here, not by the window, which may be busy with a log on a network
+// share, and in slices like the followed text, so that a week's log is never
+// held twice. A write that fails leaves the rest for the next try.
+std::string WindowArchive::Writer::feedFileStart()
 {
     QFile file(fileStart->path);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.read(fileStart->size);
+    if (file.open(QIODevice::ReadOnly) && file.seek(fileStart->done))
+        while (fileStart->done < fileStart->size) {
+            const QByteArray slice = file.read(std::min<qint64>(kFollowSlice, fileStart->size - fileStart->done));
+            if (slice.isEmpty()) // an error, or the file is shorter now: the follower reads it again whole
+                break;
+            importer->feed(view(slice));
+            fileStart->done += slice.size();
+            importer->flush();
+        }
     if (file.error() != QFileDevice::NoError)
         return "cannot read " + QFile::encodeName(fileStart->path).toStdString() + ": " +
                file.errorString().toStdString();
-    backlog.prepend(bytes);
     fileStart.reset();
     return {};
 }
 
 std::string WindowArchive::Writer::pump()
 {
-    if (fileStart)
-        if (std::string error = readFileStart(); !error.empty())
-            return error;
     try {
         importer->flush(); // frames a failed write left queued
+        if (fileStart)
+            if (std::string error = feedFileStart(); !error.empty())
+                return error;
         while (at < backlog.size()) {
             const qsizetype size = std::min(kFollowSlice, backlog.size() - at);
             importer->feed(view(backlog, at, size));
