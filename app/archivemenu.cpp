@@ -31,6 +31,13 @@ QLabel *wrapped(const QString &text, QWidget *parent)
     return label;
 }
 
+QString configuredNote(const std::string &configured)
+{
+    return (configured.empty() ? QStringLiteral("conf.ini sets no station (STATION is empty)")
+                               : QStringLiteral("conf.ini sets STATION = ") + QString::fromStdString(configured)) +
+           QStringLiteral(", which applies again at the next start.");
+}
+
 // Archive > Station...: the name is checked as it is typed, by the rule
 // conf.ini's STATION obeys, and the note under it says what the archive
 // gets. Returns the name taken, or nothing when the user cancelled.
@@ -46,14 +53,13 @@ std::optional<std::string> askStationName(QWidget *window, const std::string &cu
                               &dialog));
     auto *name = new QLineEdit(QString::fromStdString(current), &dialog);
     name->setObjectName(QStringLiteral("stationName"));
+    name->setAccessibleName(QStringLiteral("Station name"));
     layout->addWidget(name);
     QLabel *note = wrapped(QString(), &dialog);
     note->setObjectName(QStringLiteral("stationNote"));
     layout->addWidget(note);
-    if (configured)
-        layout->addWidget(wrapped(QStringLiteral("conf.ini sets STATION = %1, which applies again at the next start.")
-                                      .arg(QString::fromStdString(*configured)),
-                                  &dialog));
+    if (configured) // a name chosen here would seem lost at the next start otherwise
+        layout->addWidget(wrapped(configuredNote(*configured), &dialog));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     layout->addWidget(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
