@@ -39,6 +39,9 @@ public:
     // Archive > History...; the window connects its handler to it.
     QAction *historyAction() const { return MnuHistory; }
 
+    // Archive > Station...: the name archived frames carry.
+    void askStation();
+
     // One History window per main window: asked again, it comes to the front.
     void showHistory();
 
@@ -49,6 +52,7 @@ private:
     QMenu *MnuArchive;
     QAction *MnuAddToArchive;
     QAction *MnuArchiveFollowed;
+    QAction *MnuStation;
     QAction *MnuHistory;
     QPointer<history::HistoryWindow> history_;
 };

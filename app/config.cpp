@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,8 +53,23 @@ StartupConfig parseConfig(std::string_view text)
             config.screenshotButton = equalsUpper(value, "YES");
         else if (equalsUpper(key, "ARCHIVE"))
             config.archive = std::string(value);
+        else if (equalsUpper(key, "STATION"))
+            config.station = std::string(value);
     });
     return config;
+}
+
+StationName stationName(std::string_view text)
+{
+    const std::string_view name = trimSpaces(text);
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        return {{}, "A station name cannot hold a tab, a line end or another control character."};
+    // Characters, not bytes: a continuation byte of UTF-8 starts none.
+    const auto characters =
+        std::count_if(name.begin(), name.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    if (static_cast<std::size_t>(characters) > kStationNameLimit)
+        return {{}, "A station name has at most " + std::to_string(kStationNameLimit) + " characters."};
+    return {std::string(name), {}};
 }
 
 StartupConfig readConfigFile(const std::string &path)

@@ -287,6 +287,7 @@ void Form1::Form_Load()
         Command1->setVisible(*config.screenshotButton);
     archive_->archive().setLocation(
         windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
+    archive_->archive().configureStation(config.station);
 
     Picture2->setVisible(false);
 

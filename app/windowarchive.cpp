@@ -4,6 +4,7 @@
 #include "windowarchive.h"
 
 #include "archivethread.h"
+#include "config.h"
 #include "heldarchive.h"
 #include "importer.h"
 #include "logbox.h"
@@ -13,6 +14,7 @@
 #include "statusline.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QProgressDialog>
 
@@ -63,6 +65,13 @@ QString shown(const std::string &s)
     return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+QString countsText(const archive::AddCounts &counts)
+{
+    return QStringLiteral("%1 new frames archived, %2 were already there")
+        .arg(counts.t1.added + counts.t2.added)
+        .arg(counts.t1.present + counts.t2.present);
+}
+
 // How far an Add Log to Archive has come, read by the window while the thread imports.
 struct Progress {
     std::atomic<std::size_t> done{0};
@@ -97,6 +106,13 @@ QProgressDialog *progressDialog(const std::shared_ptr<Progress> &progress, QWidg
 // each written at once, so that a write that fails leaves its frames queued
 // and the rest here, to be tried again.
 struct WindowArchive::Writer {
+    // The followed file's first bytes, which it held before following began.
+    struct FileStart {
+        QString path;
+        qint64 size = 0;
+        qint64 done = 0; // fed to the importer
+    };
+
     explicit Writer(const std::string &location) : archive(location, options()) {}
     static archive::OpenOptions options()
     {
@@ -109,7 +125,12 @@ struct WindowArchive::Writer {
     std::shared_ptr<archive::LogImporter> importer;
     QByteArray backlog;
     qsizetype at = 0;
+    std::optional<FileStart> fileStart;        // to be fed ahead of the backlog
+    std::optional<archive::Origin> nextOrigin; // the station changed: for what comes after the backlog
+    bool report = false;                       // the counts are told once the file read so far is in
+    QString followedName;
 
+    std::string feedFileStart();
     std::string pump();
     std::string stop();
 };
@@ -118,18 +139,47 @@ struct WindowArchive::Writer {
 struct WindowArchive::Written {
     std::string error;  // empty: everything given is in the archive
     std::string notice; // the archive was opened anew
+    std::optional<archive::AddCounts> counts;
+    QString followedName;
 };
+
+// Read here, not by the window, which may be busy with a log on a network
+// share, and in slices like the followed text, so that a week's log is never
+// held twice. A write that fails leaves the rest for the next try.
+std::string WindowArchive::Writer::feedFileStart()
+{
+    QFile file(fileStart->path);
+    if (file.open(QIODevice::ReadOnly) && file.seek(fileStart->done))
+        while (fileStart->done < fileStart->size) {
+            const QByteArray slice = file.read(std::min<qint64>(kFollowSlice, fileStart->size - fileStart->done));
+            if (slice.isEmpty()) // an error, or the file is shorter now: the follower reads it again whole
+                break;
+            importer->feed(view(slice));
+            fileStart->done += slice.size();
+            importer->flush();
+        }
+    if (file.error() != QFileDevice::NoError)
+        return "cannot read " + QFile::encodeName(fileStart->path).toStdString() + ": " +
+               file.errorString().toStdString();
+    fileStart.reset();
+    return {};
+}
 
 std::string WindowArchive::Writer::pump()
 {
     try {
         importer->flush(); // frames a failed write left queued
+        if (fileStart)
+            if (std::string error = feedFileStart(); !error.empty())
+                return error;
         while (at < backlog.size()) {
             const qsizetype size = std::min(kFollowSlice, backlog.size() - at);
             importer->feed(view(backlog, at, size));
             at += size;
             importer->flush();
         }
+        if (nextOrigin) // nothing is queued: this writes nothing
+            importer->setOrigin(*std::exchange(nextOrigin, std::nullopt));
     } catch (const archive::ArchiveError &error) {
         return error.what();
     }
@@ -153,7 +203,15 @@ std::string WindowArchive::Writer::stop()
     importer.reset();
     backlog.clear();
     at = 0;
+    fileStart.reset();
+    nextOrigin.reset();
     return error;
+}
+
+QString stationNotice(const std::string &station)
+{
+    return station.empty() ? QStringLiteral("Frames are archived without a station name")
+                           : QStringLiteral("Frames are archived as received by ") + QString::fromStdString(station);
 }
 
 std::string windowArchiveLocation(const std::optional<std::string> &configured, const std::string &configFolder)
@@ -170,7 +228,9 @@ WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, Settings &se
     : logBox_(logBox), follower_(follower), settings_(settings), status_(status), window_(window),
       location_(archive::defaultArchiveLocation()), writer_(std::make_shared<Writer>(location_)),
       // Frames given to the thread are written before the window goes.
-      thread_(std::make_unique<ArchiveThread>(QDeadlineTimer::Forever)), followed_(settings.get(keys::archiveFollowed))
+      thread_(std::make_unique<ArchiveThread>(QDeadlineTimer::Forever)),
+      station_(stationName(settings.get(keys::archiveStation).toStdString()).name),
+      followed_(settings.get(keys::archiveFollowed))
 {
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, &WindowArchive::pump);
@@ -203,6 +263,7 @@ void WindowArchive::addLogBox()
     archive::ImportOptions options;
     const bool fromFile = !follower_->path().isEmpty() && changes_ == fileChanges_;
     options.origin.source = fromFile ? QFile::encodeName(follower_->path()).toStdString() : std::string("paste");
+    options.origin.station = station_;
 
     auto progress = std::make_shared<Progress>();
     const QPointer<QProgressDialog> dialog = progressDialog(progress, window_);
@@ -216,9 +277,7 @@ void WindowArchive::addLogBox()
                         progress->total = total;
                         return !progress->cancelled;
                     });
-                const QString counts = QStringLiteral("%1 new frames archived, %2 were already there")
-                                           .arg(r.counts.t1.added + r.counts.t2.added)
-                                           .arg(r.counts.t1.present + r.counts.t2.present);
+                const QString counts = countsText(r.counts);
                 const std::string notice = w->archive.takeNotice();
                 return (notice.empty() ? QString() : shown(notice) + QStringLiteral("; ")) +
                        (r.cancelled ? QStringLiteral("Adding to the archive cancelled: ") + counts : counts);
@@ -244,9 +303,45 @@ void WindowArchive::setArchiveFollowed(bool on)
     if (!following_)
         return;
     if (on)
-        startImporter(logBox_->parserText(), false);
+        startImporter(std::nullopt);
     else
         stopImporter();
+}
+
+void WindowArchive::setStation(std::string name)
+{
+    settings_.set(keys::archiveStation, QString::fromStdString(name));
+    useStation(std::move(name));
+    status_.set(StatusLine::Source::Archive, stationNotice(station_));
+}
+
+void WindowArchive::configureStation(const std::optional<std::string> &configured)
+{
+    configuredStation_.reset();
+    if (!configured)
+        return;
+    StationName checked = stationName(*configured);
+    if (!checked.error.empty()) {
+        status_.set(StatusLine::Source::Archive,
+                    QStringLiteral("STATION in conf.ini is not used: ") + QString::fromStdString(checked.error));
+        return;
+    }
+    configuredStation_ = checked.name;
+    useStation(std::move(checked.name));
+}
+
+void WindowArchive::useStation(std::string name)
+{
+    station_ = std::move(name);
+    if (!importing_)
+        return;
+    // What the thread was given so far keeps the name it came with.
+    thread_->post(
+        [w = writer_, origin = archive::Origin{QFile::encodeName(follower_->path()).toStdString(), station_}] {
+            if (w->importer)
+                w->nextOrigin = origin;
+        });
+    pump();
 }
 
 void WindowArchive::followStarting()
@@ -254,7 +349,7 @@ void WindowArchive::followStarting()
     stopImporter();
     following_ = true;
     if (followed_)
-        startImporter(logBox_->parserText(), false);
+        startImporter(std::nullopt);
 }
 
 void WindowArchive::followStopped()
@@ -266,31 +361,40 @@ void WindowArchive::followStopped()
 void WindowArchive::logOpened()
 {
     fileChanges_ = changes_;
+    fileBytes_ = static_cast<qint64>(logBox_->parserText().size());
     if (following_) // the follower has moved on to this file
         followStarting();
 }
 
-void WindowArchive::startImporter(std::string_view text, bool archiveText)
+// The followed file goes in whole: `text` when the follower read it again,
+// otherwise the bytes the log box was given from the file, read from the file
+// itself, since the box may hold the user's typing too. The archive counts
+// what it holds already and does not add it again.
+void WindowArchive::startImporter(std::optional<std::string_view> text)
 {
     archive::ImportOptions options;
-    options.origin.source = QFile::encodeName(follower_->path()).toStdString();
+    options.origin = {QFile::encodeName(follower_->path()).toStdString(), station_};
     options.now = [] { return utcNow(); };
     options.batchFrames = kFollowBatch;
-    // Built here, where the text is: it touches the archive only when it writes, in the thread.
+    // It touches the archive only when it writes, in the thread.
     auto importer = std::make_shared<archive::LogImporter>(writer_->archive, options);
+    std::optional<Writer::FileStart> start;
     QByteArray backlog;
-    if (archiveText)
-        backlog = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+    if (text)
+        backlog = QByteArray(text->data(), static_cast<qsizetype>(text->size()));
     else
-        importer->skip(text); // reads the time stamps, writes nothing
+        start = Writer::FileStart{follower_->path(), fileBytes_};
     importing_ = true;
-    thread_->post([w = writer_, importer, backlog] {
+    thread_->post([w = writer_, importer, backlog, start, name = QFileInfo(follower_->path()).fileName()] {
         w->importer = importer;
         w->backlog = backlog;
         w->at = 0;
+        w->fileStart = start;
+        w->nextOrigin.reset();
+        w->report = true;
+        w->followedName = name;
     });
-    if (archiveText)
-        pump();
+    pump();
 }
 
 void WindowArchive::stopImporter()
@@ -312,6 +416,7 @@ void WindowArchive::stopImporter()
 void WindowArchive::appended(std::string_view text)
 {
     fileChanges_ = changes_;
+    fileBytes_ += static_cast<qint64>(text.size());
     if (!importing_)
         return;
     thread_->post([w = writer_, more = QByteArray(text.data(), static_cast<qsizetype>(text.size()))] {
@@ -325,12 +430,12 @@ void WindowArchive::appended(std::string_view text)
 void WindowArchive::reloaded(std::string_view text)
 {
     fileChanges_ = changes_;
+    fileBytes_ = static_cast<qint64>(text.size());
     if (!following_ || !followed_)
         return;
-    // The file was rewritten: all of it again, as a new text. Frames the
-    // archive holds already are counted, not added.
+    // The file was rewritten: all of it again, as a new text.
     stopImporter();
-    startImporter(text, true);
+    startImporter(text);
 }
 
 void WindowArchive::pump()
@@ -347,8 +452,13 @@ void WindowArchive::pump()
     thread_->post(
         [w = writer_] {
             Written written;
-            if (w->importer)
+            if (w->importer) {
                 written.error = w->pump();
+                if (written.error.empty() && std::exchange(w->report, false)) {
+                    written.counts = w->importer->counts();
+                    written.followedName = w->followedName;
+                }
+            }
             written.notice = w->archive.takeNotice();
             return written;
         },
@@ -379,8 +489,12 @@ void WindowArchive::checkAnswer()
 
 void WindowArchive::pumped(const Written &written)
 {
-    if (!written.notice.empty())
-        status_.set(StatusLine::Source::Archive, shown(written.notice));
+    QString archived = shown(written.notice);
+    if (written.counts)
+        archived += (archived.isEmpty() ? QString() : QStringLiteral("; ")) +
+                    QStringLiteral("Following %1: ").arg(written.followedName) + countsText(*written.counts);
+    if (!archived.isEmpty())
+        status_.set(StatusLine::Source::Archive, archived);
     if (written.error.empty()) {
         status_.clear(StatusLine::Source::ArchiveFollowed);
         return;

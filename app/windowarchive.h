@@ -28,6 +28,9 @@ class StatusLine;
 // program was started; a server address is passed on as it is.
 std::string windowArchiveLocation(const std::optional<std::string> &configured, const std::string &configFolder);
 
+// What the archive gets as the station's name, for the status line and the Station dialog.
+QString stationNotice(const std::string &station);
+
 class ArchiveThread;
 
 // The window's side of the archive: the log box added on request, and the
@@ -56,8 +59,19 @@ public:
     void setArchiveFollowed(bool on);
     bool archivesFollowed() const { return followed_; }
 
-    // Following starts, or stops: what the box holds when it starts is not
-    // archived, only what arrives after it.
+    // The receiving station's name that archived frames carry; empty: none.
+    const std::string &station() const { return station_; }
+    // The name chosen in Archive > Station..., already checked: remembered,
+    // and carried by what is added and followed from here on.
+    void setStation(std::string name);
+    // STATION of conf.ini, read at each start, wins over the remembered name
+    // for the run, as ARCHIVE names the archive; a name the rule refuses is
+    // reported and not used.
+    void configureStation(const std::optional<std::string> &configured);
+    const std::optional<std::string> &configuredStation() const { return configuredStation_; }
+
+    // Following starts, or stops. With Archive Followed Frames on, the whole
+    // followed file goes in, also what it held before following started.
     void followStarting();
     void followStopped();
     // A file was put into the log box; while following, it is the one followed now.
@@ -71,7 +85,8 @@ private:
     struct Writer;
     struct Written;
 
-    void startImporter(std::string_view text, bool archiveText);
+    void useStation(std::string name);
+    void startImporter(std::optional<std::string_view> text);
     void stopImporter();
     void pump();
     void pumped(const Written &written);
@@ -85,6 +100,8 @@ private:
     std::string location_;
     std::shared_ptr<Writer> writer_; // used by the thread's jobs only, once built
     std::unique_ptr<ArchiveThread> thread_;
+    std::string station_;
+    std::optional<std::string> configuredStation_;
     bool followed_ = true;
     bool following_ = false;
     bool importing_ = false; // the thread has an importer of the followed log
@@ -97,6 +114,7 @@ private:
     // file's text and nothing else.
     quint64 changes_ = 0;
     quint64 fileChanges_ = 0;
+    qint64 fileBytes_ = 0; // of the followed file, handed to the log box so far
 };
 
 } // namespace halcyra

@@ -127,6 +127,11 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const bool week = argc > 1 && std::string_view(argv[1]) == "--week";
+    // Followed logs go into the archive whole: into one of the run's own, never
+    // the user's, and with the program's own settings, not what the user chose.
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
     halcyra::loggen::Options o;
     o.t1Frames = 1000;
     o.t2Frames = 1000;

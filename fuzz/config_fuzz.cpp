@@ -67,13 +67,18 @@ halcyra::StartupConfig referenceConfig(std::string_view text)
             config.imagePath = value;
         else if (key == "SCREENSHOT")
             config.screenshotButton = upper(value) == "YES";
+        else if (key == "ARCHIVE")
+            config.archive = value;
+        else if (key == "STATION")
+            config.station = value;
     }
     return config;
 }
 
 bool same(const halcyra::StartupConfig &a, const halcyra::StartupConfig &b)
 {
-    return a.imagePath == b.imagePath && a.screenshotButton == b.screenshotButton;
+    return a.imagePath == b.imagePath && a.screenshotButton == b.screenshotButton && a.archive == b.archive &&
+           a.station == b.station;
 }
 
 } // namespace
@@ -88,6 +93,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const std::string &path = *config.imagePath;
         FUZZ_CHECK(path.find_first_of("\r\n") == std::string::npos);
         FUZZ_CHECK(path.empty() || (path.front() != ' ' && path.back() != ' '));
+    }
+
+    // A station name taken holds no control character and no blank at either
+    // end, and is taken again as it is.
+    const halcyra::StationName station = halcyra::stationName(text);
+    if (station.error.empty()) {
+        for (const char c : station.name)
+            FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+        FUZZ_CHECK(station.name.empty() || (station.name.front() != ' ' && station.name.back() != ' '));
+        FUZZ_CHECK(halcyra::stationName(station.name).name == station.name);
+    } else {
+        FUZZ_CHECK(station.name.empty());
     }
 
     // The last occurrence of a key wins, so a file written twice reads as once.

@@ -12,11 +12,15 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <sqlite3.h>
 
 #include <cstdlib>
+#include <set>
 #include <thread>
 
 using namespace halcyra;
@@ -75,6 +79,34 @@ class ArchiveWindowTest : public QObject, WindowFixture {
             return 0;
         }
     }
+    // The station names the archived frames of both kinds carry, "" for none.
+    std::set<std::string> stationsArchived() const
+    {
+        std::set<std::string> names;
+        for (const FrameKind kind : {FrameKind::T1, FrameKind::T2})
+            reader()->forEachRecord(kind, {}, [&](const archive::StoredRecord &r) {
+                names.emplace(r.station);
+                return true;
+            });
+        return names;
+    }
+    // Archive > Station..., answered by `act` with the dialog's name box and OK button.
+    void stationDialog(const std::function<void(QLineEdit *, QPushButton *)> &act)
+    {
+        ModalAnswers answers([&](QWidget *dialog) {
+            act(dialog->findChild<QLineEdit *>(QStringLiteral("stationName")),
+                dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok));
+            if (dialog->isVisible())
+                dialog->close();
+        });
+        action("MnuStation")->trigger();
+    }
+    QString stationShown()
+    {
+        QString shown;
+        stationDialog([&](QLineEdit *name, QPushButton *) { shown = name->text(); });
+        return shown;
+    }
     void typeAFrame()
     {
         ui().Text2()->setCursorPosition(static_cast<int>(ui().Text2()->buffer().size()));
@@ -122,19 +154,83 @@ private slots:
         const QString path = file("pass.log");
         QVERIFY(followLog(path, lines.mid(0, 995).join()));
         QVERIFY(writeFile(path, lines.mid(995, 20).join(), QIODevice::Append));
-        QTRY_COMPARE(ui().t1Store().count, 1000);                 // the window keeps no more
-        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{20}); // what was there before following is not
+        QTRY_COMPARE(ui().t1Store().count, 1000); // the window keeps no more
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{1015});
         // A frame whose line is still being written goes in once it is complete.
         QVERIFY(writeFile(path, lines.mid(1015, 14).join() + lines[1029].left(60), QIODevice::Append));
-        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{34});
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{1029});
         QVERIFY(writeFile(path, lines[1029].mid(60), QIODevice::Append));
-        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{35});
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{1030});
 
         // Typed while following: shown, never archived.
         typeAFrame();
         ui().MnuFollowLog()->trigger(); // stops, and what was followed is written
         QVERIFY(!ui().logFollower()->isFollowing());
-        QCOMPARE(archived(FrameKind::T1), std::uint64_t{35});
+        QCOMPARE(archived(FrameKind::T1), std::uint64_t{1030});
+    }
+
+    // Following archives the frames the log held already, also after a
+    // restart and when the file is written anew: the archive counts what it
+    // has, and each frame carries the station conf.ini names.
+    void followingArchivesTheWholeLogOnce()
+    {
+        open("ARCHIVE = archive.sqlite\r\nSTATION =  QZ7ZQ \r\n");
+        const QByteArray log = frameLines(30, 20).join();
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, log) && window->Open_Log(path));
+        typeAFrame(); // the user's, not the file's
+        ui().MnuFollowLog()->trigger();
+        QTRY_COMPARE(status(), QStringLiteral("Following pass.log: 50 new frames archived, 0 were already there"));
+        ui().MnuFollowLog()->trigger();
+        ui().MnuFollowLog()->trigger();
+        QTRY_COMPARE(status(), QStringLiteral("Following pass.log: 0 new frames archived, 50 were already there"));
+
+        QVERIFY(writeFile(path, frameLines(4, 0, 9).join() + log)); // rewritten: read again whole
+        QTRY_COMPARE(status(), QStringLiteral("Following pass.log: 4 new frames archived, 50 were already there"));
+        QCOMPARE(archived(FrameKind::T1) + archived(FrameKind::T2), std::uint64_t{54});
+        QVERIFY(stationsArchived() == std::set<std::string>{"QZ7ZQ"});
+    }
+
+    // The name is checked as it is typed; the one taken is remembered, goes
+    // with the frames added and followed from then on, and gives way to
+    // conf.ini's STATION when that names a valid one.
+    void theStationDialogRefusesABadNameAndNamesTheFrames()
+    {
+        openWindow();
+        const QString path = file("pass.log");
+        QVERIFY(writeFile(path, frameLines(3, 2).join()) && window->Open_Log(path));
+        QString refusal;
+        stationDialog([&](QLineEdit *name, QPushButton *ok) {
+            name->setText(QStringLiteral("DK0XX\tclub"));
+            refusal = ok->isEnabled() ? QString() : name->parentWidget()->findChild<QLabel *>("stationNote")->text();
+            name->setText(QStringLiteral("  DK0XX club "));
+            ok->click();
+        });
+        QVERIFY2(refusal.contains("control character"), qPrintable(refusal));
+        QCOMPARE(status(), QStringLiteral("Frames are archived as received by DK0XX club"));
+        action("MnuAddToArchive")->trigger();
+        QTRY_COMPARE(status(), QStringLiteral("5 new frames archived, 0 were already there"));
+
+        // Changed while following: the frames from then on carry the new name.
+        ui().MnuFollowLog()->trigger();
+        QTRY_COMPARE(status(), QStringLiteral("Following pass.log: 0 new frames archived, 5 were already there"));
+        stationDialog([](QLineEdit *name, QPushButton *ok) {
+            name->setText(QStringLiteral("DL1YY"));
+            ok->click();
+        });
+        QVERIFY(writeFile(path, frameLines(2, 0, 4).join(), QIODevice::Append));
+        QTRY_COMPARE(archived(FrameKind::T1), std::uint64_t{5});
+        QVERIFY((stationsArchived() == std::set<std::string>{"DK0XX club", "DL1YY"}));
+
+        window = std::make_unique<Form1>(folder->path());
+        QCOMPARE(stationShown(), QStringLiteral("DL1YY"));
+        QVERIFY(writeFile(file("conf.ini"), "ARCHIVE = archive.sqlite\nSTATION = QZ7ZQ\n"));
+        window = std::make_unique<Form1>(folder->path());
+        QCOMPARE(stationShown(), QStringLiteral("QZ7ZQ"));
+        QVERIFY(writeFile(file("conf.ini"), "ARCHIVE = archive.sqlite\nSTATION = QZ7ZQ\t/2\n"));
+        window = std::make_unique<Form1>(folder->path());
+        QVERIFY(status().startsWith("STATION in conf.ini is not used: "));
+        QCOMPARE(stationShown(), QStringLiteral("DL1YY"));
     }
 
     // The archive is deleted, then replaced by another one, while a log is

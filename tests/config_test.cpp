@@ -32,6 +32,38 @@ TEST(ConfigText, KeysAndValues)
         EXPECT_EQ(config.imagePath, c.imagePath) << c.text;
     }
     EXPECT_EQ(parseConfig("Archive = /srv/pass archive.sqlite \r\n").archive, "/srv/pass archive.sqlite");
+    EXPECT_EQ(parseConfig("station =  QZ7ZQ Club \r\n").station, "QZ7ZQ Club");
+}
+
+TEST(ConfigText, StationNames)
+{
+    const std::string limit(kStationNameLimit, 'a');
+    const std::string umlauts = [] {
+        std::string s;
+        for (std::size_t i = 0; i < kStationNameLimit; ++i)
+            s += "\xC3\xA4"; // characters, not bytes, are counted
+        return s;
+    }();
+    const struct {
+        std::string text;
+        std::string name; // empty: none, or refused when `refused`
+        bool refused;
+    } cases[] = {
+        {"  DK0XX Hamburg ", "DK0XX Hamburg", false},
+        {"   ", "", false}, // blanks only: no station
+        {limit, limit, false},
+        {umlauts, umlauts, false},
+        {limit + "b", "", true},
+        {"DK0XX\tclub", "", true},
+        {"\tDK0XX", "", true}, // only spaces are blanks that go
+        {"DK0XX\r\n", "", true},
+        {"DK0XX\x7F", "", true},
+    };
+    for (const auto &c : cases) {
+        const StationName s = stationName(c.text);
+        EXPECT_EQ(s.name, c.name) << c.text;
+        EXPECT_EQ(s.error.empty(), !c.refused) << c.text << ": " << s.error;
+    }
 }
 
 TEST(ConfigFile, IsReadToTheEndUpToTheSizeLimit)

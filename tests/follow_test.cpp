@@ -185,6 +185,8 @@ private slots:
         QVERIFY(add(frames(kT2, 1))); // before following: shows when it starts
         follow();
         QCOMPARE(ui().t2Store().count, 1);
+        QTRY_VERIFY(ui().Label3()->text().contains("new frames archived")); // the file so far
+        ui().Label3()->clear();
         QVERIFY(add(frames(kT1, 2)));
         QTRY_COMPARE(ui().t1Store().count, 5);
 

@@ -21,6 +21,7 @@ namespace keys {
 // The main window.
 inline const SettingKey<QStringList> recentLogs{"recentLogs", {}};
 inline const SettingKey<bool> archiveFollowed{"archive/followedFrames", true};
+inline const SettingKey<QString> archiveStation{"archive/station", {}};
 inline const SettingKey<QString> exportKinds{"export/kinds", {}}; // "t1", "t2", "both"
 inline const SettingKey<bool> exportFrameTime{"export/frameTime", true};
 inline const SettingKey<bool> exportLocaleSeparator{"export/localeSeparator", true};
