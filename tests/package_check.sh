@@ -133,6 +133,15 @@ contents)
         --generators=no "$units/user/halcyra-station.service" 2>&1) || fail "systemd-analyze verify failed: $found"
     [ -z "$found" ] || fail "systemd-analyze finds fault with halcyra-station.service: $found"
 
+    # The user unit's own command line, with no configuration where it
+    # looks: status 2, which its RestartPreventExitStatus= takes for a
+    # configuration to fix rather than a failure to retry.
+    read -ra command <<<"$(sed -n 's/^ExecStart=//p' "$units/user/halcyra-station.service")"
+    command=("${command[@]//%E/$units/config-home}")
+    status=0
+    "${command[@]}" </dev/null >/dev/null 2>"$units/err" || status=$?
+    [ "$status" = 2 ] || fail "the user unit's command exited with $status without its configuration, not 2: $(cat "$units/err")"
+
     echo "package contents: all checks passed"
     ;;
 
