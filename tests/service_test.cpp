@@ -70,25 +70,24 @@ protected:
 TEST_F(NotifyTest, EachMessageReachesTheManagerAsItsAssignments)
 {
     ServiceManager manager;
-    EXPECT_TRUE(manager.ready("2 frames archived"));
-    EXPECT_EQ(received(), "READY=1\nSTATUS=2 frames archived");
-    EXPECT_TRUE(manager.status("following pass.log"));
-    EXPECT_EQ(received(), "STATUS=following pass.log");
-    EXPECT_TRUE(manager.keepAlive());
-    EXPECT_EQ(received(), "WATCHDOG=1");
-    EXPECT_TRUE(manager.stopping());
-    EXPECT_EQ(received(), "STOPPING=1");
-}
-
-// A status built from a log's or a server's text must not carry assignments
-// of its own: a READY=1 before the log is archived, or a STOPPING=1.
-TEST_F(NotifyTest, LineEndsInAStatusStayInsideIt)
-{
-    ServiceManager manager;
-    EXPECT_TRUE(manager.status("bad line\nREADY=1\r\nSTOPPING=1"));
-    EXPECT_EQ(received(), "STATUS=bad line READY=1  STOPPING=1");
-    EXPECT_TRUE(manager.ready(std::string("cut\0STOPPING=1", 14)));
-    EXPECT_EQ(received(), "READY=1\nSTATUS=cut STOPPING=1");
+    // Sent in this order, and queued by the socket until read.
+    const struct {
+        bool sent;
+        std::string expected;
+    } messages[] = {
+        {manager.ready("2 frames archived"), "READY=1\nSTATUS=2 frames archived"},
+        {manager.status("following pass.log"), "STATUS=following pass.log"},
+        {manager.keepAlive(), "WATCHDOG=1"},
+        {manager.stopping(), "STOPPING=1"},
+        // A status made of a log's or a server's text carries no assignment
+        // of its own: no READY=1 before the log is archived, no STOPPING=1.
+        {manager.status("bad line\nREADY=1\r\nSTOPPING=1"), "STATUS=bad line READY=1  STOPPING=1"},
+        {manager.ready(std::string("cut\0STOPPING=1", 14)), "READY=1\nSTATUS=cut STOPPING=1"},
+    };
+    for (const auto &m : messages) {
+        EXPECT_TRUE(m.sent);
+        EXPECT_EQ(received(), m.expected);
+    }
 }
 
 TEST_F(NotifyTest, KeepAlivesAreDueAtHalfTheWatchdogOfThisProcess)
