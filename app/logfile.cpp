@@ -3,16 +3,12 @@
 
 #include "logfile.h"
 
-#include "lines.h"
-
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
 #include <QUrl>
 
 #include <algorithm>
-
-#include <sys/stat.h>
 
 namespace halcyra {
 
@@ -22,62 +18,7 @@ namespace {
 // often the receiving software writes.
 constexpr int kCoalesceMs = 50;
 constexpr int kPollMs = 1000;
-// Log rotation by renaming leaves the path empty for a moment; only a file
-// that stays away this long has gone.
-constexpr qint64 kMissingGraceMs = 500;
-// A file truncated and written again between two looks has the same inode
-// and may have grown: its first and last bytes handed over tell it apart. A
-// rewritten log (time stamps, counters) does not match 4 KiB of each by chance.
-constexpr qsizetype kSampleBytes = 4096;
 constexpr qint64 kReadChunk = 64 * 1024;
-static_assert(kLineLengthLimit == 1 << 20, "the messages name the limit");
-
-std::string_view view(const QByteArray &bytes)
-{
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
-
-// The longest line of `text`, whose first line continues one of `open`
-// bytes, and the length of its last line while it has no line end.
-struct LineLengths {
-    qint64 longest = 0;
-    qint64 last = 0;
-};
-LineLengths lineLengths(std::string_view text, qint64 open = 0)
-{
-    LineLengths r;
-    const std::string_view rest = forEachCompleteLine(text, [&](std::string_view line) {
-        r.longest = std::max(r.longest, open + static_cast<qint64>(line.size()));
-        open = 0;
-    });
-    r.last = open + static_cast<qint64>(rest.size());
-    r.longest = std::max(r.longest, r.last);
-    return r;
-}
-
-qint64 lastLineLength(std::string_view text)
-{
-    const std::size_t end = text.find_last_of("\r\n");
-    return static_cast<qint64>(end == std::string_view::npos ? text.size() : text.size() - end - 1);
-}
-
-FileStamp stampOf(const struct stat &st)
-{
-    FileStamp s;
-    s.exists = true;
-    s.regular = S_ISREG(st.st_mode);
-    s.device = static_cast<quint64>(st.st_dev);
-    s.inode = static_cast<quint64>(st.st_ino);
-    s.size = static_cast<qint64>(st.st_size);
-    s.changed = static_cast<qint64>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
-    return s;
-}
-
-FileStamp stampOf(const QFile &file)
-{
-    struct stat st {};
-    return ::fstat(file.handle(), &st) == 0 ? stampOf(st) : FileStamp{};
-}
 
 QString sizeText(qint64 bytes)
 {
@@ -85,25 +26,44 @@ QString sizeText(qint64 bytes)
     return bytes % mb == 0 ? QStringLiteral("%1 MB").arg(bytes / mb) : QStringLiteral("%1 bytes").arg(bytes);
 }
 
-bool holdsNul(std::string_view bytes)
+// The window's rules: a log that has gone ends following, after the moment
+// a rotation by renaming leaves the path empty; the log box takes text logs
+// only, of at most kLogSizeLimit, and all of a change at once.
+LogTail::Policy windowPolicy()
 {
-    return bytes.find('\0') != std::string_view::npos;
+    LogTail::Policy p;
+    p.waitWhileMissing = false;
+    p.missingGraceMs = 500;
+    p.sizeLimit = kLogSizeLimit;
+    p.textOnly = true;
+    p.maxLineLength = kLineLengthLimit;
+    p.readBudget = kLogSizeLimit + 1;
+    return p;
 }
+
+// What one check hands over, for one signal: a file that was read again is
+// shown whole, whatever came after it in the same check included.
+class Collected : public TailSink {
+public:
+    void restarted() override
+    {
+        again = true;
+        text = LogBytes();
+    }
+    void appended(std::string_view bytes) override { text.append(bytes); }
+
+    bool again = false;
+    LogBytes text;
+};
 
 } // namespace
-
-FileStamp fileStampOf(const QString &path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? stampOf(st) : FileStamp{};
-}
 
 LogRead readLogFile(const QString &path, qint64 limit)
 {
     LogRead r;
     // Opening a FIFO would block the window until a writer comes; a folder or
     // a device is no log either.
-    if (const FileStamp s = fileStampOf(path); s.exists && !s.regular) {
+    if (const TailStamp s = tailStampOf(QFile::encodeName(path).toStdString()); s.exists && !s.regular) {
         r.reason = QStringLiteral("it is not a regular file");
         return r;
     }
@@ -112,7 +72,7 @@ LogRead readLogFile(const QString &path, qint64 limit)
         r.reason = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
         return r;
     }
-    const qint64 seen = stampOf(file).size;
+    const qint64 seen = tailStampOf(file.handle()).size;
     if (seen > limit) {
         r.reason = QStringLiteral("it is larger than %1").arg(sizeText(limit));
         return r;
@@ -139,17 +99,13 @@ LogRead readLogFile(const QString &path, qint64 limit)
         r.reason = QStringLiteral("it is larger than %1").arg(sizeText(limit));
         return r;
     }
-    if (holdsNul(bytes.view())) {
-        r.reason = QStringLiteral("it holds NUL bytes, so it is not a text log");
-        return r;
-    }
-    if (lineLengths(bytes.view()).longest > kLineLengthLimit) {
-        r.reason = QStringLiteral("it holds a line longer than 1 MiB");
+    if (const std::string why = textLogRefusal(bytes.view(), kLineLengthLimit); !why.empty()) {
+        r.reason = QString::fromStdString(why);
         return r;
     }
     // What follows is read from the end of what was read, not from the size
     // seen before reading; and a change seen later is one after the reading.
-    r.stamp = stampOf(file);
+    r.stamp = tailStampOf(file.handle());
     r.stamp.size = static_cast<qint64>(bytes.size());
     r.text = std::move(bytes);
     return r;
@@ -167,6 +123,7 @@ QString droppedLogFile(const QMimeData *data)
 
 LogFollower::LogFollower(QObject *parent) : QObject(parent)
 {
+    clock_.start();
     poll_.setInterval(kPollMs);
     soon_.setSingleShot(true);
     soon_.setInterval(kCoalesceMs);
@@ -183,18 +140,18 @@ void LogFollower::setFile(const QString &path, const LogRead &read)
     if (!watcher_.files().isEmpty())
         watcher_.removePaths(watcher_.files());
     path_ = path;
-    takeOver(read);
-    missingFor_.invalidate();
+    tail_.emplace(QFile::encodeName(path).toStdString(), windowPolicy());
+    tail_->resumeAfter(read.text.view(), read.stamp);
     if (following_)
         watchPath();
 }
 
 void LogFollower::start()
 {
-    if (following_ || path_.isEmpty())
+    if (following_ || !tail_)
         return;
     following_ = true;
-    missingFor_.invalidate();
+    tail_->resume();
     poll_.start();
     // Whatever arrived since the file was opened shows at once.
     check();
@@ -236,111 +193,24 @@ void LogFollower::finish(const QString &reason)
     emit stopped(reason);
 }
 
-void LogFollower::missing()
-{
-    if (!missingFor_.isValid())
-        missingFor_.start();
-    else if (missingFor_.elapsed() >= kMissingGraceMs)
-        finish(native() + QStringLiteral(" has disappeared"));
-}
-
 void LogFollower::check()
 {
     if (!following_)
         return;
-    const FileStamp now = fileStampOf(path_);
-    if (!now.exists) {
-        missing();
+    Collected got;
+    if (tail_->check(clock_.elapsed(), got) == LogTail::State::Stopped) {
+        // The reason names the path as the file system has it; the message, as the user does.
+        const std::string &reason = tail_->stopReason();
+        finish(native() + QString::fromStdString(reason.substr(tail_->path().size())));
         return;
     }
-    missingFor_.invalidate();
     watchPath();
-    if (!now.regular) {
-        finish(native() + QStringLiteral(" is no longer a regular file"));
-        return;
-    }
-    if (!now.sameFile(stamp_) || now.size < stamp_.size) {
-        reload();
-        return;
-    }
-
-    // Read also when the size is the same: a file rewritten to its old size
-    // is told by its bytes.
-    QFile file(path_);
-    const auto cannotRead = [&] { finish(native() + QStringLiteral(" cannot be read (%1)").arg(file.errorString())); };
-    if (!file.open(QIODevice::ReadOnly)) {
-        cannotRead();
-        return;
-    }
-    const FileStamp opened = stampOf(file);
-    if (!opened.sameFile(stamp_) || opened.size < stamp_.size) {
-        reload(); // replaced between the look and the opening
-        return;
-    }
-    if (opened.size > kLogSizeLimit) {
-        finish(native() + QStringLiteral(" has grown beyond %1").arg(sizeText(kLogSizeLimit)));
-        return;
-    }
-    const QByteArray head = file.read(head_.size());
-    const qint64 from = stamp_.size - tail_.size();
-    QByteArray read;
-    if (file.error() == QFileDevice::NoError && file.seek(from))
-        read = file.read(opened.size - from);
-    if (file.error() != QFileDevice::NoError) {
-        cannotRead();
-        return;
-    }
-    if (head != head_ || !read.startsWith(tail_)) {
-        reload();
-        return;
-    }
-    const QByteArray bytes = read.sliced(tail_.size());
-    if (bytes.isEmpty()) {
-        // Written to without growing: rewritten in place, where its ends are alike.
-        if (opened.changed != stamp_.changed)
-            reload();
-        return;
-    }
-    if (holdsNul(view(bytes))) {
-        finish(native() + QStringLiteral(" now holds NUL bytes, so it is no longer a text log"));
-        return;
-    }
-    const LineLengths lines = lineLengths(view(bytes), lastLine_);
-    if (lines.longest > kLineLengthLimit) {
-        finish(native() + QStringLiteral(" now holds a line longer than 1 MiB"));
-        return;
-    }
-    stamp_.size += bytes.size();
-    stamp_.changed = opened.changed;
-    lastLine_ = lines.last;
-    head_ += bytes.left(kSampleBytes - head_.size());
-    tail_ = read.right(kSampleBytes);
-    emit appended(view(bytes));
-}
-
-void LogFollower::reload()
-{
-    const LogRead r = readLogFile(path_);
-    if (!r.reason.isEmpty() && !fileStampOf(path_).exists) {
-        missing(); // renamed away in the moment between the look and the reading
-        return;
-    }
-    if (!r.reason.isEmpty()) {
-        finish(native() + QStringLiteral(": ") + r.reason);
-        return;
-    }
-    takeOver(r);
-    emit reloaded(r.text.view());
-}
-
-void LogFollower::takeOver(const LogRead &read)
-{
-    stamp_ = read.stamp;
-    const std::string_view text = read.text.view();
-    const std::size_t sample = std::min(text.size(), static_cast<std::size_t>(kSampleBytes));
-    head_ = QByteArray(text.data(), static_cast<qsizetype>(sample));
-    tail_ = QByteArray(text.data() + text.size() - sample, static_cast<qsizetype>(sample));
-    lastLine_ = lastLineLength(text);
+    if (tail_->behind() && !soon_.isActive())
+        soon_.start();
+    if (got.again)
+        emit reloaded(got.text.view());
+    else if (!got.text.empty())
+        emit appended(got.text.view());
 }
 
 } // namespace halcyra

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "logbuffer.h"
+#include "logtail.h"
 
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
@@ -11,6 +12,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
 #include <string_view>
 
 class QMimeData;
@@ -24,25 +26,10 @@ inline constexpr qint64 kLogSizeLimit = 50LL * 1024 * 1024;
 // log box, a log without line ends would hold up the window for seconds.
 inline constexpr qint64 kLineLengthLimit = 1 << 20;
 
-// Which file, and how much of it, the log box holds. Device and inode tell a
-// file that was replaced (log rotation) from one that only grew.
-struct FileStamp {
-    bool exists = false;
-    bool regular = false;
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 changed = 0; // status change time in ns: any write, also one that leaves the size
-
-    bool sameFile(const FileStamp &o) const { return device == o.device && inode == o.inode; }
-};
-
-FileStamp fileStampOf(const QString &path);
-
 struct LogRead {
     LogBytes text;  // the file's bytes, as the log box holds them
     QString reason; // why the file was refused, for "Cannot open FILE: reason"; empty when read
-    FileStamp stamp;
+    TailStamp stamp;
 };
 
 // Reads a whole log for the log box, to its end rather than to the size the
@@ -85,22 +72,15 @@ signals:
 
 private:
     void finish(const QString &reason);
-    void missing();
-    void reload();
-    void takeOver(const LogRead &read);
     void watchPath();
     QString native() const;
 
     QString path_;
-    FileStamp stamp_;
+    // The rules of following; the follower only drives them.
+    std::optional<LogTail> tail_;
     bool following_ = false;
     bool notifications_ = true;
-    // The first and the last bytes handed over: a file rewritten in place, even
-    // to its old size or longer, no longer holds them.
-    QByteArray head_;
-    QByteArray tail_;
-    qint64 lastLine_ = 0; // length of the last line handed over while it has no line end
-    QElapsedTimer missingFor_;
+    QElapsedTimer clock_;
     QFileSystemWatcher watcher_;
     QTimer poll_;
     QTimer soon_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,13 @@ struct TailStamp {
 };
 
 TailStamp tailStampOf(const std::string &path);
+// The stamp of an open file: of what was read, whatever became of the path.
+TailStamp tailStampOf(int fd);
+
+// Why `text`, a whole file, is no text log for the window: "it holds NUL
+// bytes, so it is not a text log" (a binary file, a UTF-16 text) or "it holds
+// a line longer than 1 MiB"; empty when it is one.
+std::string textLogRefusal(std::string_view text, std::int64_t maxLineLength);
 
 // What a follower hands over, as it reads the file.
 class TailSink {
@@ -80,6 +88,11 @@ public:
     void resumeAfter(std::string_view text, const TailStamp &stamp);
     // Hands over the whole file at the next check (the station at start).
     void startFromBeginning();
+    // Follows again after a stop, from where the last complete check left
+    // off (the window's Follow menu); a missing file has its grace time anew.
+    // A check that stops hands over nothing that counts: the caller drops
+    // what it got in that check, and position() stays where it began.
+    void resume();
 
     State check(std::int64_t nowMs, TailSink &sink);
 
@@ -95,7 +108,33 @@ public:
     bool behind() const;
 
 private:
-    // the implementation's state
+    // How far the current file has been handed over.
+    struct Progress {
+        bool known = false; // a file is being followed; else the next check reads one from 0
+        TailStamp stamp;    // its identity and status change time as last read
+        std::int64_t position = 0;
+        // Its first and its last bytes handed over: a file rewritten in place,
+        // even to its old size or longer, no longer holds them.
+        std::string head;
+        std::string tail;
+        std::int64_t lastLine = 0; // length of the last line while it has no line end
+    };
+
+    State missing(std::int64_t nowMs);
+    State stop(const std::string &what);
+    State follow(int fd, bool again, TailSink &sink);
+    State readOn(int fd, bool again, TailSink &sink);
+    std::optional<bool> sameEnds(int fd) const;
+    std::string refusal(std::string_view piece, bool again);
+    void take(std::string_view piece);
+
+    std::string path_;
+    Policy policy_;
+    State state_ = State::Following;
+    std::string reason_;
+    Progress at_;
+    std::optional<std::int64_t> missingSince_;
+    bool behind_ = false;
 };
 
 } // namespace halcyra
