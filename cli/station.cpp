@@ -241,9 +241,13 @@ int Station::waitTime(std::int64_t now) const
 int Station::stop(int signal)
 {
     service_.stopping();
-    say(journal::Priority::Info, std::string("ending on ") + signalName(signal) +
-                            (writer_.waiting() ? ": writing the frames that wait" : ""));
-    writer_.write(now_ = monotonicMs(), true);
+    say(journal::Priority::Info, std::string("ending on ") + signalName(signal));
+    // What the receiver wrote before the signal is archived now, not at the
+    // next start: a receiver stopped with the station leaves nothing behind.
+    now_ = monotonicMs();
+    if (lastState_ == LogTail::State::Following)
+        tail_.check(now_, *this);
+    writer_.write(now_, true);
     if (writer_.waiting() > 0)
         say(journal::Priority::Warning, std::to_string(writer_.waiting()) + " frames could not be written; they stay in " +
                                    settings_.log + " and are archived at the next start");
