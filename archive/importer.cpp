@@ -10,29 +10,60 @@
 
 namespace halcyra::archive {
 
+ArchiveFrame decodeFrame(const LoggedFrame &logged)
+{
+    ArchiveFrame frame;
+    frame.kind = logged.kind;
+    const std::string_view payload = logged.view().substr(2);
+    frame.payloadLength = static_cast<std::uint8_t>(std::min(payload.size(), frame.payload.size()));
+    std::copy_n(payload.begin(), frame.payloadLength, frame.payload.begin());
+    if (logged.kind == FrameKind::T1)
+        DecodeT1Frame(logged.view(), frame.record);
+    else
+        DecodeT2Frame(logged.view(), frame.record);
+    frame.record.FrameTime = logged.frameTime;
+    frame.received = logged.received;
+    return frame;
+}
+
+FrameReader::FrameReader(const ImportOptions &options) : now_(options.now), splitter_(options.maxLineLength)
+{
+    clock_.setFallbackDay(options.fallbackDay);
+}
+
+bool FrameReader::scanLine(std::string_view line)
+{
+    bool seen = false;
+    const LineOutcome outcome =
+        scanner_.scan(line, [&](FrameKind kind, std::string_view text, const FrameTimeText &frameTime) {
+            seen = true;
+            frame_.kind = kind;
+            frame_.length = static_cast<std::uint8_t>(std::min(text.size(), frame_.text.size()));
+            std::copy_n(text.begin(), frame_.length, frame_.text.begin());
+            frame_.frameTime = frameTime;
+        });
+    // The line's own stamp dates a frame on the same line ("[10:15:18R] T1...").
+    clock_.observe(outcome);
+    if (seen)
+        frame_.received = clock_.received();
+    return seen;
+}
+
 LogImporter::LogImporter(Archive &archive, ImportOptions options)
-    : archive_(archive), options_(std::move(options)), splitter_(options_.maxLineLength)
+    : archive_(archive), options_(std::move(options)), reader_(options_)
 {
     options_.batchFrames = std::max<std::size_t>(options_.batchFrames, 1);
-    clock_.setFallbackDay(options_.fallbackDay);
     queue_.reserve(options_.batchFrames);
 }
 
 void LogImporter::feed(std::string_view chunk)
 {
-    if (options_.now)
-        clock_.setNow(options_.now());
-    archiving_ = true;
-    splitter_.feed(chunk, [this](std::string_view line) { scanLine(line); });
+    reader_.feed(chunk, [this](const LoggedFrame &frame) { take(frame); });
 }
 
 void LogImporter::skip(std::string_view chunk)
 {
-    if (options_.now)
-        clock_.setNow(options_.now());
-    archiving_ = false;
-    splitter_.feed(chunk, [this](std::string_view line) { scanLine(line); });
-    archiving_ = true;
+    reader_.feed(chunk, [](const LoggedFrame &) {});
 }
 
 void LogImporter::flush()
@@ -51,38 +82,13 @@ void LogImporter::setOrigin(Origin origin)
 
 void LogImporter::finish()
 {
-    splitter_.finish([this](std::string_view line) { scanLine(line); });
+    reader_.finish([this](const LoggedFrame &frame) { take(frame); });
     flush();
 }
 
-void LogImporter::scanLine(std::string_view line)
+void LogImporter::take(const LoggedFrame &frame)
 {
-    struct Seen {
-        FrameKind kind;
-        std::string_view text;
-        const FrameTimeText *frameTime;
-    };
-    std::optional<Seen> seen;
-    const LineOutcome outcome =
-        scanner_.scan(line, [&](FrameKind kind, std::string_view text, const FrameTimeText &frameTime) {
-            seen = Seen{kind, text, &frameTime};
-        });
-    // The line's own stamp dates a frame on the same line ("[10:15:18R] T1...").
-    clock_.observe(outcome);
-    if (!seen || !archiving_)
-        return;
-
-    ArchiveFrame &frame = queue_.emplace_back();
-    frame.kind = seen->kind;
-    const std::string_view payload = seen->text.substr(2);
-    frame.payloadLength = static_cast<std::uint8_t>(std::min(payload.size(), frame.payload.size()));
-    std::copy_n(payload.begin(), frame.payloadLength, frame.payload.begin());
-    if (seen->kind == FrameKind::T1)
-        DecodeT1Frame(seen->text, frame.record);
-    else
-        DecodeT2Frame(seen->text, frame.record);
-    frame.record.FrameTime = *seen->frameTime;
-    frame.received = clock_.received();
+    queue_.push_back(decodeFrame(frame));
     if (queue_.size() >= options_.batchFrames)
         flush();
 }

@@ -8,6 +8,7 @@
 #include "parser.h"
 #include "receivetime.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -28,6 +29,73 @@ struct ImportOptions {
     // lock briefly, many enough that commits do not dominate.
     std::size_t batchFrames = 10'000;
     std::size_t maxLineLength = std::size_t{1} << 20; // see LineSplitter
+};
+
+// A frame as the log writes it, before it is decoded: tag and payload,
+// blanks removed, with its frame time and receive time. A station keeps
+// frames in this form while its archive cannot take them: a third of the
+// memory of a decoded frame.
+struct LoggedFrame {
+    FrameKind kind = FrameKind::T1;
+    std::uint8_t length = 0;
+    std::array<char, kT1FrameLength> text{};
+    FrameTimeText frameTime;
+    std::optional<UtcMillis> received;
+
+    std::string_view view() const { return {text.data(), length}; }
+};
+
+// The frame as the archive takes it: its payload and its decoded record.
+ArchiveFrame decodeFrame(const LoggedFrame &logged);
+
+// The frames of a log that arrives in chunks of any size, with the window's
+// line rules and receive times: every program that archives a log reads it
+// with this. The whole input is one text, as for BatchDecoder.
+class FrameReader {
+public:
+    explicit FrameReader(const ImportOptions &options);
+
+    // Calls onFrame(const LoggedFrame &) for every frame the chunk completes.
+    template <typename OnFrame> void feed(std::string_view chunk, OnFrame &&onFrame)
+    {
+        if (now_)
+            clock_.setNow(now_());
+        splitter_.feed(chunk, [&](std::string_view line) {
+            if (scanLine(line))
+                onFrame(frame_);
+        });
+    }
+    // Ends the text: its last line, when it has no line end.
+    template <typename OnFrame> void finish(OnFrame &&onFrame)
+    {
+        splitter_.finish([&](std::string_view line) {
+            if (scanLine(line))
+                onFrame(frame_);
+        });
+    }
+
+    // The frame on the line begun and not yet ended, if it holds one, without
+    // taking the line: a follower's last line, which a receiver that ends its
+    // lines only when it begins the next one leaves open until the next frame.
+    // When the line ends it is read again; the archive keeps its first copy.
+    template <typename OnFrame> void peekUnfinished(OnFrame &&onFrame) const
+    {
+        FrameReader copy(*this);
+        if (const std::string_view line = splitter_.unfinished(); !line.empty() && copy.scanLine(line))
+            onFrame(copy.frame_);
+    }
+
+    const FrameCounts &lines() const { return scanner_.counts(); }
+    std::uint64_t overlongLines() const { return splitter_.overlongLines(); }
+
+private:
+    bool scanLine(std::string_view line);
+
+    std::function<UtcMillis()> now_;
+    LineSplitter splitter_;
+    LogScanner scanner_;
+    ReceiveClock clock_;
+    LoggedFrame frame_;
 };
 
 // Adds the frames of a log that arrives in chunks of any size, with the
@@ -54,18 +122,15 @@ public:
     void finish();
 
     const AddCounts &counts() const { return counts_; } // frames written so far
-    const FrameCounts &lines() const { return scanner_.counts(); }
-    std::uint64_t overlongLines() const { return splitter_.overlongLines(); }
+    const FrameCounts &lines() const { return reader_.lines(); }
+    std::uint64_t overlongLines() const { return reader_.overlongLines(); }
 
 private:
-    void scanLine(std::string_view line);
+    void take(const LoggedFrame &frame);
 
     Archive &archive_;
     ImportOptions options_;
-    LineSplitter splitter_;
-    LogScanner scanner_;
-    ReceiveClock clock_;
-    bool archiving_ = true;
+    FrameReader reader_;
     std::vector<ArchiveFrame> queue_;
     AddCounts counts_;
 };

@@ -10,6 +10,7 @@
 #include "csv.h"
 #include "options.h"
 #include "outputset.h"
+#include "station.h"
 #include "version.h"
 
 #include <algorithm>
@@ -286,6 +287,8 @@ int main(int argc, char **argv)
     }
     if (options.help || options.version)
         return printHelpOrVersion(app, options.help, closed.output);
+    if (!options.follow.empty() || !options.config.empty())
+        return halcyra::runStation(options);
     takeDefaults(options);
     if (const std::string error = checkFiles(options); !error.empty()) {
         std::fputs(halcyra::usageText(error).c_str(), stderr);

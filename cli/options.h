@@ -36,6 +36,9 @@ struct DecodeOptions {
     std::string date; // YYYY-MM-DD
     std::string since;
     std::string until;
+    // --follow LOG: the unattended station; --config FILE: its settings file.
+    std::string follow;
+    std::string config;
 };
 
 // Describes every option to `app`, bound to its field of `options`, with the

@@ -123,6 +123,9 @@ public:
 
     std::uint64_t overlongLines() const { return overlong_; }
 
+    // The line begun and not yet ended, when it is not being skipped as too long.
+    std::string_view unfinished() const { return inLine_ && !dropping_ ? std::string_view(kept_) : std::string_view(); }
+
 private:
     void keep(std::string_view piece)
     {

@@ -7,6 +7,7 @@
 #
 #   tools/pgtest.sh start DIR   starts it and writes its URI to DIR/uri
 #   tools/pgtest.sh stop DIR    stops it and removes DIR
+#   tools/pgtest.sh restart DIR stops it, ending every connection, and starts it again
 #
 # The server's own files go to a new folder in /tmp, which DIR names: the
 # unprivileged user may not be able to enter DIR's parents (a build tree in
@@ -34,7 +35,7 @@ free_port() {
     done
 }
 
-dir=${2:?usage: $0 start|stop DIR}
+dir=${2:?usage: $0 start|stop|restart DIR}
 case "$1" in
 start)
     "$0" stop "$dir" 2>/dev/null || true
@@ -57,6 +58,10 @@ start)
     cat "$home/server.log" >&2
     exit 1
     ;;
+restart)
+    home=$(cat "$dir/home")
+    as_owner "$bindir/pg_ctl" -D "$home/data" -l "$home/server.log" -m fast -w -t 60 restart >/dev/null
+    ;;
 stop)
     if [ -f "$dir/home" ]; then
         home=$(cat "$dir/home")
@@ -68,7 +73,7 @@ stop)
     rm -rf "$dir"
     ;;
 *)
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start|stop|restart DIR" >&2
     exit 2
     ;;
 esac

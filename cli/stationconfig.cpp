@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#include "stationconfig.h"
+
+#include "archive.h"
+#include "archiveio.h"
+#include "keyvalue.h"
+#include "receivetime.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace halcyra {
+
+namespace {
+
+// Far beyond any station's settings.
+constexpr std::streamsize kConfigLimit = 64 * 1024;
+
+struct FileValues {
+    std::optional<std::string> log;
+    std::optional<std::string> archive;
+    std::optional<std::string> station;
+};
+
+std::optional<std::string> readText(const std::string &path, std::string &text)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return path + ": " + std::strerror(errno);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad())
+        return path + ": cannot be read";
+    text = std::move(buffer).str();
+    if (static_cast<std::streamsize>(text.size()) > kConfigLimit)
+        return path + ": larger than 64 KiB, so not a station configuration";
+    return std::nullopt;
+}
+
+std::optional<std::string> parseValues(const std::string &path, std::string_view text, FileValues &values)
+{
+    std::optional<std::string> error;
+    const auto where = [&](std::size_t line) { return path + ":" + std::to_string(line) + ": "; };
+    forEachSetting(
+        text,
+        [&](std::size_t line, std::string_view key, std::string_view value) {
+            std::optional<std::string> *const slot = equalsUpper(key, "LOG")       ? &values.log
+                                                     : equalsUpper(key, "ARCHIVE") ? &values.archive
+                                                     : equalsUpper(key, "STATION") ? &values.station
+                                                                                   : nullptr;
+            if (!slot && !error)
+                error = where(line) + "unknown key \"" + std::string(key) + "\" (the keys are LOG, ARCHIVE, STATION)";
+            else if (slot)
+                *slot = std::string(value);
+        },
+        [&](std::size_t line, std::string_view) {
+            if (!error)
+                error = where(line) + "not a KEY = VALUE line";
+        });
+    return error;
+}
+
+} // namespace
+
+std::optional<std::string> stationSettings(const DecodeOptions &options, StationSettings &settings)
+{
+    FileValues file;
+    if (!options.config.empty()) {
+        std::string text;
+        if (auto error = readText(options.config, text))
+            return error;
+        if (auto error = parseValues(options.config, text, file))
+            return error;
+    }
+    settings.log = !options.follow.empty() ? options.follow : file.log.value_or("");
+    if (settings.log.empty())
+        return options.config + ": no LOG to follow";
+    DecodeOptions::ArchiveChoice choice = options.archive;
+    if (!choice.given && file.archive)
+        choice.location = *file.archive;
+    settings.archive = archiveLocation(choice);
+    if (settings.archive.empty())
+        return std::string("no archive: name one, or set XDG_DATA_HOME or HOME for the default one");
+    settings.station = !options.station.empty() ? options.station : file.station.value_or("");
+    if (!options.date.empty())
+        settings.fallbackDay = parseDate(options.date); // checked with the command line
+    return std::nullopt;
+}
+
+} // namespace halcyra

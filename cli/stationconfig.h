@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2014-2026 Halcyra ground software contributors
+
+#pragma once
+
+#include "options.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace halcyra {
+
+// What the unattended station needs: which log, which archive, which name.
+struct StationSettings {
+    std::string log;
+    std::string archive; // a file or a server address, never empty
+    std::string station;
+    std::optional<std::int64_t> fallbackDay; // --date
+};
+
+// The settings of --follow and --config together: the file's LOG, ARCHIVE
+// and STATION, each replaced by its option when that is given. Returns the
+// reason when the file cannot be read or holds anything else than those
+// keys: a typing error in a file nobody watches must not go unnoticed.
+std::optional<std::string> stationSettings(const DecodeOptions &options, StationSettings &settings);
+
+} // namespace halcyra
