@@ -46,9 +46,10 @@ constexpr const char *kFooter = R"(Output files are replaced only once every out
 a failed or interrupted run leaves the previous files as they were. An
 output may not be one of the logs.
 
-Exit status: 0 success; 1 a log could not be read or held a line longer
-than 1 MiB (the others are still read), an output or the summary could not
-be written, or the archive could not be opened, read or written; 2 a usage
+Exit status: 0 success (for --follow: ended by a signal); 1 a log could not
+be read or held a line longer than 1 MiB (the others are still read), an
+output or the summary could not be written, or the archive could not be
+opened, read or written; 2 a usage error, or a station configuration in
 error.)";
 
 bool isFlag(const CLI::Option &option)
@@ -180,10 +181,15 @@ void checkFollowOptions(const DecodeOptions &o)
     const char *const option = o.follow.empty() ? "--config" : "--follow";
     if (!o.logs.empty())
         throw CLI::ValidationError(std::string("option ") + option + " reads no other log: " + o.logs.front());
-    const std::pair<const char *, bool> others[] = {
-        {"--t1", !o.t1Path.empty()},      {"--t2", !o.t2Path.empty()}, {"--time", o.withTime},
-        {"--locale", o.useLocale},        {"--summary", o.summary},    {"--partial", o.partial},
-        {"--from-archive", o.fromArchive.given}, {"--since", !o.since.empty()}, {"--until", !o.until.empty()}};
+    const std::pair<const char *, bool> others[] = {{"--t1", !o.t1Path.empty()},
+                                                    {"--t2", !o.t2Path.empty()},
+                                                    {"--time", o.withTime},
+                                                    {"--locale", o.useLocale},
+                                                    {"--summary", o.summary},
+                                                    {"--partial", o.partial},
+                                                    {"--from-archive", o.fromArchive.given},
+                                                    {"--since", !o.since.empty()},
+                                                    {"--until", !o.until.empty()}};
     for (const auto &[name, given] : others) {
         if (given)
             throw CLI::ValidationError(std::string("option ") + option + " does not go with " + name);
@@ -269,8 +275,8 @@ void describeOptions(CLI::App &app, DecodeOptions &o)
              "or YYYY-MM-DDTHH:MM:SS)");
     addValue(app, "--until", o.until, "TIME", "only records received before TIME");
     addValue(app, "--follow", o.follow, "LOG",
-             "run unattended: archive every frame of LOG and each new one\n"
-             "as it is written, until ended; with --archive, --station, --date");
+             "run unattended: archive every frame of LOG, then each new\n"
+             "one as it is written, until ended by a signal");
     addValue(app, "--config", o.config, "FILE",
              "take LOG, ARCHIVE and STATION from the station configuration\n"
              "FILE and follow LOG");

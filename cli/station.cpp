@@ -16,8 +16,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -102,15 +102,17 @@ private:
 };
 
 Station::Station(const StationSettings &settings, ServiceManager &service)
-    : settings_(settings), service_(service),
-      readOptions_{.origin = {settings.log, settings.station}, .fallbackDay = settings.fallbackDay, .now = utcNow},
+    : settings_(settings), service_(service), readOptions_{.origin = {settings.log, settings.station},
+                                                           .fallbackDay = settings.fallbackDay,
+                                                           .now = utcNow},
       tail_(settings.log, stationPolicy()), reader_(readOptions_),
       writer_([location = settings.archive] { return archive::openArchive(location); }, readOptions_.origin),
       watch_(settings.log), progress_(::isatty(STDERR_FILENO) == 1)
 {
     writer_.onWritten([this](const WrittenBatch &batch) { written(batch); });
     writer_.onEvent([this](const WriterEvent &event) {
-        say(event.kind == WriterEvent::Kind::Recovered ? journal::Priority::Notice : journal::Priority::Warning, event.text);
+        say(event.kind == WriterEvent::Kind::Recovered ? journal::Priority::Notice : journal::Priority::Warning,
+            event.text);
     });
 }
 
@@ -121,7 +123,7 @@ void Station::say(journal::Priority priority, const std::string &text) const
 
 void Station::restarted()
 {
-    if (bytesRead_ > 0)
+    if (bytesRead_ > 0 && lastState_ == LogTail::State::Following)
         say(journal::Priority::Notice, settings_.log + " was replaced or truncated: reading it from its start");
     bytesRead_ = 0;
     reader_ = archive::FrameReader(readOptions_);
@@ -136,9 +138,9 @@ void Station::appended(std::string_view bytes)
 
 void Station::started()
 {
-    say(journal::Priority::Info, "following " + settings_.log + " into the archive " +
-                            archive::displayLocation(settings_.archive) +
-                            (settings_.station.empty() ? ", no station name" : ", station " + settings_.station));
+    say(journal::Priority::Info,
+        "following " + settings_.log + " into the archive " + archive::displayLocation(settings_.archive) +
+            (settings_.station.empty() ? ", no station name" : ", station " + settings_.station));
     tail_.startFromBeginning();
     // An archive that cannot be used is said now, not at the first frame;
     // one that is only unreachable is tried again when frames wait.
@@ -212,7 +214,8 @@ void Station::readyWhenCaughtUp(std::int64_t now)
         return;
     ready_ = true;
     tellProgress(now, true);
-    say(journal::Priority::Info, pass_.take("log as it stood at start"));
+    say(journal::Priority::Info,
+        pass_.empty() ? "log as it stood at start: no frames" : pass_.take("log as it stood at start"));
     service_.ready("following " + settings_.log);
 }
 
@@ -249,8 +252,9 @@ int Station::stop(int signal)
         tail_.check(now_, *this);
     writer_.write(now_, true);
     if (writer_.waiting() > 0)
-        say(journal::Priority::Warning, std::to_string(writer_.waiting()) + " frames could not be written; they stay in " +
-                                   settings_.log + " and are archived at the next start");
+        say(journal::Priority::Warning, std::to_string(writer_.waiting()) +
+                                            " frames could not be written; they stay in " + settings_.log +
+                                            " and are archived at the next start");
     if (!pass_.empty())
         say(journal::Priority::Info, pass_.take("pass so far"));
     return kStopped;

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -79,6 +80,11 @@ std::optional<std::string> stationSettings(const DecodeOptions &options, Station
     settings.log = !options.follow.empty() ? options.follow : file.log.value_or("");
     if (settings.log.empty())
         return options.config + ": no LOG to follow";
+    // The archive keeps where frames came from; a path that still tells the
+    // file when the archive is read from elsewhere.
+    std::error_code ignored;
+    if (const std::filesystem::path absolute = std::filesystem::absolute(settings.log, ignored); !ignored)
+        settings.log = absolute.lexically_normal().string();
     DecodeOptions::ArchiveChoice choice = options.archive;
     if (!choice.given && file.archive)
         choice.location = *file.archive;

@@ -18,9 +18,8 @@ namespace halcyra {
 
 namespace {
 
-constexpr std::uint32_t kFolderEvents =
-    IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF |
-    IN_MOVE_SELF | IN_ONLYDIR;
+constexpr std::uint32_t kFolderEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
+                                        IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 constexpr std::uint32_t kFileEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 
 sigset_t endingSignals()
@@ -40,7 +39,8 @@ StationWatch::StationWatch(const std::string &log) : log_(log)
     folder_ = path.has_parent_path() ? path.parent_path().string() : ".";
     name_ = path.filename().string();
     const sigset_t set = endingSignals();
-    if (::sigprocmask(SIG_BLOCK, &set, nullptr) != 0 || (signal_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC)) < 0)
+    if (::sigprocmask(SIG_BLOCK, &set, nullptr) != 0 ||
+        (signal_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC)) < 0)
         throw std::system_error(errno, std::generic_category(), "cannot take signals");
     // Without inotify (a system that limits its instances) the poll reads.
     notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);

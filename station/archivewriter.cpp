@@ -47,8 +47,8 @@ void ArchiveWriter::push(const archive::LoggedFrame &frame, std::int64_t nowMs)
     arrived_.push_back(nowMs);
     if (full() && !saidFull_) {
         saidFull_ = true;
-        say(WriterEvent::Kind::Full, std::to_string(queue_.size()) +
-                                         " frames wait for the archive: reading the log pauses until it takes them");
+        say(WriterEvent::Kind::Full,
+            std::to_string(queue_.size()) + " frames wait for the archive: reading the log pauses until it takes them");
     }
 }
 

@@ -87,10 +87,7 @@ public:
             at += piece;
         }
     }
-    void append(const std::string &bytes) const
-    {
-        std::ofstream(path_, std::ios::binary | std::ios::app) << bytes;
-    }
+    void append(const std::string &bytes) const { std::ofstream(path_, std::ios::binary | std::ios::app) << bytes; }
     void rotate() const
     {
         fs::rename(path_, path_ + ".1");
