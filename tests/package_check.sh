@@ -45,6 +45,7 @@ contents)
         usr/share/doc/halcyra/copyright
         usr/share/doc/halcyra/changelog.gz
         usr/share/doc/halcyra/examples/sample.log.gz
+        usr/share/doc/halcyra/examples/limits.example.toml
     )
     for size in 16 22 24 32 48 64 128 256; do
         expected+=("usr/share/icons/hicolor/${size}x${size}/apps/halcyra.png")
