@@ -139,17 +139,21 @@ private:
         bool red = false;
         bool low = false; // the last frame beyond yellow was on the low side
         LimitState state = LimitState::Green;
-    };
-    struct Watched {
-        FieldLimits limits;
-        std::uint8_t field = 0;
-    };
 
-    void step(const Watched &w, double value);
+        bool atRest() const { return state == LimitState::Green && yellowRun == 0 && redRun == 0; }
+    };
+    using FieldMask = std::uint64_t; // bit i: field i
+    static_assert(kFieldCount <= 64);
 
-    std::array<Watched, kFieldCount> watched_{};
-    int firstT2_ = 0; // watched_[0, firstT2_) are T1 fields, [firstT2_, count_) T2
-    int count_ = 0;
+    FieldMask needsStep(FrameKind kind, const TelemetryRecord &record) const;
+    void step(int field, double value);
+
+    std::array<FieldLimits, kFieldCount> limits_{};
+    FieldMask watched_ = 0; // enabled, with a bound
+    // Not green with no run under way: these take a step whatever their value.
+    FieldMask restless_ = 0;
+    // The values that are green, infinite for a field not watched.
+    std::array<double, kFieldCount> greenLow_{}, greenHigh_{};
     std::array<Track, kFieldCount> tracks_{};
     std::array<LimitChange, kFieldCount> changes_{};
     int changeCount_ = 0;
