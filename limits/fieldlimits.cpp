@@ -91,19 +91,12 @@ std::optional<std::string> limitsFilePath(const std::optional<std::string> &conf
 
 LimitEvaluator::LimitEvaluator(const Limits &limits)
 {
-    greenLow_.fill(-FieldLimits::kNone);
-    greenHigh_.fill(FieldLimits::kNone);
-    for (int i = 0; i < kFieldCount; ++i) {
-        const FieldLimits &f = limits.field(i);
-        if (!f.active())
-            continue;
-        limits_[static_cast<std::size_t>(i)] = f;
-        watched_ |= FieldMask{1} << i;
-        // A low yellow bound is never below its red one, and an absent one is infinite.
-        greenLow_[static_cast<std::size_t>(i)] = std::max(f.bound(LimitBound::RedLow), f.bound(LimitBound::YellowLow));
-        greenHigh_[static_cast<std::size_t>(i)] =
-            std::min(f.bound(LimitBound::YellowHigh), f.bound(LimitBound::RedHigh));
-    }
+    for (int i = 0; i < kFieldCount; ++i)
+        if (const FieldLimits &f = limits.field(i); f.active()) {
+            limits_[static_cast<std::size_t>(i)] = f;
+            watched_ |= FieldMask{1} << i;
+        }
+    reset();
 }
 
 void LimitEvaluator::reset()
@@ -111,24 +104,54 @@ void LimitEvaluator::reset()
     tracks_.fill({});
     restless_ = 0;
     changeCount_ = 0;
+    for (int i = 0; i < kFieldCount; ++i)
+        settle(i);
 }
 
-// Most frames have every field green and at rest: one pass of comparisons
-// without a branch finds that, and the few fields that need more take their
-// step after it. A NaN fails the comparisons and takes its step, which skips it.
+// The band of values that change nothing in a field with no run under way:
+// those of its state, on the side it was; the bounds are made inclusive with the
+// next double, so that one comparison each way finds it.
+void LimitEvaluator::settle(int field)
+{
+    const auto i = static_cast<std::size_t>(field);
+    const Track &t = tracks_[i];
+    const auto &b = limits_[i].bounds;
+    constexpr double kInf = FieldLimits::kNone;
+    const auto above = [](double v) { return std::nextafter(v, kInf); };
+    const auto below = [](double v) { return std::nextafter(v, -kInf); };
+    if (!(watched_ & FieldMask{1} << field)) {
+        restLow_[i] = -kInf;
+        restHigh_[i] = kInf;
+    } else if (t.state == LimitState::Green) {
+        // A low yellow bound is never below its red one, and an absent one is infinite.
+        restLow_[i] = std::max(b[0], b[1]);
+        restHigh_[i] = std::min(b[2], b[3]);
+    } else if (t.state == LimitState::Yellow) {
+        restLow_[i] = t.low ? b[0] : above(b[2]);
+        restHigh_[i] = t.low ? below(b[1]) : b[3];
+    } else {
+        restLow_[i] = t.low ? -kInf : above(b[3]);
+        restHigh_[i] = t.low ? below(b[0]) : kInf;
+    }
+}
+
+// Most frames change nothing: every field stays in its state (mostly green)
+// with no run under way. One pass of comparisons without a branch finds
+// that, and the few fields that need more take their step after it. A NaN
+// fails the comparisons and takes its step, which skips it.
 LimitEvaluator::FieldMask LimitEvaluator::needsStep(FrameKind kind, const TelemetryRecord &record) const
 {
     const bool t1 = kind == FrameKind::T1;
     const std::size_t begin = t1 ? 0 : kFirstT2Field, end = t1 ? kFirstT2Field : kFieldCount;
-    bool green = true;
+    bool still = true;
     for (std::size_t i = begin; i < end; ++i)
-        green &= (record.Values[i] >= greenLow_[i]) & (record.Values[i] <= greenHigh_[i]);
+        still &= (record.Values[i] >= restLow_[i]) & (record.Values[i] <= restHigh_[i]);
     const FieldMask ofKind = t1 ? (FieldMask{1} << kFirstT2Field) - 1 : ~((FieldMask{1} << kFirstT2Field) - 1);
     FieldMask mask = restless_ & ofKind;
-    if (green)
+    if (still)
         return mask;
     for (std::size_t i = begin; i < end; ++i)
-        mask |= FieldMask{!((record.Values[i] >= greenLow_[i]) & (record.Values[i] <= greenHigh_[i]))} << i;
+        mask |= FieldMask{!((record.Values[i] >= restLow_[i]) & (record.Values[i] <= restHigh_[i]))} << i;
     return mask & watched_;
 }
 
@@ -170,17 +193,21 @@ LimitBound crossedBound(const FieldLimits &limits, LimitState worse, bool low)
     const bool lowYellow = lowRed | (value < b[1]);
     const bool yellow = red | lowYellow | (value > b[2]);
     Track &t = tracks_[static_cast<std::size_t>(field)];
+    const bool side = t.low;
     t.low = yellow ? lowYellow : t.low;
     count(yellow, t.yellow, t.yellowRun, limits.persistence);
     count(red, t.red, t.redRun, limits.persistence);
     const LimitState now = t.red ? LimitState::Red : t.yellow ? LimitState::Yellow : LimitState::Green;
+    const FieldMask bit = FieldMask{1} << field;
+    restless_ = (t.yellowRun | t.redRun) != 0 ? restless_ | bit : restless_ & ~bit;
+    if (now == t.state && t.low == side)
+        return;
     if (now != t.state) {
         const LimitBound bound = crossedBound(limits, std::max(now, t.state), t.low);
         changes_[static_cast<std::size_t>(changeCount_++)] = {field, value, now, t.state, bound, limits.bound(bound)};
         t.state = now;
     }
-    const FieldMask bit = FieldMask{1} << field;
-    restless_ = t.atRest() ? restless_ & ~bit : restless_ | bit;
+    settle(field);
 }
 
 std::span<const LimitChange> LimitEvaluator::feed(FrameKind kind, const TelemetryRecord &record)

@@ -139,21 +139,21 @@ private:
         bool red = false;
         bool low = false; // the last frame beyond yellow was on the low side
         LimitState state = LimitState::Green;
-
-        bool atRest() const { return state == LimitState::Green && yellowRun == 0 && redRun == 0; }
     };
     using FieldMask = std::uint64_t; // bit i: field i
     static_assert(kFieldCount <= 64);
 
     FieldMask needsStep(FrameKind kind, const TelemetryRecord &record) const;
     void step(int field, double value);
+    void settle(int field);
 
     std::array<FieldLimits, kFieldCount> limits_{};
     FieldMask watched_ = 0; // enabled, with a bound
-    // Not green with no run under way: these take a step whatever their value.
+    // A run under way: these take a step whatever their value.
     FieldMask restless_ = 0;
-    // The values that are green, infinite for a field not watched.
-    std::array<double, kFieldCount> greenLow_{}, greenHigh_{};
+    // The values that leave a field without a run as it is: its state's band,
+    // on the side it was last; everything for a field not watched.
+    std::array<double, kFieldCount> restLow_{}, restHigh_{};
     std::array<Track, kFieldCount> tracks_{};
     std::array<LimitChange, kFieldCount> changes_{};
     int changeCount_ = 0;
