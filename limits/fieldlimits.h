@@ -72,6 +72,8 @@ public:
     static Limits fromFile(const std::string &path);
 
     const FieldLimits &field(int index) const { return fields_[static_cast<std::size_t>(index)]; }
+    // For limits made in code rather than read: the caller keeps what a file
+    // must, bounds in order and a persistence of at least 1.
     FieldLimits &field(int index) { return fields_[static_cast<std::size_t>(index)]; }
     bool anyActive() const;
 
