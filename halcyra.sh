@@ -15,7 +15,7 @@ packages=(
     cmake make g++ clang clang-14 libclang-rt-14-dev clang-format pkg-config locales
     qt6-base-dev qt6-svg-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
     libsqlite3-dev libsqlitecpp-dev libpq-dev libpqxx-dev postgresql
-    libgtest-dev libbenchmark-dev libcli11-dev libsystemd-dev time
+    libgtest-dev libbenchmark-dev libcli11-dev libsystemd-dev libtomlplusplus-dev time
     xvfb xauth fonts-dejavu-core fonts-liberation2
     man-db dpkg-dev file lintian desktop-file-utils appstream systemd
 )

@@ -9,21 +9,6 @@
 
 namespace halcyra::archive {
 
-std::string fieldColumn(std::string_view caption)
-{
-    std::string column;
-    bool inRun = false;
-    for (const char c : caption) {
-        const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (letterOrDigit)
-            column += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        else if (!inRun)
-            column += '_';
-        inRun = !letterOrDigit;
-    }
-    return column;
-}
-
 std::string recordsViewSql(FrameKind kind, std::string_view frameHexSql, std::string_view quote)
 {
     std::string fields;

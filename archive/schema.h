@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "columns.h"
 #include "fields.h"
 
 #include <array>
@@ -19,9 +20,8 @@ namespace halcyra::archive {
 inline constexpr int kSchemaVersion = 1;
 inline constexpr std::int32_t kApplicationId = 0x48414C43; // "HALC"
 
-// The column of a catalogue field: its caption in lower case with each run of
-// characters other than letters and digits replaced by one "_".
-std::string fieldColumn(std::string_view caption);
+// The column of a catalogue field; limits files name fields by it too.
+using halcyra::fieldColumn;
 
 inline std::string_view recordsView(FrameKind kind)
 {

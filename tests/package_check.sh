@@ -49,6 +49,7 @@ contents)
         usr/share/doc/halcyra/examples/station.conf
         usr/lib/systemd/user/halcyra-station.service
         usr/lib/systemd/system/halcyra-station@.service
+        usr/share/doc/halcyra/examples/limits.example.toml
     )
     for size in 16 22 24 32 48 64 128 256; do
         expected+=("usr/share/icons/hicolor/${size}x${size}/apps/halcyra.png")
