@@ -65,9 +65,9 @@ std::optional<std::string> askStationName(QWidget *window, const std::string &cu
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
-    StationName checked;
+    archive::StationName checked;
     const auto check = [&] {
-        checked = stationName(name->text().toStdString());
+        checked = archive::stationName(name->text().toStdString());
         note->setText(checked.error.empty() ? stationNotice(checked.name) + QLatin1Char('.')
                                             : QString::fromStdString(checked.error));
         buttons->button(QDialogButtonBox::Ok)->setEnabled(checked.error.empty());

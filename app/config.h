@@ -16,7 +16,8 @@ struct StartupConfig {
     std::optional<std::string> imagePath; // IMAGE_PATH, used exactly as written
     std::optional<bool> screenshotButton; // SCREENSHOT: true only for "YES"
     std::optional<std::string> archive;   // ARCHIVE, as written; empty: the default archive
-    std::optional<std::string> station;   // STATION, as written; see stationName()
+    std::optional<std::string> station;   // STATION, as written; see archive::stationName()
+    std::optional<std::string> limits;    // LIMITS: the limits file, as written
 };
 
 // "#" in the first column starts a comment; other lines are KEY = VALUE, split
@@ -26,20 +27,6 @@ StartupConfig parseConfig(std::string_view text);
 
 // Far beyond any real conf.ini; a larger file is ignored whole.
 inline constexpr std::int64_t kConfigSizeLimit = 4 << 20;
-
-// A station name takes a line of the archive's tables and of every CSV file
-// and plot legend that shows it.
-inline constexpr std::size_t kStationNameLimit = 64;
-
-struct StationName {
-    std::string name;  // trimmed of spaces; empty: frames carry no station
-    std::string error; // why the name is refused, for the user; empty when it is taken
-};
-
-// The one rule for a station name, from conf.ini or the Station dialog (UTF-8):
-// blanks around it are dropped; a control character (a tab, a line end) or
-// more than kStationNameLimit characters refuse it.
-StationName stationName(std::string_view text);
 
 // Reads and parses the conf.ini at `path`. A file that is missing, cannot be
 // read or is larger than kConfigSizeLimit leaves every default.

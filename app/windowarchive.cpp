@@ -229,7 +229,7 @@ WindowArchive::WindowArchive(LogBox *logBox, LogFollower *follower, Settings &se
       location_(archive::defaultArchiveLocation()), writer_(std::make_shared<Writer>(location_)),
       // Frames given to the thread are written before the window goes.
       thread_(std::make_unique<ArchiveThread>(QDeadlineTimer::Forever)),
-      station_(stationName(settings.get(keys::archiveStation).toStdString()).name),
+      station_(archive::stationName(settings.get(keys::archiveStation).toStdString()).name),
       followed_(settings.get(keys::archiveFollowed))
 {
     retry_.setSingleShot(true);
@@ -320,7 +320,7 @@ void WindowArchive::configureStation(const std::optional<std::string> &configure
     configuredStation_.reset();
     if (!configured)
         return;
-    StationName checked = stationName(*configured);
+    archive::StationName checked = archive::stationName(*configured);
     if (!checked.error.empty()) {
         status_.set(StatusLine::Source::Archive,
                     QStringLiteral("STATION in conf.ini is not used: ") + QString::fromStdString(checked.error));

@@ -3,8 +3,12 @@
 
 #include "archive.h"
 
+#include "keyvalue.h"
 #include "pgarchive.h"
 #include "sqlitearchive.h"
+
+#include <algorithm>
+#include <string>
 
 #include <cstdlib>
 
@@ -51,6 +55,19 @@ std::string defaultArchiveLocation()
     if (!home || !home[0])
         return {};
     return std::string(home) + "/.local/share/halcyra/archive.sqlite";
+}
+
+StationName stationName(std::string_view text)
+{
+    const std::string_view name = halcyra::trimSpaces(text);
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        return {{}, "A station name cannot hold a tab, a line end or another control character."};
+    // Characters, not bytes: a continuation byte of UTF-8 starts none.
+    const auto characters =
+        std::count_if(name.begin(), name.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    if (static_cast<std::size_t>(characters) > kStationNameLimit)
+        return {{}, "A station name has at most " + std::to_string(kStationNameLimit) + " characters."};
+    return {std::string(name), {}};
 }
 
 } // namespace halcyra::archive

@@ -71,6 +71,20 @@ struct Origin {
     std::string station{};
 };
 
+// A station name takes a line of the archive's tables and of every CSV file
+// and plot legend that shows it.
+inline constexpr std::size_t kStationNameLimit = 64;
+
+struct StationName {
+    std::string name;  // trimmed of spaces; empty: frames carry no station
+    std::string error; // why the name is refused, for the user; empty when it is taken
+};
+
+// The one rule for a station name, from conf.ini or the Station dialog (UTF-8):
+// blanks around it are dropped; a control character (a tab, a line end) or
+// more than kStationNameLimit characters refuse it.
+StationName stationName(std::string_view text);
+
 // Frames of one kind handed to the archive: those it did not hold yet, and
 // those it already held (the first reception stays).
 struct KindCounts {

@@ -67,7 +67,7 @@ std::string checkArchiveFiles(const DecodeOptions &o)
 std::unique_ptr<ArchiveImport> ArchiveImport::open(const DecodeOptions &options)
 {
     archive::ImportOptions importOptions;
-    importOptions.origin.station = options.station;
+    importOptions.origin.station = archive::stationName(options.station).name; // checked with the command line
     if (!options.date.empty())
         importOptions.fallbackDay = parseDate(options.date); // checked with the command line
     try {

@@ -220,6 +220,8 @@ void checkArchiveOptions(const DecodeOptions &o)
             if (given)
                 refuse(std::string("option --from-archive does not go with ") + name);
     }
+    if (const std::string error = archive::stationName(o.station).error; !error.empty())
+        refuse("option --station: " + error);
     if (!o.date.empty() && !parseDate(o.date))
         refuse("option --date takes a date YYYY-MM-DD, not \"" + o.date + "\"");
     archive::TimeRange range;

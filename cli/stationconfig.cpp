@@ -55,6 +55,8 @@ std::optional<std::string> parseValues(const std::string &path, std::string_view
                                                                                    : nullptr;
             if (!slot && !error)
                 error = where(line) + "unknown key \"" + std::string(key) + "\" (the keys are LOG, ARCHIVE, STATION)";
+            else if (slot == &values.station && !archive::stationName(value).error.empty() && !error)
+                error = where(line) + archive::stationName(value).error;
             else if (slot)
                 *slot = std::string(value);
         },
@@ -91,7 +93,8 @@ std::optional<std::string> stationSettings(const DecodeOptions &options, Station
     settings.archive = archiveLocation(choice);
     if (settings.archive.empty())
         return std::string("no archive: name one, or set XDG_DATA_HOME or HOME for the default one");
-    settings.station = !options.station.empty() ? options.station : file.station.value_or("");
+    settings.station =
+        archive::stationName(!options.station.empty() ? options.station : file.station.value_or("")).name;
     if (!options.date.empty())
         settings.fallbackDay = parseDate(options.date); // checked with the command line
     return std::nullopt;

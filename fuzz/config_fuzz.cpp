@@ -4,6 +4,7 @@
 // conf.ini on arbitrary bytes, against a reader written the slow way.
 
 #include "check.h"
+#include "archive.h"
 #include "config.h"
 
 #include <cstdint>
@@ -97,12 +98,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // A station name taken holds no control character and no blank at either
     // end, and is taken again as it is.
-    const halcyra::StationName station = halcyra::stationName(text);
+    const halcyra::archive::StationName station = halcyra::archive::stationName(text);
     if (station.error.empty()) {
         for (const char c : station.name)
             FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
         FUZZ_CHECK(station.name.empty() || (station.name.front() != ' ' && station.name.back() != ' '));
-        FUZZ_CHECK(halcyra::stationName(station.name).name == station.name);
+        FUZZ_CHECK(halcyra::archive::stationName(station.name).name == station.name);
     } else {
         FUZZ_CHECK(station.name.empty());
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2014-2026 Halcyra ground software contributors
 
+#include "archive.h"
 #include "config.h"
 
 #include <gtest/gtest.h>
@@ -37,10 +38,10 @@ TEST(ConfigText, KeysAndValues)
 
 TEST(ConfigText, StationNames)
 {
-    const std::string limit(kStationNameLimit, 'a');
+    const std::string limit(archive::kStationNameLimit, 'a');
     const std::string umlauts = [] {
         std::string s;
-        for (std::size_t i = 0; i < kStationNameLimit; ++i)
+        for (std::size_t i = 0; i < archive::kStationNameLimit; ++i)
             s += "\xC3\xA4"; // characters, not bytes, are counted
         return s;
     }();
@@ -60,7 +61,7 @@ TEST(ConfigText, StationNames)
         {"DK0XX\x7F", "", true},
     };
     for (const auto &c : cases) {
-        const StationName s = stationName(c.text);
+        const archive::StationName s = archive::stationName(c.text);
         EXPECT_EQ(s.name, c.name) << c.text;
         EXPECT_EQ(s.error.empty(), !c.refused) << c.text << ": " << s.error;
     }
