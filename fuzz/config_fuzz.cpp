@@ -3,8 +3,8 @@
 
 // conf.ini on arbitrary bytes, against a reader written the slow way.
 
-#include "check.h"
 #include "archive.h"
+#include "check.h"
 #include "config.h"
 
 #include <cstdint>
