@@ -6,6 +6,7 @@
 
 #include "fieldlimits.h"
 #include "fields.h"
+#include "limittext.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -115,10 +116,36 @@ TEST(Limits, StatesOfAStreamOfValues)
                 state = change.state;
             }
             EXPECT_EQ(evaluator.state(c.field), state);
+            // Without persistence a stream's state is the newest value's own.
+            if (limits.field(c.field).persistence == 1 && !std::isnan(value)) {
+                EXPECT_EQ(valueState(limits.field(c.field), value), state);
+            }
         }
         evaluator.reset();
         EXPECT_EQ(evaluator.state(c.field), LimitState::Green);
     }
+}
+
+TEST(Limits, ChangesAndBoundsInWords)
+{
+    const Limits limits = Limits::fromText(
+        "[batt1_volt]\npersistence = 3\n" + kAll + "[t2.uptime]\nred_high = 30\nenabled = false\n", "words.toml");
+    EXPECT_EQ(limitsText(limits.field(kBatt1)),
+              "red below 6, yellow below 6.6, yellow above 8.3, red above 8.4; 3 frames in a row");
+    EXPECT_EQ(limitsText(limits.field(kT2Uptime)), "limits off (red above 30)");
+    EXPECT_EQ(limitsText(limits.field(0)), "no limits");
+    EXPECT_EQ(limitsFieldName(kT2Uptime), "t2.uptime");
+    EXPECT_EQ(limitsFieldName(kBatt1), "batt1_volt");
+
+    const auto text = [](LimitState previous, LimitState state, LimitBound bound, double value, double limit) {
+        return limitChangeText({kBatt1, value, state, previous, bound, limit});
+    };
+    EXPECT_EQ(text(LimitState::Green, LimitState::Red, LimitBound::RedLow, 5.98, 6),
+              "batt1_volt 5.98 red, below red_low 6");
+    EXPECT_EQ(text(LimitState::Red, LimitState::Yellow, LimitBound::RedHigh, 8.35, 8.4),
+              "batt1_volt 8.35 yellow, back below red_high 8.4");
+    EXPECT_EQ(text(LimitState::Yellow, LimitState::Green, LimitBound::YellowLow, 6.7, 6.6),
+              "batt1_volt 6.7 green, back above yellow_low 6.6");
 }
 
 TEST(Limits, EveryFieldIsReportedInOneFrame)
