@@ -8,6 +8,7 @@
 #include "archiveio.h"
 #include "batch.h"
 #include "csv.h"
+#include "limitcheck.h"
 #include "options.h"
 #include "outputset.h"
 #include "station.h"
@@ -289,6 +290,11 @@ int main(int argc, char **argv)
         return printHelpOrVersion(app, options.help, closed.output);
     if (!options.follow.empty() || !options.config.empty())
         return halcyra::runStation(options);
+    if (options.checkLimits.given) {
+        if (options.logs.empty() && !options.fromArchive.given)
+            options.logs.emplace_back("-");
+        return halcyra::checkLimits(options, closed.input, closed.output);
+    }
     takeDefaults(options);
     if (const std::string error = checkFiles(options); !error.empty()) {
         std::fputs(halcyra::usageText(error).c_str(), stderr);

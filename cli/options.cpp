@@ -20,6 +20,7 @@ constexpr const char *kDescription = R"(usage: halcyra-decode [options] [LOG ...
   or:  halcyra-decode --from-archive[=FILE] [--since TIME] [--until TIME] [options]
   or:  halcyra-decode --follow LOG [--archive[=FILE]] [--station NAME] [--date DATE]
   or:  halcyra-decode --config FILE
+  or:  halcyra-decode --check-limits[=FILE] [LOG ... | --from-archive[=FILE]]
 
 Decodes the T1 and T2 frames of Halcyra packet logs into CSV files, with the
 window's rules and number texts and without its limit of 1000 frames. The
@@ -40,7 +41,13 @@ first, then each one as the receiving software writes it, until it is ended
 goes on through rotation and truncation; when the archive cannot be written
 it tries again and keeps the frames meanwhile. --config reads LOG, ARCHIVE
 and STATION from a station configuration file (KEY = VALUE lines, "#"
-comments); options on the command line take precedence.)";
+comments); options on the command line take precedence.
+--check-limits follows every field with limits through the frames and writes
+one line per change of state to standard output:
+received_utc;frame_time;field;value;state;bound;limit.
+The limits come from FILE, or else from ~/.config/halcyra/limits.toml
+($XDG_CONFIG_HOME) or /etc/halcyra/limits.toml; the station checks them
+too, tells each change to the journal and with --on-alarm runs CMD.)";
 
 constexpr const char *kFooter = R"(Output files are replaced only once every output has been written in full;
 a failed or interrupted run leaves the previous files as they were. An
@@ -50,7 +57,7 @@ Exit status: 0 success (for --follow: ended by a signal); 1 a log could not
 be read or held a line longer than 1 MiB (the others are still read), an
 output or the summary could not be written, or the archive could not be
 opened, read or written; 2 a usage error, or a station configuration in
-error.)";
+error; 3 (--check-limits) a field reached yellow, 4 a field reached red.)";
 
 bool isFlag(const CLI::Option &option)
 {
@@ -196,16 +203,35 @@ void checkFollowOptions(const DecodeOptions &o)
     }
 }
 
+// --check-limits writes changes of state, not records; --on-alarm belongs to
+// the station.
+void checkLimitOptions(const DecodeOptions &o)
+{
+    const bool station = !o.follow.empty() || !o.config.empty();
+    if (!o.onAlarm.empty() && !station)
+        throw CLI::ValidationError("option --on-alarm needs --follow or --config");
+    if (!o.checkLimits.given)
+        return;
+    const std::pair<const char *, bool> others[] = {
+        {"--t1", !o.t1Path.empty()},    {"--t2", !o.t2Path.empty()},     {"--time", o.withTime},
+        {"--locale", o.useLocale},      {"--summary", o.summary},        {"--partial", o.partial},
+        {"--archive", o.archive.given}, {"--follow", !o.follow.empty()}, {"--config", !o.config.empty()}};
+    for (const auto &[name, given] : others) {
+        if (given)
+            throw CLI::ValidationError(std::string("option --check-limits does not go with ") + name);
+    }
+}
+
 // Combinations that would do nothing the user might expect, and times that
 // do not read as such: usage errors, before anything is opened.
 void checkArchiveOptions(const DecodeOptions &o)
 {
     const auto refuse = [](const std::string &message) { throw CLI::ValidationError(message); };
     if (!o.archive.given && o.follow.empty() && o.config.empty()) {
-        for (const auto &[name, value] : {std::pair{"--station", &o.station}, std::pair{"--date", &o.date}}) {
-            if (!value->empty())
-                refuse(std::string("option ") + name + " needs --archive");
-        }
+        if (!o.station.empty())
+            refuse("option --station needs --archive");
+        if (!o.date.empty() && !o.checkLimits.given)
+            refuse("option --date needs --archive or --check-limits");
     }
     if (!o.fromArchive.given) {
         for (const auto &[name, value] : {std::pair{"--since", &o.since}, std::pair{"--until", &o.until}}) {
@@ -282,6 +308,12 @@ void describeOptions(CLI::App &app, DecodeOptions &o)
     addValue(app, "--config", o.config, "FILE",
              "take LOG, ARCHIVE and STATION from the station configuration\n"
              "FILE and follow LOG");
+    CLI::Option *checkLimits = addValueAfterEquals(app, "--check-limits", o.checkLimits,
+                                                   "write each change of state of the fields with limits\n"
+                                                   "(limits from FILE, or the user's or system's limits file)");
+    addValue(app, "--on-alarm", o.onAlarm, "CMD",
+             "with --follow: run CMD at each change of state, the state in\n"
+             "HALCYRA_* variables (split at blanks, never run by a shell)");
     app.add_flag("--help,-h", o.help, "show this text");
     app.add_flag("--version", o.version, "show the version");
     app.add_option("LOG", o.logs, "a log to decode; \"-\" is standard input");
@@ -291,10 +323,12 @@ void describeOptions(CLI::App &app, DecodeOptions &o)
         if (isFlag(*option) && !takesValueAfterEquals(*option))
             option->disable_flag_override();
     }
-    app.final_callback([&app, &o, archive, fromArchive] {
+    app.final_callback([&app, &o, archive, fromArchive, checkLimits] {
         refuseRepeatedValues(app);
         o.archive.given = archive->count() > 0;
         o.fromArchive.given = fromArchive->count() > 0;
+        o.checkLimits.given = checkLimits->count() > 0;
+        checkLimitOptions(o);
         checkFollowOptions(o);
         checkArchiveOptions(o);
     });

@@ -39,6 +39,10 @@ struct DecodeOptions {
     // --follow LOG: the unattended station; --config FILE: its settings file.
     std::string follow;
     std::string config;
+    // --check-limits[=FILE]: the changes of state of the limited fields.
+    ArchiveChoice checkLimits;
+    // --on-alarm CMD: the station runs it at each change of state.
+    std::string onAlarm;
 };
 
 // Describes every option to `app`, bound to its field of `options`, with the

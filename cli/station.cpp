@@ -3,18 +3,22 @@
 
 #include "station.h"
 
+#include "alarmcommand.h"
 #include "archive.h"
 #include "archivewriter.h"
 #include "importer.h"
 #include "journal.h"
+#include "limittext.h"
 #include "location.h"
 #include "logtail.h"
+#include "numtext.h"
 #include "passreport.h"
 #include "servicemanager.h"
 #include "stationconfig.h"
 #include "stationwatch.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -72,6 +76,10 @@ private:
     bool checkLog(std::int64_t now);
     void followEvents(LogTail::State state);
     void peekOpenLine(std::int64_t now);
+    void take(const archive::LoggedFrame &frame);
+    void checkLimits(const archive::LoggedFrame &frame);
+    void tellLimit(const LimitChange &change, const std::optional<UtcMillis> &received, const FrameTimeText &frameTime);
+    void tellEndStates();
     void written(const WrittenBatch &batch);
     void tellProgress(std::int64_t now, bool done);
     void readyWhenCaughtUp(std::int64_t now);
@@ -87,6 +95,17 @@ private:
     ArchiveWriter writer_;
     PassReport pass_;
     StationWatch watch_;
+    LimitEvaluator limits_;
+    AlarmCommand alarm_;
+    // What reading the log at start left each field in: the old changes of a
+    // long log are history, its end state is news.
+    struct Latest {
+        LimitChange change;
+        std::optional<UtcMillis> received;
+        FrameTimeText frameTime;
+    };
+    std::array<std::optional<Latest>, kFieldCount> atStart_{};
+    std::optional<UtcMillis> lastChecked_;
     std::int64_t now_ = 0;
     std::int64_t nextPoll_ = 0;
     std::int64_t nextKeepAlive_ = 0;
@@ -107,7 +126,7 @@ Station::Station(const StationSettings &settings, ServiceManager &service)
                                                            .now = utcNow},
       tail_(settings.log, stationPolicy()), reader_(readOptions_),
       writer_([location = settings.archive] { return archive::openArchive(location); }, readOptions_.origin),
-      watch_(settings.log), progress_(::isatty(STDERR_FILENO) == 1)
+      watch_(settings.log), limits_(settings.limits), alarm_(settings.onAlarm), progress_(::isatty(STDERR_FILENO) == 1)
 {
     writer_.onWritten([this](const WrittenBatch &batch) { written(batch); });
     writer_.onEvent([this](const WriterEvent &event) {
@@ -132,15 +151,75 @@ void Station::restarted()
 void Station::appended(std::string_view bytes)
 {
     bytesRead_ += static_cast<std::int64_t>(bytes.size());
-    reader_.feed(bytes, [this](const archive::LoggedFrame &frame) { writer_.push(frame, now_); });
+    reader_.feed(bytes, [this](const archive::LoggedFrame &frame) { take(frame); });
     openLineAt_ = now_ + kOpenLineMs;
+}
+
+void Station::take(const archive::LoggedFrame &frame)
+{
+    writer_.push(frame, now_);
+    if (settings_.limits.anyActive())
+        checkLimits(frame);
+}
+
+// A log rewritten with what it held before would count its frames again
+// towards persistence: frames older than the last one checked are passed by.
+void Station::checkLimits(const archive::LoggedFrame &frame)
+{
+    if (frame.received && lastChecked_ && *frame.received < *lastChecked_)
+        return;
+    if (frame.received)
+        lastChecked_ = frame.received;
+    const archive::ArchiveFrame decoded = archive::decodeFrame(frame);
+    for (const LimitChange &change : limits_.feed(decoded.kind, decoded.record)) {
+        if (ready_)
+            tellLimit(change, decoded.received, decoded.record.FrameTime);
+        else
+            atStart_[static_cast<std::size_t>(change.field)] =
+                Latest{change, decoded.received, decoded.record.FrameTime};
+    }
+}
+
+void Station::tellLimit(const LimitChange &change, const std::optional<UtcMillis> &received,
+                        const FrameTimeText &frameTime)
+{
+    const std::string receivedText = received ? formatUtcString(*received) : std::string();
+    const journal::Priority priority = change.state == LimitState::Red      ? journal::Priority::Critical
+                                       : change.state == LimitState::Yellow ? journal::Priority::Warning
+                                                                            : journal::Priority::Notice;
+    say(priority,
+        "limit: " + limitChangeText(change) + (receivedText.empty() ? std::string() : ", received " + receivedText));
+    if (alarm_.empty())
+        return;
+    const AlarmCommand::Variables variables{{"HALCYRA_FIELD", limitsFieldName(change.field)},
+                                            {"HALCYRA_VALUE", generalText(change.value)},
+                                            {"HALCYRA_STATE", std::string(limitStateName(change.state))},
+                                            {"HALCYRA_PREVIOUS_STATE", std::string(limitStateName(change.previous))},
+                                            {"HALCYRA_BOUND", std::string(limitBoundName(change.bound))},
+                                            {"HALCYRA_LIMIT", generalText(change.limit)},
+                                            {"HALCYRA_RECEIVED", receivedText},
+                                            {"HALCYRA_FRAME_TIME", frameTime.str()},
+                                            {"HALCYRA_STATION", settings_.station},
+                                            {"HALCYRA_MESSAGE", limitChangeText(change)}};
+    if (const std::optional<std::string> error = alarm_.run(variables))
+        say(journal::Priority::Error, "--on-alarm " + alarm_.program() + " not run: " + *error);
+}
+
+void Station::tellEndStates()
+{
+    for (std::optional<Latest> &latest : atStart_) {
+        if (latest && latest->change.state != LimitState::Green)
+            tellLimit(latest->change, latest->received, latest->frameTime);
+        latest.reset();
+    }
 }
 
 void Station::started()
 {
     say(journal::Priority::Info,
         "following " + settings_.log + " into the archive " + archive::displayLocation(settings_.archive) +
-            (settings_.station.empty() ? ", no station name" : ", station " + settings_.station));
+            (settings_.station.empty() ? ", no station name" : ", station " + settings_.station) +
+            (settings_.limitsPath ? ", limits from " + *settings_.limitsPath : ", no limits file"));
     tail_.startFromBeginning();
     // An archive that cannot be used is said now, not at the first frame;
     // one that is only unreachable is tried again when frames wait.
@@ -179,6 +258,8 @@ void Station::peekOpenLine(std::int64_t now)
     if (!openLineAt_ || now < *openLineAt_)
         return;
     openLineAt_.reset();
+    // Not checked against limits: the frame is read again when its line
+    // ends, and would count twice towards persistence.
     reader_.peekUnfinished([this](const archive::LoggedFrame &frame) { writer_.push(frame, now_); });
 }
 
@@ -217,6 +298,7 @@ void Station::readyWhenCaughtUp(std::int64_t now)
     say(journal::Priority::Info,
         pass_.empty() ? "log as it stood at start: no frames" : pass_.take("log as it stood at start"));
     service_.ready("following " + settings_.log);
+    tellEndStates();
 }
 
 void Station::endPassIfQuiet(std::int64_t now)
@@ -280,6 +362,9 @@ int Station::run()
         if (look && !checkLog(now_))
             return kFailure;
         writer_.write(now_);
+        alarm_.reap([this](const std::string &how) {
+            say(journal::Priority::Warning, "--on-alarm " + alarm_.program() + " failed: " + how);
+        });
         peekOpenLine(now_);
         readyWhenCaughtUp(now_);
         endPassIfQuiet(now_);

@@ -6,6 +6,7 @@
 #include "archive.h"
 #include "archiveio.h"
 #include "keyvalue.h"
+#include "limittext.h"
 #include "receivetime.h"
 
 #include <cerrno>
@@ -25,6 +26,8 @@ struct FileValues {
     std::optional<std::string> log;
     std::optional<std::string> archive;
     std::optional<std::string> station;
+    std::optional<std::string> limits;
+    std::optional<std::string> onAlarm;
 };
 
 std::optional<std::string> readText(const std::string &path, std::string &text)
@@ -49,12 +52,15 @@ std::optional<std::string> parseValues(const std::string &path, std::string_view
     forEachSetting(
         text,
         [&](std::size_t line, std::string_view key, std::string_view value) {
-            std::optional<std::string> *const slot = equalsUpper(key, "LOG")       ? &values.log
-                                                     : equalsUpper(key, "ARCHIVE") ? &values.archive
-                                                     : equalsUpper(key, "STATION") ? &values.station
-                                                                                   : nullptr;
+            std::optional<std::string> *const slot = equalsUpper(key, "LOG")        ? &values.log
+                                                     : equalsUpper(key, "ARCHIVE")  ? &values.archive
+                                                     : equalsUpper(key, "STATION")  ? &values.station
+                                                     : equalsUpper(key, "LIMITS")   ? &values.limits
+                                                     : equalsUpper(key, "ON_ALARM") ? &values.onAlarm
+                                                                                    : nullptr;
             if (!slot && !error)
-                error = where(line) + "unknown key \"" + std::string(key) + "\" (the keys are LOG, ARCHIVE, STATION)";
+                error = where(line) + "unknown key \"" + std::string(key) +
+                        "\" (the keys are LOG, ARCHIVE, STATION, LIMITS, ON_ALARM)";
             else if (slot == &values.station && !archive::stationName(value).error.empty() && !error)
                 error = where(line) + archive::stationName(value).error;
             else if (slot)
@@ -97,6 +103,23 @@ std::optional<std::string> stationSettings(const DecodeOptions &options, Station
         archive::stationName(!options.station.empty() ? options.station : file.station.value_or("")).name;
     if (!options.date.empty())
         settings.fallbackDay = parseDate(options.date); // checked with the command line
+    settings.onAlarm = !options.onAlarm.empty() ? options.onAlarm : file.onAlarm.value_or("");
+    // A station nobody watches must not run on with half its limits, nor
+    // with none when a file was meant: a refused file stops it at start.
+    try {
+        // A relative LIMITS is beside the configuration, wherever the
+        // service manager starts the station.
+        if (file.limits && !file.limits->empty() && file.limits->front() != '/')
+            file.limits =
+                std::filesystem::absolute(std::filesystem::path(options.config).parent_path() / *file.limits, ignored)
+                    .lexically_normal()
+                    .string();
+        LoadedLimits loaded = loadLimits(file.limits);
+        settings.limits = loaded.limits;
+        settings.limitsPath = loaded.path;
+    } catch (const LimitsError &error) {
+        return std::string(error.what());
+    }
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "fieldlimits.h"
 #include "options.h"
 
 #include <cstdint>
@@ -17,10 +18,14 @@ struct StationSettings {
     std::string archive; // a file or a server address, never empty
     std::string station;
     std::optional<std::int64_t> fallbackDay; // --date
+    Limits limits;                           // none limited: no limits file
+    std::optional<std::string> limitsPath;
+    std::string onAlarm; // --on-alarm or ON_ALARM; empty: none
 };
 
-// The settings of --follow and --config together: the file's LOG, ARCHIVE
-// and STATION, each replaced by its option when that is given. Returns the
+// The settings of --follow and --config together: the file's LOG, ARCHIVE,
+// STATION, LIMITS and ON_ALARM, each replaced by its option when that is
+// given; the limits file read whole. Returns the
 // reason when the file cannot be read or holds anything else than those
 // keys: a typing error in a file nobody watches must not go unnoticed.
 std::optional<std::string> stationSettings(const DecodeOptions &options, StationSettings &settings);

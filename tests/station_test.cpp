@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <pqxx/pqxx>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -102,6 +103,37 @@ private:
     std::set<std::string> frames_; // kind digit and upper-case payload of everything written
     int next_ = 0;
 };
+
+// A log of T1 frames whose Batt1 Volt counts `raws` in turn (1.221 mV each),
+// a second apart from `first`.
+std::string batteryLog(const std::vector<int> &raws, int first = 0)
+{
+    std::string text;
+    for (std::size_t i = 0; i < raws.size(); ++i) {
+        const int n = first + static_cast<int>(i);
+        std::array<std::uint16_t, 32> words{};
+        words[0] = static_cast<std::uint16_t>(n);
+        words[17] = static_cast<std::uint16_t>(raws[i]);
+        char stamp[64];
+        std::snprintf(stamp, sizeof stamp, "2026-12-07 10:%02d:%02d.000 UTC\n", n / 60 % 60, n % 60);
+        text += stamp + loggen::makeT1Frame(words) + "\n";
+    }
+    return text;
+}
+
+// Green above 4 V (3277 counts), yellow down to 2 V (1638), red below.
+constexpr const char *kBatteryLimits = "[batt1_volt]\nred_low = 2.0\nyellow_low = 4.0\n";
+constexpr int kGreen = 5000, kYellow = 3000, kRed = 1000;
+
+// Runs halcyra-decode to its end: the exit status and standard output.
+std::pair<int, std::string> runDecode(const std::vector<std::string> &args, const std::string &output)
+{
+    std::string command = HALCYRA_DECODE;
+    for (const std::string &a : args)
+        command += " '" + a + "'";
+    const int status = std::system((command + " >'" + output + "' 2>&1").c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(output)};
+}
 
 // Every archived frame as Receiver writes it down; a frame archived twice
 // would show as a count larger than the set.
@@ -355,3 +387,119 @@ TEST_F(FolderTest, ReadyOnceTheLogAsItStoodIsArchived)
 }
 
 } // namespace
+
+namespace {
+
+std::size_t lineCount(const std::string &text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+} // namespace
+
+// A cron job's view: the exit status is the worst state any field reached,
+// over logs and over the archive alike, and a limits file in error is no
+// all-clear.
+TEST_F(FolderTest, CheckLimitsExitsWithTheWorstStateReached)
+{
+    writeFile(at("limits.toml"), kBatteryLimits);
+    const struct {
+        const char *name;
+        std::vector<int> raws;
+        int status;
+        std::size_t changes;
+    } cases[] = {
+        {"all green", {kGreen, kGreen}, 0, 0},
+        {"yellow and back", {kGreen, kYellow, kGreen}, 3, 2},
+        {"red, by way of nothing", {kRed}, 4, 1},
+        {"red then yellow: the worst counts", {kRed, kYellow, kYellow}, 4, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(at("pass.log"), batteryLog(c.raws));
+        const auto [status, output] = runDecode({"--check-limits=" + at("limits.toml"), at("pass.log")}, at("out"));
+        EXPECT_EQ(status, c.status) << output;
+        EXPECT_EQ(lineCount(output), 1 + c.changes) << output;
+        EXPECT_TRUE(output.starts_with("received_utc;frame_time;field;value;state;bound;limit\n")) << output;
+
+        const std::string archive = at(std::string(c.name) + ".sqlite");
+        ASSERT_EQ(runDecode({"--archive=" + archive, at("pass.log")}, at("import")).first, 0);
+        const auto fromArchive =
+            runDecode({"--check-limits=" + at("limits.toml"), "--from-archive=" + archive}, at("out"));
+        EXPECT_EQ(fromArchive, std::pair(status, output));
+    }
+    const auto [status, output] = runDecode({"--check-limits=" + at("limits.toml"), at("pass.log")}, at("out"));
+    EXPECT_NE(output.find("2026-12-07T10:00:00.000Z;2026-12-07 10:00:00.000 UTC;batt1_volt;1.221;red;red_low;2\n"),
+              std::string::npos)
+        << output;
+
+    writeFile(at("bad.toml"), "[batt1_volt]\nred_low = 5\nyellow_low = 4\n");
+    const auto refused = runDecode({"--check-limits=" + at("bad.toml"), at("pass.log")}, at("out"));
+    EXPECT_EQ(refused.first, 1);
+    EXPECT_NE(refused.second.find("bad.toml:3:1: yellow_low 4 of [batt1_volt] is below red_low 5"), std::string::npos)
+        << refused.second;
+    EXPECT_EQ(runDecode({"--check-limits=" + at("limits.toml"), at("missing.log")}, at("out")).first, 1);
+}
+
+// The station's journal and its alarm: a log that already ends red is told
+// once when the station is ready, not change by change; a change while it
+// follows is told at its priority, and the alarm's program hears of each
+// change in its environment.
+TEST_F(FolderTest, TheStationTellsChangesOfStateAndRunsItsAlarm)
+{
+    const std::string log = at("pass.log"), errors = at("station.err"), heard = at("heard");
+    writeFile(at("limits.toml"), kBatteryLimits);
+    writeFile(at("station.conf"), "LOG = pass.log\nLIMITS = limits.toml\nSTATION = N0CALL\n");
+    writeFile(at("alarm.sh"), "#!/bin/sh\necho \"$HALCYRA_FIELD $HALCYRA_STATE $HALCYRA_PREVIOUS_STATE $HALCYRA_BOUND "
+                              "$HALCYRA_STATION $1\" >> \"$ALARM_TEST_HEARD\"\n");
+    fs::permissions(at("alarm.sh"), fs::perms::owner_all);
+    ::setenv("ALARM_TEST_HEARD", heard.c_str(), 1);
+    writeFile(log, batteryLog({kGreen, kYellow, kGreen, kYellow, kRed}));
+
+    StationProcess station({"--config", at("station.conf"), "--follow", log, "--archive=" + at("a.sqlite"),
+                            "--on-alarm", at("alarm.sh") + " argument"},
+                           errors);
+    const auto waitFor = [&](const std::string &text) {
+        for (int i = 0; i < 200 && readFile(heard).find(text) == std::string::npos; ++i)
+            std::this_thread::sleep_for(50ms);
+        return readFile(heard);
+    };
+    EXPECT_EQ(waitFor("red"), "batt1_volt red yellow red_low N0CALL argument\n");
+    std::ofstream(log, std::ios::app) << batteryLog({kGreen, kYellow}, 5);
+    EXPECT_EQ(waitFor("yellow green"), "batt1_volt red yellow red_low N0CALL argument\n"
+                                       "batt1_volt green red red_low N0CALL argument\n"
+                                       "batt1_volt yellow green yellow_low N0CALL argument\n");
+    EXPECT_EQ(station.end(SIGTERM), 0);
+    ::unsetenv("ALARM_TEST_HEARD");
+    const std::string messages = readFile(errors);
+    EXPECT_NE(messages.find("limits from " + at("limits.toml")), std::string::npos) << messages;
+    EXPECT_NE(messages.find("limit: batt1_volt 1.221 red, below red_low 2"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("limit: batt1_volt 3.663 yellow, below yellow_low 4, received 2026-12-07T10:00:01"),
+              std::string::npos)
+        << "a change inside the log as it stood at start is history: " << messages;
+    EXPECT_NE(messages.find("limit: batt1_volt 3.663 yellow, below yellow_low 4, received 2026-12-07T10:00:06"),
+              std::string::npos)
+        << messages;
+}
+
+// A typing error in a station nobody watches stops it at start, with where
+// the fault is, rather than leaving it to run without its limits.
+TEST_F(FolderTest, AStationConfigurationIsTakenWholeOrRefused)
+{
+    writeFile(at("bad.toml"), "[batt1_volt]\nred_low = \"low\"\n");
+    const struct {
+        const char *conf;
+        const char *said;
+    } cases[] = {
+        {"LOG = x.log\nLIMITS = bad.toml\n", "bad.toml:2:11: "},
+        {"LOG = x.log\nLIMITS = none.toml\n", "none.toml: cannot be read"},
+        {"LOG = x.log\nON_ALARMS = mail\n", "station.conf:2: unknown key \"ON_ALARMS\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.conf);
+        writeFile(at("station.conf"), c.conf);
+        const auto [status, output] = runDecode({"--config", at("station.conf")}, at("out"));
+        EXPECT_EQ(status, 2);
+        EXPECT_NE(output.find(c.said), std::string::npos) << output;
+    }
+}
