@@ -114,11 +114,20 @@ void ArchiveMenu::askStation()
 
 void ArchiveMenu::showHistory()
 {
-    if (!history_)
+    if (!history_) {
         history_ = new history::HistoryWindow(archive_->location(), settings_, window_);
+        history_->setLimits(limits_);
+    }
     history_->show();
     history_->raise();
     history_->activateWindow();
+}
+
+void ArchiveMenu::setLimits(const Limits &limits)
+{
+    limits_ = limits;
+    if (history_)
+        history_->setLimits(limits);
 }
 
 } // namespace halcyra

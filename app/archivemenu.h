@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "fieldlimits.h"
+
 #include <QPointer>
 
 #include <memory>
@@ -44,6 +46,8 @@ public:
 
     // One History window per main window: asked again, it comes to the front.
     void showHistory();
+    // The limits History draws, now and in a History window opened later.
+    void setLimits(const Limits &limits);
 
 private:
     QWidget *window_;
@@ -55,6 +59,7 @@ private:
     QAction *MnuStation;
     QAction *MnuHistory;
     QPointer<history::HistoryWindow> history_;
+    Limits limits_;
 };
 
 } // namespace halcyra

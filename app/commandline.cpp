@@ -4,12 +4,17 @@
 #include "commandline.h"
 
 #include "archive.h"
+#include "config.h"
 #include "historymodel.h"
 #include "historyplot.h"
+#include "limittext.h"
 #include "mainwindow.h"
+#include "userfolders.h"
 
 #include <QAction>
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
@@ -199,7 +204,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
 int plotFromCommandLine(const CommandLine &line)
 {
-    const history::PlotOutcome outcome = history::renderPlot(line.plot);
+    history::PlotRequest request = line.plot;
+    // The limits decorate the plot: a file that is refused is said, and the
+    // plot is drawn without its bands rather than not at all.
+    try {
+        const StartupConfig config =
+            readConfigFile(QFile::encodeName(configFilePath(QCoreApplication::applicationDirPath())).toStdString());
+        request.limits = loadLimits(config.limits).limits;
+    } catch (const LimitsError &error) {
+        std::fprintf(stderr, "halcyra: %s; the plot has no limit bands\n", error.what());
+    }
+    const history::PlotOutcome outcome = history::renderPlot(request);
     if (outcome.status != 0)
         std::fprintf(stderr, "halcyra: %s\n",
                      archive::concealPasswords(outcome.message.toLocal8Bit().toStdString()).c_str());

@@ -11,6 +11,7 @@
 #include "fields.h"
 #include "fonts.h"
 #include "layout.h"
+#include "limittext.h"
 #include "logbox.h"
 #include "logfile.h"
 #include "parsenotice.h"
@@ -288,6 +289,12 @@ void Form1::Form_Load()
     archive_->archive().setLocation(
         windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
     archive_->archive().configureStation(config.station);
+    try {
+        archive_->setLimits(loadLimits(config.limits).limits);
+    } catch (const LimitsError &error) {
+        status_->set(StatusLine::Source::Limits,
+                     QStringLiteral("Limits not applied: %1").arg(QString::fromLocal8Bit(error.what())));
+    }
 
     Picture2->setVisible(false);
 

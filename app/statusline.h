@@ -24,6 +24,7 @@ public:
         ArchiveFollowed, // followed frames the archive has not taken yet
         Export,          // CSV files and exports written
         Screenshot,
+        Limits, // a limits file that was refused
     };
 
     explicit StatusLine(QLabel *label);
@@ -40,7 +41,7 @@ public:
     void clear(Source source);
 
 private:
-    static constexpr std::size_t kSources = static_cast<std::size_t>(Source::Screenshot) + 1;
+    static constexpr std::size_t kSources = static_cast<std::size_t>(Source::Limits) + 1;
 
     QString &of(Source source) { return notices_[static_cast<std::size_t>(source)]; }
     void show(const QString &text);

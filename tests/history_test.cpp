@@ -306,7 +306,7 @@ private slots:
         QTRY_VERIFY(!window->askingArchive());
         QVERIFY(window->note().isEmpty());
         const auto oneRecord = [](int raw) {
-            return "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(raw), QLocale())).join('|');
+            return "Batt1 Volt [V]|1|" + QStringList(3, valueText(kBatt1, batt(raw), QLocale())).join('|') + "|";
         };
         auto *plot = window->plot();
         plot->xAxis->setRange(timeKey(kDay) - 1, timeKey(kDay) + 1);
@@ -374,6 +374,43 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         HistoryWindow again(path, *settings);
         QCOMPARE(again.shownFields(), std::vector<int>{kBatt1});
+    }
+
+    // Limits in History: a band per state beyond green, each point beyond a
+    // bound marked by its own value, and the figures count them in the range
+    // on show; without limits, none of it.
+    void limitsShowAsBandsMarksAndCounts()
+    {
+        const std::string path = dir.filePath("limits.sqlite").toStdString();
+        import(*open(path, false), utcLine(kDay) + t1(1, 1000) + utcLine(kDay + kMinute) + t1(2, 1001) +
+                                       utcLine(kDay + 2 * kMinute) + t1(3, 1002));
+        HistoryWindow window(path, *settings);
+        window.setFieldShown(kBatt1, true);
+        QTRY_VERIFY(!window.askingArchive());
+        window.choosePreset(Preset::All);
+        // Halfway between two readings.
+        const auto bound = [](int raw) {
+            return QString::number((batt(raw) + batt(raw + 1)) / 2, 'g', 17).toStdString();
+        };
+        window.setLimits(Limits::fromText(
+            "[batt1_volt]\nred_low = " + bound(1000) + "\nyellow_low = " + bound(1001) + "\n", "test"));
+        QVERIFY2(window.statsRows().front().endsWith("|1 red, 1 yellow"), qPrintable(window.statsRows().join(";")));
+        QCOMPARE(window.plot()->limitMarkCount(), 2);
+        const auto bands = [&] {
+            int count = 0;
+            for (int i = 0; i < window.plot()->itemCount(); ++i)
+                count += qobject_cast<QCPItemRect *>(window.plot()->item(i)) != nullptr;
+            return count;
+        };
+        QCOMPARE(bands(), 2); // red below red_low, yellow up to yellow_low
+
+        window.plot()->xAxis->setRange(timeKey(kDay + 2 * kMinute) - 1, timeKey(kDay + 2 * kMinute) + 1);
+        QVERIFY(window.statsRows().front().endsWith("|none"));
+
+        window.setLimits(Limits{});
+        QVERIFY(window.statsRows().front().endsWith("|"));
+        QCOMPARE(window.plot()->limitMarkCount(), 0);
+        QCOMPARE(bands(), 0);
     }
 
     // The window's reading without a widget: a field loads whole, then each

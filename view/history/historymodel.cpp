@@ -3,6 +3,8 @@
 
 #include "historymodel.h"
 
+#include "limittext.h"
+
 #include "csv.h"
 #include "numtext.h"
 #include "recordview.h"
@@ -405,6 +407,21 @@ Stats statsOf(const Line &line, const Span &span)
     if (all.count)
         stats.mean = all.sum / static_cast<double>(all.count);
     return stats;
+}
+
+LimitCounts limitCountsOf(const Line &line, const Span &span, const FieldLimits &limits)
+{
+    LimitCounts counts;
+    if (!limits.active())
+        return counts;
+    const auto before = [](const QCPGraphData &p, double k) { return p.key < k; };
+    const auto from = std::lower_bound(line.points.begin(), line.points.end(), span.lower, before);
+    for (auto p = from; p != line.points.end() && p->key <= span.upper; ++p) {
+        const LimitState state = valueState(limits, p->value);
+        counts.yellow += state == LimitState::Yellow;
+        counts.red += state == LimitState::Red;
+    }
+    return counts;
 }
 
 std::optional<QCPRange> valueRange(const Line &line, const Span &span)

@@ -9,6 +9,7 @@
 // read-out of a point and the CSV export.
 
 #include "archive.h"
+#include "fieldlimits.h"
 #include "fields.h"
 #include "receivetime.h"
 
@@ -180,6 +181,15 @@ struct Stats {
     double mean = 0;
 };
 Stats statsOf(const Line &line, const Span &span);
+
+// The points within `span` that lie beyond yellow, and beyond red, each by
+// its own value: a plot shows every point as it was, whatever the
+// persistence that a stream of frames is followed with.
+struct LimitCounts {
+    std::size_t yellow = 0;
+    std::size_t red = 0;
+};
+LimitCounts limitCountsOf(const Line &line, const Span &span, const FieldLimits &limits);
 
 // The value range of a line's points within `span`; nothing when none is.
 std::optional<QCPRange> valueRange(const Line &line, const Span &span);

@@ -3,6 +3,7 @@
 
 #include "historyplot.h"
 
+#include "limittext.h"
 #include "outputfile.h"
 
 #include <QBuffer>
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <limits>
 #include <string_view>
+#include <tuple>
 
 namespace halcyra::history {
 
@@ -279,6 +281,8 @@ void HistoryPlot::setLines(const std::vector<PlotLine> &lines)
             value->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
     }
     legend->setVisible(!lines_.empty());
+    marks_.clear(); // went with the graphs
+    updateLimits();
     updatePoints();
 }
 
@@ -308,7 +312,97 @@ void HistoryPlot::refreshLine(std::size_t index, const Line &line)
         return;
     lines_[index].line = &line;
     graph(static_cast<int>(index))->data()->set(line.points, true);
+    updateLimits();
     updatePoints();
+}
+
+void HistoryPlot::setLimits(const Limits &limits)
+{
+    limits_ = limits;
+    updateLimits();
+}
+
+int HistoryPlot::limitMarkCount() const
+{
+    int count = 0;
+    for (const QCPGraph *g : marks_)
+        count += g->dataCount();
+    return count;
+}
+
+namespace {
+
+const QColor kRed(200, 0, 0);
+const QColor kYellow(220, 150, 0);
+
+// A band from `from` to `to` on the value axis, each a value or, where the
+// field has no bound beyond, the edge of the axes: across the whole width.
+QCPItemRect *addBand(QCustomPlot *plot, QCPAxis *valueAxis, double from, double to, const QColor &colour)
+{
+    auto *band = new QCPItemRect(plot);
+    band->setLayer(QStringLiteral("grid"));
+    band->setPen(Qt::NoPen);
+    QColor fill = colour;
+    fill.setAlpha(40);
+    band->setBrush(fill);
+    for (auto [position, value, x] : {std::tuple{band->topLeft, to, 0.0}, std::tuple{band->bottomRight, from, 1.0}}) {
+        position->setAxes(plot->xAxis, valueAxis);
+        position->setAxisRect(plot->axisRect());
+        position->setTypeX(QCPItemPosition::ptAxisRectRatio);
+        if (std::isinf(value)) {
+            position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+            value = value > 0 ? -0.01 : 1.01; // ratio 0 is the top
+        } else
+            position->setTypeY(QCPItemPosition::ptPlotCoords);
+        position->setCoords(x, value);
+    }
+    return band;
+}
+
+QCPGraph *addMarks(QCustomPlot *plot, QCPAxis *valueAxis, QCPScatterStyle::ScatterShape shape, const QColor &colour)
+{
+    QCPGraph *marks = plot->addGraph(plot->xAxis, valueAxis);
+    marks->removeFromLegend();
+    marks->setLineStyle(QCPGraph::lsNone);
+    marks->setScatterStyle(QCPScatterStyle(shape, colour.darker(130), colour, 9));
+    marks->setSelectable(QCP::stNone);
+    return marks;
+}
+
+} // namespace
+
+void HistoryPlot::updateLimits()
+{
+    for (QCPAbstractItem *band : bands_)
+        removeItem(band);
+    bands_.clear();
+    for (QCPGraph *g : marks_)
+        removeGraph(g);
+    marks_.clear();
+    for (const PlotLine &l : lines_) {
+        const FieldLimits &limits = limits_.field(l.field);
+        if (!limits.active())
+            continue;
+        QCPAxis *value = l.axis == 0 ? yAxis : yAxis2;
+        const auto b = [&](LimitBound bound) { return limits.bound(bound); };
+        if (b(LimitBound::RedLow) > -FieldLimits::kNone)
+            bands_.push_back(addBand(this, value, -FieldLimits::kNone, b(LimitBound::RedLow), kRed));
+        if (b(LimitBound::YellowLow) > b(LimitBound::RedLow))
+            bands_.push_back(addBand(this, value, b(LimitBound::RedLow), b(LimitBound::YellowLow), kYellow));
+        if (b(LimitBound::YellowHigh) < b(LimitBound::RedHigh))
+            bands_.push_back(addBand(this, value, b(LimitBound::YellowHigh), b(LimitBound::RedHigh), kYellow));
+        if (b(LimitBound::RedHigh) < FieldLimits::kNone)
+            bands_.push_back(addBand(this, value, b(LimitBound::RedHigh), FieldLimits::kNone, kRed));
+        QCPGraph *yellow = addMarks(this, value, QCPScatterStyle::ssTriangle, kYellow);
+        QCPGraph *red = addMarks(this, value, QCPScatterStyle::ssDiamond, kRed);
+        for (const QCPGraphData &p : l.line->points) {
+            const LimitState state = valueState(limits, p.value);
+            if (state != LimitState::Green)
+                (state == LimitState::Red ? red : yellow)->addData(p.key, p.value);
+        }
+        marks_.push_back(yellow);
+        marks_.push_back(red);
+    }
 }
 
 QCPGraph *HistoryPlot::graphOf(std::size_t index) const

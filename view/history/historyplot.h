@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "fieldlimits.h"
 #include "historymodel.h"
 
 #include <qcustomplot.h>
@@ -58,7 +59,15 @@ public:
     // A note in the plot's middle when there is nothing to show; empty hides it.
     void setNote(const QString &text);
 
+    // Draws the yellow and red bands of each plotted field that has limits,
+    // and marks its points beyond them: red with diamonds, yellow with
+    // triangles, so that the shape tells them apart without the colour.
+    void setLimits(const Limits &limits);
+    // The marks of out-of-limit points: each line's yellow and red graphs, for tests.
+    int limitMarkCount() const;
+
 private:
+    void updateLimits();
     void valueRangeChanged();
     // Points where they stand apart; a line alone where they would pile up.
     void updatePoints();
@@ -66,6 +75,9 @@ private:
     XAxis xAxisMode_ = XAxis::ReceiveTime;
     std::vector<PlotLine> lines_;
     QCPItemText *note_;
+    Limits limits_;
+    std::vector<QCPAbstractItem *> bands_;
+    std::vector<QCPGraph *> marks_;
     bool fitting_ = false;
     bool valuesMoved_ = false;
 };

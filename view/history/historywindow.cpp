@@ -5,6 +5,7 @@
 
 #include "historyfeed.h"
 #include "historyplot.h"
+#include "limittext.h"
 #include "readoutmarker.h"
 #include "settings.h"
 
@@ -38,6 +39,23 @@
 namespace halcyra::history {
 
 namespace {
+
+constexpr int kStatsColumns = 6;
+
+// "2 red, 5 yellow" of the records on show; empty for a field without limits.
+QString outOfLimitsText(const LimitCounts &counts, bool limited, const QLocale &locale)
+{
+    if (!limited)
+        return {};
+    if (!counts.red && !counts.yellow)
+        return QStringLiteral("none");
+    QStringList parts;
+    if (counts.red)
+        parts << QStringLiteral("%1 red").arg(locale.toString(static_cast<qulonglong>(counts.red)));
+    if (counts.yellow)
+        parts << QStringLiteral("%1 yellow").arg(locale.toString(static_cast<qulonglong>(counts.yellow)));
+    return parts.join(QStringLiteral(", "));
+}
 
 constexpr int kFieldRole = Qt::UserRole;
 
@@ -301,12 +319,12 @@ void HistoryWindow::buildStatsView()
     statsView_->setAccessibleName(QStringLiteral("Figures of the records on show"));
     statsView_->setRootIsDecorated(false);
     statsView_->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Count"), QStringLiteral("Minimum"),
-                                 QStringLiteral("Maximum"), QStringLiteral("Mean")});
+                                 QStringLiteral("Maximum"), QStringLiteral("Mean"), QStringLiteral("Out of limits")});
     statsView_->setMaximumHeight(120);
     statsView_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     statsView_->header()->setStretchLastSection(false);
     statsView_->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
-    for (int c = 1; c < 5; ++c)
+    for (int c = 1; c < kStatsColumns; ++c)
         statsView_->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
 }
 
@@ -481,6 +499,14 @@ void HistoryWindow::spanChanged()
     showRangeInEdits();
 }
 
+void HistoryWindow::setLimits(const Limits &limits)
+{
+    limits_ = limits;
+    plot_->setLimits(limits);
+    plot_->replot();
+    updateStats();
+}
+
 void HistoryWindow::updateStats()
 {
     const Span span = plot_->span();
@@ -498,7 +524,10 @@ void HistoryWindow::updateStats()
             row->setText(3, valueText(field, stats.max, locale));
             row->setText(4, valueText(field, stats.mean, locale));
         }
-        for (int c = 1; c < 5; ++c)
+        row->setText(5, outOfLimitsText(limitCountsOf(s.line, span, limits_.field(field)),
+                                        limits_.field(field).active(), locale));
+        row->setToolTip(5, QString::fromStdString(limitsText(limits_.field(field))));
+        for (int c = 1; c < kStatsColumns; ++c)
             row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
 }
@@ -509,7 +538,7 @@ QStringList HistoryWindow::statsRows() const
     for (int i = 0; i < statsView_->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = statsView_->topLevelItem(i);
         QStringList cells;
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < kStatsColumns; ++c)
             cells << item->text(c);
         rows << cells.join(QLatin1Char('|'));
     }

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "fieldlimits.h"
 #include "historymodel.h"
 
 #include <QDateTime>
@@ -64,11 +65,13 @@ public:
     // Whether a question to the archive waits for its answer.
     bool askingArchive() const;
     // The figures under the plot as shown: a row per field, the columns
-    // field, count, minimum, maximum and mean.
+    // field, count, minimum, maximum, mean and out of limits.
     QStringList statsRows() const;
     QString note() const;
     // The read-out of the point nearest to `pos` (in the plot's pixels), or an empty text.
     QString readOutAt(const QPoint &pos);
+    // The limits the plot draws as bands and the figures count frames beyond.
+    void setLimits(const Limits &limits);
     // Writes what the two buttons write; an empty text or why not.
     QString savePicture(const QString &path, QSize size);
     QString exportData(const QString &path);
@@ -77,6 +80,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    Limits limits_;
     struct Shown {
         Track track;
         Line line;

@@ -56,6 +56,7 @@ PlotOutcome renderPlot(const PlotRequest &request)
     for (std::size_t i = 0; i < tracks.size(); ++i)
         shown.push_back({tracks[i].field, std::max(axes[i], 0), lineColour(static_cast<int>(i)), &lines[i]});
     plot.setLines(shown);
+    plot.setLimits(request.limits);
 
     std::vector<const Track *> all;
     for (const Track &t : tracks)

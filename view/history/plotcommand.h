@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "fieldlimits.h"
 #include "receivetime.h"
 
 #include <QSize>
@@ -23,6 +24,7 @@ struct PlotRequest {
     std::optional<UtcMillis> until;
     QSize size{1000, 500};
     QString output;
+    Limits limits; // drawn as bands; none limited: no bands
 };
 
 inline constexpr int kLargestPicture = 10'000; // pixels either way
