@@ -54,7 +54,7 @@ void LimitMarks::setLimits(const Limits &limits)
                          f.has(LimitBound::RedHigh);
         captions_[static_cast<std::size_t>(i)]->setToolTip(
             any ? QStringLiteral("Limits: ") + QString::fromStdString(limitsText(f)) : QString());
-        paint(i, LimitState::Green);
+        show(i, LimitState::Green);
     }
 }
 

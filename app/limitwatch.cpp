@@ -62,9 +62,9 @@ void LimitWatch::logChanged(Change change, const RecordStore &t1, const RecordSt
         restart(t1, t2);
         return;
     }
-    // A file written anew is a new text whose frames all arrived now; the
-    // states reached before stay, so that a file rewritten with the same
-    // frames raises no alarm twice.
+    // A file written anew is a new text whose frames all arrived now. The
+    // states reached before stay: a field still red when a receiver rewrites
+    // its whole log does not alarm again.
     if (change == Change::Reloaded || t1.count < t1Fed_ || t2.count < t2Fed_)
         t1Fed_ = t2Fed_ = 0;
     // Each field belongs to one kind of frame, so that feeding the kinds one
