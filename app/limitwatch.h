@@ -6,10 +6,14 @@
 #include "desktopnotifier.h"
 #include "fieldlimits.h"
 #include "limitmarks.h"
+#include "parser.h"
 #include "record.h"
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace halcyra {
 
@@ -24,7 +28,8 @@ class StatusLine;
 // not followed, shows its values' own states.
 class LimitWatch {
 public:
-    LimitWatch(LimitMarks marks, StatusLine &status);
+    // The stores are the window's, refilled at every change of the log.
+    LimitWatch(LimitMarks marks, StatusLine &status, const RecordStore &t1, const RecordStore &t2);
 
     // Loads the limits conf.ini's LIMITS names, or the file found instead; a
     // relative LIMITS starts from `confFolder`. A refused file applies no
@@ -37,36 +42,45 @@ public:
     // What made the log box change: the user's edit (or a log opened), or
     // the followed file, appended to or written anew.
     enum class Change { Edit, Appended, Reloaded };
-    // After every re-parse. While following, the frames the followed file
-    // brought are fed to the evaluator and each field that went red is
+    // After every re-parse of `text`, which holds `frames`. While following,
+    // the frames the followed file brought are fed to the evaluator, also
+    // those beyond what the stores keep, and each field that went red is
     // announced; an edit starts the evaluation again from the log as it now
     // is, without announcing anything.
-    void logChanged(Change change, const RecordStore &t1, const RecordStore &t2);
-    // Starting to follow evaluates the frames the log holds now, silently:
+    void logChanged(Change change, std::string_view text, const FrameCounts &frames);
+    // Starting to follow evaluates the frames the stores hold now, silently:
     // only frames that arrive while followed raise an alarm.
-    void setFollowing(bool following, const RecordStore &t1, const RecordStore &t2);
+    void setFollowing(bool following);
 
     // Marks the boxes of the records at `position`.
-    void showRecord(int position, const RecordStore &t1, const RecordStore &t2);
-
-    const LimitMarks &marks() const { return marks_; }
+    void showRecord(int position);
 
 private:
-    void restart(const RecordStore &t1, const RecordStore &t2);
-    void feed(FrameKind kind, const RecordStore &store, int &fed, bool announce);
+    // How far the evaluator has come through the frames of one kind.
+    struct Fed {
+        int stored = 0;          // records of the store
+        std::uint64_t total = 0; // frames of the log, those beyond the store too
+    };
+
+    void restart();
+    void feedStored(FrameKind kind, bool alarm);
+    void feedBeyond(std::string_view text, const std::array<std::uint64_t, 2> &newer);
+    void take(const TelemetryRecord &record, FrameKind kind, bool alarm);
     void announce(const LimitChange &change);
+    const RecordStore &store(FrameKind kind) const { return kind == FrameKind::T1 ? t1_ : t2_; }
+    Fed &fed(FrameKind kind) { return fed_[static_cast<std::size_t>(kind)]; }
 
     LimitMarks marks_;
     StatusLine &status_;
+    const RecordStore &t1_;
+    const RecordStore &t2_;
     DesktopNotifier notifier_;
     Limits limits_;
     LimitEvaluator evaluator_;
     bool active_ = false; // any field limited
     bool following_ = false;
-    // Records of each store the evaluator has seen; the stores grow at the
-    // end while followed.
-    int t1Fed_ = 0;
-    int t2Fed_ = 0;
+    FrameCounts frames_; // of the last re-parse
+    std::array<Fed, 2> fed_{};
 };
 
 } // namespace halcyra

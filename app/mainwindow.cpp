@@ -106,7 +106,7 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     setWindowIcon(QIcon(QPixmap::fromImage(drawWindowIcon(64))));
     buildWidgets();
     status_ = std::make_unique<StatusLine>(Label3);
-    limits_ = std::make_unique<LimitWatch>(LimitMarks(Text1, Option1), *status_);
+    limits_ = std::make_unique<LimitWatch>(LimitMarks(Text1, Option1), *status_, *t1Store_, *t2Store_);
     export_ = std::make_unique<ExportFlow>(*t1Store_, *t2Store_, *settings_, *status_, this);
     buildMenus();
     archive_ = std::make_unique<ArchiveMenu>(menuBar(), MnuInfo, Text2, follower_, *settings_, *status_, this);
@@ -336,7 +336,7 @@ void Form1::Text2_Change()
     HScroll1->setEnabled(true);
     Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(records));
     HScroll1->setMaximum(std::max(records, 1));
-    limits_->logChanged(change, *t1Store_, *t2Store_);
+    limits_->logChanged(change, text, r.lines);
     // Frames of the followed file leave the user's field on the chart; an
     // edit of the text shows field 1 again.
     const int plotted = change == LimitWatch::Change::Edit || highlighted_ < 0 ? 1 : highlighted_;
@@ -361,7 +361,7 @@ void Form1::Show_Data(int Rec)
         box->setCursorPosition(0); // a text wider than its box shows its beginning
     }
     Label4->setText(texts.frameTime);
-    limits_->showRecord(Rec, *t1Store_, *t2Store_);
+    limits_->showRecord(Rec);
 }
 
 void Form1::highlightField(int index)
@@ -477,7 +477,7 @@ void Form1::MnuFollowLog_Click()
     if (!MnuFollowLog->isChecked()) {
         follower_->stop();
         archive_->archive().followStopped();
-        limits_->setFollowing(false, *t1Store_, *t2Store_);
+        limits_->setFollowing(false);
         Show_Data(HScroll1->value());
         return;
     }
@@ -486,7 +486,7 @@ void Form1::MnuFollowLog_Click()
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
     HScroll1->setValue(HScroll1->maximum());
     archive_->archive().followStarting();
-    limits_->setFollowing(true, *t1Store_, *t2Store_);
+    limits_->setFollowing(true);
     Show_Data(HScroll1->value());
     follower_->start();
 }
@@ -539,7 +539,7 @@ void Form1::Follow_Stopped(const QString &reason)
     MnuFollowLog->setChecked(false);
     status_->set(StatusLine::Source::Follow, QStringLiteral("Following stopped: ") + reason);
     archive_->archive().followStopped();
-    limits_->setFollowing(false, *t1Store_, *t2Store_);
+    limits_->setFollowing(false);
     Show_Data(HScroll1->value());
 }
 

@@ -179,6 +179,35 @@ private slots:
         QCOMPARE(notified(), 2);
     }
 
+    void alarmsGoOnBeyondTheFramesTheWindowKeeps()
+    {
+        open("LIMITS = limits.toml\n", {{"limits.toml", kLimits}});
+        path = file("pass.log");
+        QVERIFY(writeFile(path, kGreen.repeated(kStoreCapacity + 1)));
+        QVERIFY(window->Open_Log(path));
+        ui().Option1_Click(kField);
+        ui().logFollower()->setNotifications(false);
+        ui().MnuFollowLog()->trigger();
+        QTRY_VERIFY(ui().Label3()->text().contains("archived"));
+        const qsizetype before = notified();
+
+        // Two red frames in a row of their kind, a T2 frame between them, and
+        // a line still being written.
+        QVERIFY(append(kRed + "10:15 " + kT2 + "\r\n" + kRed + kGreen.left(40)));
+        ui().logFollower()->check();
+        QTRY_VERIFY(ui().Text2()->toPlainText().endsWith(QString::fromLatin1(kGreen.left(40))));
+        QCOMPARE(notified(), before + 1);
+        QVERIFY(ui().Label3()->text().startsWith("Limit alarm: cw_bcn_curr 305.2503 red"));
+        QCOMPARE(ui().t1Store().count, kStoreCapacity);
+        // The box shows the record on show, the last one kept, not the newest frame.
+        QCOMPARE(ui().HScroll1()->value(), kStoreCapacity);
+        QVERIFY(shows(LimitState::Green));
+        QVERIFY(append(kGreen.mid(40) + kRed));
+        ui().logFollower()->check();
+        QTRY_VERIFY(ui().Text2()->toPlainText().endsWith(QString::fromLatin1(kRed)));
+        QCOMPARE(notified(), before + 1);
+    }
+
     void aRefusedLimitsFileLeavesTheWindowWithoutLimits()
     {
         open("LIMITS = limits.toml\n", {{"limits.toml", kLimits + "red_low = 300\n"}});
