@@ -84,17 +84,21 @@ void LimitWatch::logChanged(Change change, std::string_view text, const FrameCou
     if (!following_ || !active_)
         return;
     const std::array<std::uint64_t, 2> totals{frames.t1Frames, frames.t2Frames};
-    // Fewer frames than before: a line still being written that was a whole
-    // frame a moment ago and is none now, or an edit.
-    if (change == Change::Edit || totals[0] < fed_[0].total || totals[1] < fed_[1].total) {
+    if (change == Change::Edit) {
         restart();
         return;
     }
-    // A file written anew is a new text whose frames all arrived now. The
-    // states reached before stay: a field still red when a receiver rewrites
-    // its whole log does not alarm again.
-    if (change == Change::Reloaded)
+    // A file written anew (rotated, truncated) is a new text whose frames all
+    // arrived now. The states reached before stay: a field still red when a
+    // receiver rewrites its whole log does not alarm again.
+    if (change == Change::Reloaded) {
         fed_ = {};
+    } else if (totals[0] < fed_[0].total || totals[1] < fed_[1].total) {
+        // A line still being written that was a whole frame a moment ago and
+        // is none now: what the text holds is all there is to go by.
+        restart();
+        return;
+    }
     // Each field belongs to one kind of frame, so that feeding the kinds one
     // after the other keeps every field's frames in their order of arrival.
     std::array<std::uint64_t, 2> beyond{};

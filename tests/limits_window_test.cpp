@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(notified(), 2);
     }
 
-    void alarmsGoOnBeyondTheFramesTheWindowKeeps()
+    void alarmsGoOnBeyondTheKeptFramesAndAcrossARotation()
     {
         open("LIMITS = limits.toml\n", {{"limits.toml", kLimits}});
         path = file("pass.log");
@@ -206,6 +206,14 @@ private slots:
         ui().logFollower()->check();
         QTRY_VERIFY(ui().Text2()->toPlainText().endsWith(QString::fromLatin1(kRed)));
         QCOMPARE(notified(), before + 1);
+
+        // Rotated: the new file's frames are evaluated on top of the states
+        // reached, and going red again among them alarms again.
+        QVERIFY(writeFile(path, kGreen + kGreen + kRed + kRed));
+        ui().logFollower()->check();
+        QTRY_COMPARE(ui().t1Store().count, 4);
+        QCOMPARE(notified(), before + 2);
+        QVERIFY(shows(LimitState::Red));
     }
 
     void aRefusedLimitsFileLeavesTheWindowWithoutLimits()
