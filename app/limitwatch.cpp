@@ -45,7 +45,8 @@ void LimitWatch::load(const std::optional<std::string> &confLimits, const std::s
     } catch (const LimitsError &e) {
         // The window is of use without limits; the refusal says where the file is wrong.
         setLimits(Limits());
-        status_.set(StatusLine::Source::Limits, QStringLiteral("No limits apply: ") + QString::fromStdString(e.what()));
+        status_.set(StatusLine::Source::Limits,
+                    QStringLiteral("Limits not applied: ") + QString::fromLocal8Bit(e.what()));
     }
 }
 

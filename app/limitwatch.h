@@ -37,6 +37,7 @@ public:
     void load(const std::optional<std::string> &confLimits, const std::string &confFolder);
     // Limits made by the caller, as a file would bring them.
     void setLimits(const Limits &limits);
+    const Limits &limits() const { return limits_; }
     const FieldLimits &field(int index) const { return limits_.field(index); }
 
     // What made the log box change: the user's edit (or a log opened), or

@@ -292,6 +292,7 @@ void Form1::Form_Load()
         windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
     archive_->archive().configureStation(config.station);
     limits_->load(config.limits, QFile::encodeName(QFileInfo(configFilePath(programFolder_)).path()).toStdString());
+    archive_->setLimits(limits_->limits());
 
     Picture2->setVisible(false);
 

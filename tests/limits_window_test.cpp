@@ -219,7 +219,7 @@ private slots:
     void aRefusedLimitsFileLeavesTheWindowWithoutLimits()
     {
         open("LIMITS = limits.toml\n", {{"limits.toml", kLimits + "red_low = 300\n"}});
-        QVERIFY2(ui().Label3()->text().startsWith("No limits apply: " + file("limits.toml") +
+        QVERIFY2(ui().Label3()->text().startsWith("Limits not applied: " + file("limits.toml") +
                                                   ":2:1: yellow_high 100 of [cw_bcn_curr] is below red_low 300"),
                  qPrintable(ui().Label3()->text()));
         QVERIFY(ui().Option1(kField)->toolTip().isEmpty());
