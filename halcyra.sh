@@ -16,7 +16,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
     libsqlite3-dev libsqlitecpp-dev libpq-dev libpqxx-dev postgresql
     libgtest-dev libbenchmark-dev libcli11-dev libsystemd-dev libtomlplusplus-dev time
-    xvfb xauth fonts-dejavu-core fonts-liberation2
+    xvfb xauth fonts-dejavu-core fonts-liberation2 dbus-daemon
     man-db dpkg-dev file lintian desktop-file-utils appstream systemd
 )
 

@@ -11,7 +11,7 @@
 #include "fields.h"
 #include "fonts.h"
 #include "layout.h"
-#include "limittext.h"
+#include "limitmarks.h"
 #include "logbox.h"
 #include "logfile.h"
 #include "parsenotice.h"
@@ -48,6 +48,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace halcyra {
 
@@ -105,6 +106,7 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     setWindowIcon(QIcon(QPixmap::fromImage(drawWindowIcon(64))));
     buildWidgets();
     status_ = std::make_unique<StatusLine>(Label3);
+    limits_ = std::make_unique<LimitWatch>(LimitMarks(Text1, Option1), *status_, *t1Store_, *t2Store_);
     export_ = std::make_unique<ExportFlow>(*t1Store_, *t2Store_, *settings_, *status_, this);
     buildMenus();
     archive_ = std::make_unique<ArchiveMenu>(menuBar(), MnuInfo, Text2, follower_, *settings_, *status_, this);
@@ -289,12 +291,8 @@ void Form1::Form_Load()
     archive_->archive().setLocation(
         windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
     archive_->archive().configureStation(config.station);
-    try {
-        archive_->setLimits(loadLimits(config.limits).limits);
-    } catch (const LimitsError &error) {
-        status_->set(StatusLine::Source::Limits,
-                     QStringLiteral("Limits not applied: %1").arg(QString::fromLocal8Bit(error.what())));
-    }
+    limits_->load(config.limits, QFile::encodeName(QFileInfo(configFilePath(programFolder_)).path()).toStdString());
+    archive_->setLimits(limits_->limits());
 
     Picture2->setVisible(false);
 
@@ -321,6 +319,7 @@ void Form1::Text2_Change()
 {
     // Up to date: the document announces each change before it reports it.
     const std::string_view text = Text2->parserText();
+    const LimitWatch::Change change = std::exchange(logChange_, LimitWatch::Change::Edit);
     const CycleResult r = RunParseCycle(text, CurrentFrameTime, *t1Store_, *t2Store_);
     // The frame-time label is not written here: Show_Data below always
     // replaces it with the time of the records on show.
@@ -338,9 +337,13 @@ void Form1::Text2_Change()
     HScroll1->setEnabled(true);
     Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(records));
     HScroll1->setMaximum(std::max(records, 1));
-    highlightField(1);
+    limits_->logChanged(change, text, r.lines);
+    // Frames of the followed file leave the user's field on the chart; an
+    // edit of the text shows field 1 again.
+    const int plotted = change == LimitWatch::Change::Edit || highlighted_ < 0 ? 1 : highlighted_;
+    highlightField(plotted);
     Show_Data(HScroll1->value());
-    Draw_Chart(1);
+    Draw_Chart(plotted);
 }
 
 void Form1::HScroll1_Change()
@@ -359,6 +362,7 @@ void Form1::Show_Data(int Rec)
         box->setCursorPosition(0); // a text wider than its box shows its beginning
     }
     Label4->setText(texts.frameTime);
+    limits_->showRecord(Rec);
 }
 
 void Form1::highlightField(int index)
@@ -390,6 +394,7 @@ void Form1::Draw_Chart(int Index)
     const auto i = static_cast<std::size_t>(Index);
     Frame8->setTitle(Option1[i]->text() + QStringLiteral("  [ ") + Label1[i]->text() + QStringLiteral(" ]"));
     const RecordStore &store = storeOf(Index) == FrameKind::T1 ? *t1Store_ : *t2Store_;
+    MSChart1->setLimits(limits_->field(Index));
     // An empty store empties the chart: it must never show another field or a vanished log.
     if (store.count < 1)
         MSChart1->clearData();
@@ -473,6 +478,8 @@ void Form1::MnuFollowLog_Click()
     if (!MnuFollowLog->isChecked()) {
         follower_->stop();
         archive_->archive().followStopped();
+        limits_->setFollowing(false);
+        Show_Data(HScroll1->value());
         return;
     }
     status_->clear(StatusLine::Source::Follow);
@@ -480,6 +487,8 @@ void Form1::MnuFollowLog_Click()
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
     HScroll1->setValue(HScroll1->maximum());
     archive_->archive().followStarting();
+    limits_->setFollowing(true);
+    Show_Data(HScroll1->value());
     follower_->start();
 }
 
@@ -506,7 +515,9 @@ void Form1::Append_Log(std::string_view text)
     QScrollBar *lines = Text2->verticalScrollBar();
     const bool logAtEnd = lines->value() == lines->maximum();
     // One insert at the end, one re-parse; the user's own cursor stays where it is.
+    logChange_ = LimitWatch::Change::Appended;
     Text2->appendText(text);
+    logChange_ = LimitWatch::Change::Edit;
     followPosition(wasOnLast);
     if (logAtEnd)
         lines->setValue(lines->maximum());
@@ -516,7 +527,9 @@ void Form1::Append_Log(std::string_view text)
 void Form1::Reload_Log(std::string_view text)
 {
     const bool wasOnLast = onLastRecord();
+    logChange_ = LimitWatch::Change::Reloaded;
     Text2->setText(text);
+    logChange_ = LimitWatch::Change::Edit;
     followPosition(wasOnLast);
     Text2->verticalScrollBar()->setValue(Text2->verticalScrollBar()->maximum());
     archive_->archive().reloaded(text);
@@ -527,6 +540,8 @@ void Form1::Follow_Stopped(const QString &reason)
     MnuFollowLog->setChecked(false);
     status_->set(StatusLine::Source::Follow, QStringLiteral("Following stopped: ") + reason);
     archive_->archive().followStopped();
+    limits_->setFollowing(false);
+    Show_Data(HScroll1->value());
 }
 
 bool Form1::takeLogDrop(QDropEvent *event)

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "limitwatch.h"
 #include "parser.h"
 #include "record.h"
 
@@ -151,6 +152,10 @@ private:
     RecentLogs *recentLogs_ = nullptr;
     // Declared after the status line it reports to, so that it goes first.
     std::unique_ptr<ArchiveMenu> archive_;
+    std::unique_ptr<LimitWatch> limits_;
+    // What the next change of the log box comes from; an edit unless the
+    // followed file is being taken in.
+    LimitWatch::Change logChange_ = LimitWatch::Change::Edit;
 };
 
 } // namespace halcyra

@@ -24,7 +24,7 @@ public:
         ArchiveFollowed, // followed frames the archive has not taken yet
         Export,          // CSV files and exports written
         Screenshot,
-        Limits, // a limits file that was refused
+        Limits, // a limits file refused, a followed field gone red
     };
 
     explicit StatusLine(QLabel *label);

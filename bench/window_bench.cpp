@@ -10,17 +10,25 @@
 // - a followed log of 50.7 MB, a station's week, in a process of its own:
 //   opening it, one frame arriving, and the peak memory from the opening on;
 // then input nobody should paste. Run offscreen:
-//   QT_QPA_PLATFORM=offscreen build/testing/bench/window_bench
+//   QT_QPA_PLATFORM=offscreen build/testing/bench/window_bench [--limits]
+// With --limits, every one of the 45 fields has limits that the pass's
+// values cross (yellow above the median, red above the upper quartile), so
+// that the boxes change state as records change.
 
+#include "fields.h"
 #include "form1probe.h"
+#include "limittext.h"
 #include "logbox.h"
 #include "logfile.h"
 #include "loggen.h"
+#include "numtext.h"
+#include "parser.h"
 #include "trendchart.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
@@ -35,6 +43,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,12 +130,38 @@ bool appendToFile(QFile &file, const std::string &text)
     return ok;
 }
 
+// Limits for all fields from the values of `log`.
+std::string limitsFor(const std::string &log)
+{
+    auto t1 = std::make_unique<halcyra::RecordStore>();
+    auto t2 = std::make_unique<halcyra::RecordStore>();
+    halcyra::FrameTimeText time;
+    halcyra::RunParseCycle(log, time, *t1, *t2);
+    std::string text;
+    for (int i = 0; i < halcyra::kFieldCount; ++i) {
+        const halcyra::RecordStore &store = halcyra::storeOf(i) == halcyra::FrameKind::T1 ? *t1 : *t2;
+        std::vector<double> values;
+        for (int r = 1; r <= store.count; ++r)
+            values.push_back(store.records[static_cast<std::size_t>(r)].Values[static_cast<std::size_t>(i)]);
+        std::sort(values.begin(), values.end());
+        const double median = values[values.size() / 2];
+        const double quartile = std::max(values[values.size() * 3 / 4], median);
+        text += "[" + halcyra::limitsFieldName(i) + "]\nyellow_high = " + halcyra::generalText(median) +
+                "\nred_high = " + halcyra::generalText(quartile) + "\n";
+    }
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const bool week = argc > 1 && std::string_view(argv[1]) == "--week";
+    const auto given = [&](std::string_view option) {
+        return std::any_of(argv + 1, argv + argc, [&](const char *arg) { return option == arg; });
+    };
+    const bool week = given("--week");
+    const bool limits = given("--limits");
     // Followed logs go into the archive whole: into one of the run's own, never
     // the user's, and with the program's own settings, not what the user chose.
     QTemporaryDir home;
@@ -137,11 +172,20 @@ int main(int argc, char *argv[])
     o.t2Frames = 1000;
     o.lineEnd = "\n";
     const QString log = QString::fromLatin1(halcyra::loggen::generateLog(o));
+    if (limits) {
+        QDir().mkpath(home.filePath(QStringLiteral("config/halcyra")));
+        std::ofstream(QFile::encodeName(home.filePath(QStringLiteral("config/halcyra/limits.toml"))).toStdString())
+            << limitsFor(log.toStdString());
+    }
 
     halcyra::Form1 window;
     const halcyra::Form1Probe ui(window);
     window.show();
     QApplication::processEvents();
+    if (limits && ui.Option1(1)->toolTip().isEmpty()) {
+        std::fprintf(stderr, "the limits file was not taken: %s\n", qPrintable(ui.Label3()->text()));
+        return 1;
+    }
     halcyra::LogBox *box = ui.Text2();
 
     // Each paste starts from an empty box, as a user's would: set as the
@@ -248,6 +292,7 @@ int main(int argc, char *argv[])
     const Stats pasteMany = pastes(1, QString::fromStdString(halcyra::loggen::generateLog(many)));
     const Stats pasteLongLine = pastes(1, QString(1 << 20, QLatin1Char('F')));
 
+    std::printf("limits: %s\n", limits ? "all 45 fields" : "none");
     std::printf("pass log: %lld characters, %d T1 and %d T2 frames\n", static_cast<long long>(log.size()), t1Count,
                 t2Count);
     print("paste of the whole log:", paste);
@@ -266,5 +311,8 @@ int main(int argc, char *argv[])
         return 1;
     // The week-long log in a process of its own, so that its peak memory is
     // not that of the pastes before it.
-    return QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--week")});
+    QStringList weekArgs{QStringLiteral("--week")};
+    if (limits)
+        weekArgs << QStringLiteral("--limits");
+    return QProcess::execute(QCoreApplication::applicationFilePath(), weekArgs);
 }

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <utility>
 
@@ -80,9 +81,10 @@ protected:
     Form1Probe ui() const { return Form1Probe(*window); }
 
     // A shown window on a new program folder that holds `confIni` as conf.ini
-    // when it is given. The folder is the user's home and configuration too,
-    // so that no test reads or changes the real ones.
-    void open(const QByteArray &confIni = QByteArray())
+    // when it is given, and `files` beside it. The folder is the user's home
+    // and configuration too, so that no test reads or changes the real ones.
+    void open(const QByteArray &confIni = QByteArray(),
+              std::initializer_list<std::pair<const char *, QByteArray>> files = {})
     {
         folder = std::make_unique<QTemporaryDir>();
         QVERIFY(folder->isValid());
@@ -90,6 +92,8 @@ protected:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(file("home/.config")));
         if (!confIni.isNull())
             QVERIFY(writeFile(file("conf.ini"), confIni));
+        for (const auto &[name, bytes] : files)
+            QVERIFY(writeFile(file(name), bytes));
         window = std::make_unique<Form1>(folder->path());
         window->show();
     }

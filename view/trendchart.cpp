@@ -90,7 +90,37 @@ TrendChart::TrendChart(QWidget *parent)
     yAxis->setTickLabelFont(small);
     xAxis->grid()->setVisible(false);
     setNoAntialiasingOnDrag(true);
+    // Red solid, yellow dashed: the two differ without their colours too.
+    for (std::size_t b = 0; b < limitLines_.size(); ++b) {
+        const bool red = b == 0 || b == 3;
+        QPen pen(red ? QColor(200, 0, 0) : QColor(205, 110, 0), red ? 2 : 1.5, red ? Qt::SolidLine : Qt::DashLine);
+        limitLines_[b] = new QCPItemStraightLine(this);
+        limitLines_[b]->setPen(pen);
+        limitLines_[b]->setVisible(false);
+    }
     clearData();
+}
+
+void TrendChart::setLimits(const FieldLimits &limits)
+{
+    limits_ = limits;
+}
+
+void TrendChart::placeLimitLines()
+{
+    for (std::size_t b = 0; b < limitLines_.size(); ++b) {
+        const bool shown = limits_.enabled && limits_.has(static_cast<LimitBound>(b));
+        limitLines_[b]->setVisible(shown);
+        if (!shown)
+            continue;
+        limitLines_[b]->point1->setCoords(0, limits_.bounds[b]);
+        limitLines_[b]->point2->setCoords(1, limits_.bounds[b]);
+        // Where the bars stand against their limits is the point of the
+        // lines: the value axis takes them in.
+        QCPRange r = yAxis->range();
+        r.expand(limits_.bounds[b]);
+        yAxis->setRange(r);
+    }
 }
 
 void TrendChart::showData(const ChartData &data)
@@ -101,6 +131,7 @@ void TrendChart::showData(const ChartData &data)
     ticker_->setTicks(data.tickKeys, data.tickLabels);
     xAxis->setRange(0.5, data.keys.size() + 0.5);
     bars_->rescaleValueAxis(false, true);
+    placeLimitLines();
     // A little room above and below, so the longest bar is not cut by the frame.
     const QCPRange r = yAxis->range();
     const double margin = r.size() > 0 ? r.size() * 0.05 : 1.0;
@@ -115,6 +146,8 @@ void TrendChart::clearData()
     ticker_->clear();
     xAxis->setRange(0.5, 1.5);
     yAxis->setRange(0, 1);
+    for (QCPItemStraightLine *line : limitLines_)
+        line->setVisible(false);
     replot(rpQueuedReplot);
 }
 

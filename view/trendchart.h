@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "fieldlimits.h"
 #include "record.h"
 
 #include <qcustomplot.h>
@@ -10,6 +11,8 @@
 #include <QLocale>
 #include <QString>
 #include <QVector>
+
+#include <array>
 
 namespace halcyra {
 
@@ -43,8 +46,14 @@ class TrendChart : public QCustomPlot {
 public:
     explicit TrendChart(QWidget *parent = nullptr);
 
+    // The limits of the field the next showData() plots; its bounds are
+    // drawn as lines across the chart.
+    void setLimits(const FieldLimits &limits);
     void showData(const ChartData &data);
     void clearData();
+
+    // The line of `bound`; hidden when the field has no such bound.
+    QCPItemStraightLine *limitLine(LimitBound bound) const { return limitLines_[static_cast<std::size_t>(bound)]; }
 
     QCPBars *bars() const { return bars_; }
 
@@ -59,11 +68,14 @@ protected:
 
 private:
     double hitHalfWidth(int record) const;
+    void placeLimitLines();
 
     QCPBars *bars_;
     QVector<FrameTimeText> frameTimes_;
     int field_ = 0;
     QSharedPointer<QCPAxisTickerText> ticker_;
+    FieldLimits limits_;
+    std::array<QCPItemStraightLine *, 4> limitLines_{};
 };
 
 } // namespace halcyra
