@@ -208,9 +208,9 @@ int plotFromCommandLine(const CommandLine &line)
     // The limits decorate the plot: a file that is refused is said, and the
     // plot is drawn without its bands rather than not at all.
     try {
-        const StartupConfig config =
-            readConfigFile(QFile::encodeName(configFilePath(QCoreApplication::applicationDirPath())).toStdString());
-        request.limits = loadLimits(config.limits).limits;
+        const QString conf = configFilePath(QCoreApplication::applicationDirPath());
+        const StartupConfig config = readConfigFile(QFile::encodeName(conf).toStdString());
+        request.limits = loadLimits(config.limits, QFile::encodeName(QFileInfo(conf).path()).toStdString()).limits;
     } catch (const LimitsError &error) {
         std::fprintf(stderr, "halcyra: %s; the plot has no limit bands\n", error.what());
     }

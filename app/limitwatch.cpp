@@ -36,11 +36,8 @@ LimitWatch::LimitWatch(LimitMarks marks, StatusLine &status, const RecordStore &
 
 void LimitWatch::load(const std::optional<std::string> &confLimits, const std::string &confFolder)
 {
-    std::optional<std::string> named = confLimits;
-    if (named && !named->empty() && std::filesystem::path(*named).is_relative())
-        named = (std::filesystem::path(confFolder) / *named).string();
     try {
-        setLimits(loadLimits(named).limits);
+        setLimits(loadLimits(confLimits, confFolder).limits);
         status_.clear(StatusLine::Source::Limits);
     } catch (const LimitsError &e) {
         // The window is of use without limits; the refusal says where the file is wrong.

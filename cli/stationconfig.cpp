@@ -107,14 +107,9 @@ std::optional<std::string> stationSettings(const DecodeOptions &options, Station
     // A station nobody watches must not run on with half its limits, nor
     // with none when a file was meant: a refused file stops it at start.
     try {
-        // A relative LIMITS is beside the configuration, wherever the
-        // service manager starts the station.
-        if (file.limits && !file.limits->empty() && file.limits->front() != '/')
-            file.limits =
-                std::filesystem::absolute(std::filesystem::path(options.config).parent_path() / *file.limits, ignored)
-                    .lexically_normal()
-                    .string();
-        LoadedLimits loaded = loadLimits(file.limits);
+        const std::filesystem::path folder =
+            std::filesystem::absolute(std::filesystem::path(options.config).parent_path(), ignored);
+        LoadedLimits loaded = loadLimits(file.limits, folder.string());
         settings.limits = loaded.limits;
         settings.limitsPath = loaded.path;
     } catch (const LimitsError &error) {

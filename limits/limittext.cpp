@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 namespace halcyra {
 
@@ -61,10 +62,13 @@ std::string limitChangeText(const LimitChange &change)
     return text + std::string(limitBoundName(change.bound)) + " " + generalText(change.limit);
 }
 
-LoadedLimits loadLimits(const std::optional<std::string> &confLimits)
+LoadedLimits loadLimits(const std::optional<std::string> &confLimits, const std::string &configFolder)
 {
+    std::optional<std::string> named = confLimits;
+    if (named && !named->empty() && !configFolder.empty() && std::filesystem::path(*named).is_relative())
+        named = (std::filesystem::path(configFolder) / *named).lexically_normal().string();
     LoadedLimits loaded;
-    loaded.path = limitsFilePath(confLimits, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    loaded.path = limitsFilePath(named, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     if (loaded.path)
         loaded.limits = Limits::fromFile(*loaded.path);
     return loaded;

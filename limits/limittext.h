@@ -30,13 +30,15 @@ std::string limitsText(const FieldLimits &limits);
 // on the way back "batt1_volt 6.7 green, back above yellow_low 6.6".
 std::string limitChangeText(const LimitChange &change);
 
-// The limits that apply, found as limitsFilePath says from conf.ini's LIMITS
-// and the environment, with the file they came from; no file, no limits.
-// Throws LimitsError for a file that is refused.
+// The limits that apply, found as limitsFilePath says from a configuration
+// file's LIMITS and the environment, with the file they came from; no file,
+// no limits. A relative LIMITS is beside the configuration, in
+// `configFolder`, wherever the program was started from. Throws LimitsError
+// for a file that is refused.
 struct LoadedLimits {
     Limits limits;
     std::optional<std::string> path;
 };
-LoadedLimits loadLimits(const std::optional<std::string> &confLimits);
+LoadedLimits loadLimits(const std::optional<std::string> &confLimits, const std::string &configFolder = {});
 
 } // namespace halcyra
