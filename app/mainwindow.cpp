@@ -10,6 +10,7 @@
 #include "exportflow.h"
 #include "fields.h"
 #include "fonts.h"
+#include "healthmenu.h"
 #include "layout.h"
 #include "logbox.h"
 #include "logfile.h"
@@ -108,6 +109,7 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     buildMenus();
     archive_ = std::make_unique<ArchiveMenu>(menuBar(), MnuInfo, Text2, follower_, *settings_, *status_, this);
     connect(archive_->historyAction(), &QAction::triggered, this, &Form1::MnuHistory_Click);
+    health_ = std::make_unique<HealthMenu>(this, MnuInfo, Text2, follower_, *settings_);
     // Each handler tells the archive what it did once it has done it.
     connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
     connect(follower_, &LogFollower::reloaded, this, &Form1::Reload_Log);
@@ -288,6 +290,7 @@ void Form1::Form_Load()
     archive_->archive().setLocation(
         windowArchiveLocation(config.archive, QFile::encodeName(programFolder_).toStdString()));
     archive_->archive().configureStation(config.station);
+    health_->configure(config.limits, archive_->archive().location());
 
     Picture2->setVisible(false);
 

@@ -29,6 +29,7 @@ namespace halcyra {
 class ArchiveMenu;
 class ExportFlow;
 class Form2;
+class HealthMenu;
 class LogFollower;
 class LogBox;
 class RecentLogs;
@@ -151,6 +152,7 @@ private:
     RecentLogs *recentLogs_ = nullptr;
     // Declared after the status line it reports to, so that it goes first.
     std::unique_ptr<ArchiveMenu> archive_;
+    std::unique_ptr<HealthMenu> health_;
 };
 
 } // namespace halcyra
