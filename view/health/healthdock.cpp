@@ -12,6 +12,8 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -75,6 +77,7 @@ HealthDock::HealthDock(LogSource source, QWidget *parent)
     view_->setWordWrap(false);
     layout->addWidget(view_);
     setWidget(body);
+    sizeColumns();
     connect(&tick_, &QTimer::timeout, this, &HealthDock::tick);
     tick_.start(1000);
     showAges(utcNow());
@@ -119,7 +122,6 @@ void HealthDock::showEvent(QShowEvent *event)
         stale_ = false;
         feed_.forget();
         logChanged(0);
-        view_->resizeColumnsToContents();
     }
     readArchive(true);
     tick();
@@ -140,6 +142,31 @@ void HealthDock::tick()
     table_->rowsChanged(model_.advance(now));
     showAges(now);
     readArchive(false);
+}
+
+// Fixed widths, measured once: sizing the columns to what they hold would
+// measure every cell at every frame. A time is wider than its column and
+// shows whole in its tool tip.
+void HealthDock::sizeColumns()
+{
+    const QFontMetrics metrics = view_->fontMetrics();
+    const int pad = 2 * view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+    int caption = 0;
+    for (int field = 0; field < kFieldCount; ++field)
+        caption = std::max(
+            caption, metrics.horizontalAdvance(table_->data(table_->index(field, 0), Qt::DisplayRole).toString()));
+    QHeaderView *header = view_->horizontalHeader();
+    header->resizeSection(HealthTable::Field, caption + pad);
+    const int number = metrics.horizontalAdvance(QStringLiteral("-00000.0000"));
+    const int state = std::max(metrics.horizontalAdvance(HealthTable::stateText(LimitState::Yellow, true)),
+                               metrics.horizontalAdvance(HealthTable::stateText(LimitState::Green, false)));
+    for (int column = HealthTable::Newest; column < HealthTable::ColumnCount; ++column) {
+        const int title =
+            metrics.horizontalAdvance(table_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+        header->resizeSection(column, std::max(title, column == HealthTable::State ? state : number) + pad);
+    }
+    // Room for every column beside the window's own fixed layout.
+    view_->setMinimumWidth(header->length() + view_->verticalScrollBar()->sizeHint().width() + 2 * view_->frameWidth());
 }
 
 void HealthDock::showAges(UtcMillis now)

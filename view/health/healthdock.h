@@ -71,6 +71,7 @@ private:
     void readArchive(bool always);
     void showAges(UtcMillis now);
     void showNote();
+    void sizeColumns();
 
     LogSource source_;
     HealthModel model_;

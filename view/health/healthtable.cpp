@@ -129,7 +129,8 @@ QVariant HealthTable::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (index.column() == Field || index.column() == State)
             return QString::fromStdString(limitsFieldName(field) + ": " + limitsText(model_.limits().field(field)));
-        return {};
+        return display(field, index.column()); // a time wider than its column
+
     case Qt::TextAlignmentRole:
         return index.column() == Field ? QVariant() : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     default:
