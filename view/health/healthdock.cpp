@@ -111,8 +111,10 @@ void HealthDock::logChanged(std::size_t changedFrom)
         stale_ = true;
         return;
     }
-    const std::optional<UtcMillis> following = source_.following() ? std::optional<UtcMillis>(utcNow()) : std::nullopt;
+    const UtcMillis now = utcNow();
+    const std::optional<UtcMillis> following = source_.following() ? std::optional<UtcMillis>(now) : std::nullopt;
     table_->rowsChanged(feed_.update(source_.text(), changedFrom, following));
+    showAges(now);
 }
 
 void HealthDock::showEvent(QShowEvent *event)

@@ -26,7 +26,12 @@ HealthModel::PassStep HealthModel::joinPass(std::optional<UtcMillis> t)
 {
     if (!t)
         return PassStep::Joined;
-    if (!passLast_ || *t > *passLast_ + PassReport::kPassGapMs) {
+    // Frames of unknown time so far are of the pass this one dates.
+    if (!passLast_) {
+        passFirst_ = passLast_ = t;
+        return PassStep::Joined;
+    }
+    if (*t > *passLast_ + PassReport::kPassGapMs) {
         pass_.fill(Extremes{});
         passFirst_ = passLast_ = t;
         return PassStep::Began;
