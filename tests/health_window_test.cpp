@@ -4,6 +4,7 @@
 #include "fields.h"
 #include "healthdock.h"
 #include "healthtable.h"
+#include "importer.h"
 #include "logfile.h"
 #include "loggen.h"
 #include "recordview.h"
@@ -57,8 +58,17 @@ private slots:
 
     void viewHealthOpensTheDockAndAFollowedFrameUpdatesIt()
     {
-        open();
+        // An archive of its own: the shared one holds other suites' frames of the last day.
+        open("ARCHIVE = archive.sqlite\n");
         QVERIFY(!dock()->isVisible());
+        // A station archived a lower value an hour ago.
+        archive::LoggedFrame earlier;
+        const QByteArray text = battFrame(6.1);
+        earlier.length = static_cast<std::uint8_t>(text.size());
+        std::copy(text.begin(), text.end(), earlier.text.begin());
+        earlier.received = utcNow() - 3'600'000;
+        const std::vector<archive::ArchiveFrame> frames{archive::decodeFrame(earlier)};
+        archive::openArchive(file("archive.sqlite").toStdString())->add(frames, {"station", ""});
         ui().health().healthAction()->trigger();
         QVERIFY(dock()->isVisible());
         QVERIFY(remembered());
@@ -74,8 +84,9 @@ private slots:
         QTRY_COMPARE(cell(kBatt, health::HealthTable::Newest), battText(7.9));
         QCOMPARE(cell(kBatt, health::HealthTable::PassMin), battText(7.2));
         QCOMPARE(cell(kBatt, health::HealthTable::PassMax), battText(7.9));
-        // While following, a clock-only stamp is dated by the clock: both frames are of the last day.
-        QCOMPARE(cell(kBatt, health::HealthTable::DayMin), battText(7.2));
+        // The day holds the archive's frames with the window's, read in the background.
+        QTRY_COMPARE(cell(kBatt, health::HealthTable::DayMin), battText(6.1));
+        QCOMPARE(cell(kBatt, health::HealthTable::DayMax), battText(7.9));
         QVERIFY2(dock()->ages()->text().contains(QStringLiteral("T1 ")) &&
                      !dock()->ages()->text().contains(QStringLiteral("T1 none")),
                  qPrintable(dock()->ages()->text()));
