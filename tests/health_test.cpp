@@ -187,20 +187,43 @@ INSTANTIATE_TEST_SUITE_P(Health, ModelRules, testing::ValuesIn(kModelCases),
                              return name;
                          });
 
-TEST(HealthModel, ChangedRowsCoverWhatAFrameChanged)
+TEST(HealthModel, ChangedRowsAreWhatAFrameChanged)
 {
+    constexpr ChangedRows::Mask t1 = (ChangedRows::Mask{1} << kFirstT2Field) - 1;
+    constexpr ChangedRows::Mask t2 = ChangedRows::kAll & ~t1;
+    constexpr ChangedRows::Mask batt = ChangedRows::Mask{1} << kBatt;
     HealthModel model;
-    EXPECT_EQ(model.feed(T2, recordOf(1), kT0).first, kFirstT2Field);
-    const ChangedRows t1 = model.feed(T1, recordOf(1), kT0 + 1000);
-    EXPECT_EQ(t1.first, 0);
-    EXPECT_EQ(t1.last, kFirstT2Field - 1);
-    // A new pass empties the T2 rows' pass columns too.
-    const ChangedRows pass = model.feed(T1, recordOf(1), kT0 + 20 * kMin);
-    EXPECT_EQ(pass.last, kFieldCount - 1);
+    ChangedRows c = model.feed(T2, recordOf(1), kT0);
+    EXPECT_EQ(c.values, t2);
+    EXPECT_EQ(c.pass, t2);
+    EXPECT_EQ(c.day, t2);
+    c = model.feed(T1, recordOf(1), kT0 + 1000);
+    EXPECT_EQ(c.values, t1);
+    EXPECT_EQ(c.pass, t1);
+    // The same frame again changes nothing on show; one field's new value, that field.
+    EXPECT_TRUE(model.feed(T1, recordOf(1), kT0 + 2000).empty());
+    TelemetryRecord r = recordOf(1);
+    r.Values[kBatt] = 0.5;
+    c = model.feed(T1, r, kT0 + 3000);
+    EXPECT_EQ(c.values, batt);
+    EXPECT_EQ(c.pass, batt);
+    EXPECT_EQ(c.day, batt);
+    // Back within the extremes: the value changed, no extreme did.
+    c = model.feed(T1, recordOf(1), kT0 + 4000);
+    EXPECT_EQ(c.values, batt);
+    EXPECT_EQ(c.pass | c.day, 0U);
+    // A new pass empties the T2 rows' pass columns too, and leaves the day alone.
+    c = model.feed(T1, recordOf(1), kT0 + 20 * kMin);
+    EXPECT_EQ(c.pass, ChangedRows::kAll);
+    EXPECT_EQ(c.day, 0U);
     EXPECT_TRUE(model.pass(kRssi).empty());
-    // So does a minute leaving the day.
+    // A minute leaving the day changes the fields whose extremes it held.
     EXPECT_TRUE(model.advance(kT0 + 20 * kMin + 1000).empty());
-    EXPECT_EQ(model.advance(kT0 + 24 * kHour + kMin).last, kFieldCount - 1);
+    c = model.advance(kT0 + 24 * kHour + 1 * kMin + 1000);
+    // The first minute held the T2 frame and Batt1's 0.5; the other T1 fields read 1 later too.
+    EXPECT_EQ(c.day, t2 | batt);
+    EXPECT_EQ(model.day(kBatt).min, 1);
+    EXPECT_EQ(model.advance(kT0 + 25 * kHour).day, t1);
 }
 
 TEST(HealthModel, LimitsChangedLaterApplyToTheNewestValueAtOnce)
@@ -246,9 +269,10 @@ TEST(DayExtremes, MergeKeepsEveryMinuteOfTheLaterDay)
     a.merge(b);
     expectExtremes(a.of(kBatt), 2, 9, "merged");
     // The merged minutes leave the day in turn.
-    EXPECT_TRUE(a.advance(kT0 + 24 * kHour));
+    // The 5 of the first minute lay between the others: nothing on show changes.
+    EXPECT_EQ(a.advance(kT0 + 24 * kHour), 0U);
     expectExtremes(a.of(kBatt), 2, 9, "first gone");
-    EXPECT_TRUE(a.advance(kT0 + 24 * kHour + 30 * kMin));
+    EXPECT_EQ(a.advance(kT0 + 24 * kHour + 30 * kMin), (std::uint64_t{1} << kFirstT2Field) - 1);
     EXPECT_TRUE(a.of(kBatt).empty());
 }
 

@@ -43,14 +43,14 @@ void DayExtremes::clearSlot(std::size_t slot)
     std::fill_n(slots_.begin() + static_cast<std::ptrdiff_t>(slot * kFieldCount), kFieldCount, Extremes{});
 }
 
-bool DayExtremes::moveEnd(std::int64_t minute)
+std::uint64_t DayExtremes::moveEnd(std::int64_t minute)
 {
     if (!end_) {
         end_ = minute;
-        return false;
+        return 0;
     }
     if (minute <= *end_)
-        return false;
+        return 0;
     // The minutes that leave the day are those after the old start up to the new one.
     const std::int64_t steps = std::min<std::int64_t>(minute - *end_, kMinutes);
     bool fell = false;
@@ -62,17 +62,15 @@ bool DayExtremes::moveEnd(std::int64_t minute)
         }
     }
     end_ = minute;
-    if (fell)
-        total();
-    return fell;
+    return fell ? total() : 0;
 }
 
-bool DayExtremes::add(FrameKind kind, const TelemetryRecord &record, UtcMillis time)
+std::uint64_t DayExtremes::add(FrameKind kind, const TelemetryRecord &record, UtcMillis time)
 {
     const std::int64_t minute = minuteOf(time);
-    const bool fell = moveEnd(minute);
+    std::uint64_t changed = moveEnd(minute);
     if (minute <= *end_ - kMinutes)
-        return fell;
+        return changed;
     const std::size_t slot = slotOf(minute);
     if (slotMinute_[slot] != minute) {
         clearSlot(slot);
@@ -82,12 +80,13 @@ bool DayExtremes::add(FrameKind kind, const TelemetryRecord &record, UtcMillis t
     for (int i = firstField(kind); i < endField(kind); ++i) {
         const double value = record.Values[static_cast<std::size_t>(i)];
         fields[i].add(value);
-        totals_[static_cast<std::size_t>(i)].add(value);
+        if (totals_[static_cast<std::size_t>(i)].add(value))
+            changed |= std::uint64_t{1} << i;
     }
-    return fell;
+    return changed;
 }
 
-bool DayExtremes::advance(UtcMillis now)
+std::uint64_t DayExtremes::advance(UtcMillis now)
 {
     return moveEnd(minuteOf(now));
 }
@@ -111,8 +110,9 @@ void DayExtremes::merge(const DayExtremes &other)
     total();
 }
 
-void DayExtremes::total()
+std::uint64_t DayExtremes::total()
 {
+    const std::array<Extremes, kFieldCount> before = totals_;
     totals_.fill(Extremes{});
     for (std::size_t slot = 0; slot < slotMinute_.size(); ++slot) {
         if (slotMinute_[slot] == kNoMinute)
@@ -120,6 +120,11 @@ void DayExtremes::total()
         for (std::size_t i = 0; i < kFieldCount; ++i)
             totals_[i].add(slots_[slot * kFieldCount + i]);
     }
+    std::uint64_t changed = 0;
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        if (!(totals_[i] == before[i]))
+            changed |= std::uint64_t{1} << i;
+    return changed;
 }
 
 } // namespace halcyra::health

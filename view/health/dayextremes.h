@@ -28,12 +28,12 @@ public:
     DayExtremes();
 
     // The fields of a frame of `kind` received at `time`. A frame from before
-    // the day is left out; one after its end moves the end to it. Returns
-    // whether readings of other fields fell out of the day on the way.
-    bool add(FrameKind kind, const TelemetryRecord &record, UtcMillis time);
-    // The day ends at `now`, or where the newest frame put it if that is later.
-    // Returns whether any field's extremes changed.
-    bool advance(UtcMillis now);
+    // the day is left out; one after its end moves the end to it. Returns the
+    // fields whose extremes changed (bit i: field i).
+    std::uint64_t add(FrameKind kind, const TelemetryRecord &record, UtcMillis time);
+    // The day ends at `now`, or where the newest frame put it if that is
+    // later. Returns the fields whose extremes changed.
+    std::uint64_t advance(UtcMillis now);
     // Both days' readings, over the later end of the two.
     void merge(const DayExtremes &other);
 
@@ -43,10 +43,11 @@ public:
 private:
     static std::int64_t minuteOf(UtcMillis t);
     std::size_t slotOf(std::int64_t minute) const;
-    // Moves the last minute of the day on; true when readings fell out.
-    bool moveEnd(std::int64_t minute);
+    // Moves the last minute of the day on; returns the fields whose extremes
+    // changed as readings fell out.
+    std::uint64_t moveEnd(std::int64_t minute);
     void clearSlot(std::size_t slot);
-    void total();
+    std::uint64_t total();
 
     std::optional<std::int64_t> end_; // the minute that ends the day
     std::vector<std::int64_t> slotMinute_;

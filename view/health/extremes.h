@@ -15,13 +15,16 @@ struct Extremes {
     double max = -std::numeric_limits<double>::infinity();
 
     bool empty() const { return min > max; }
-    void add(double value)
+    // Whether the extremes changed.
+    bool add(double value)
     {
         // Written so that NaN fails both comparisons.
-        if (value < min)
+        const bool lower = value<min, higher = value> max;
+        if (lower)
             min = value;
-        if (value > max)
+        if (higher)
             max = value;
+        return lower || higher;
     }
     void add(const Extremes &other)
     {

@@ -6,6 +6,7 @@
 #include "archive.h"
 #include "archiveday.h"
 #include "archivethread.h"
+#include "healthdelegate.h"
 #include "healthtable.h"
 #include "location.h"
 
@@ -70,6 +71,7 @@ HealthDock::HealthDock(LogSource source, QWidget *parent)
     view_->setObjectName(QStringLiteral("healthTable"));
     view_->setAccessibleName(QStringLiteral("Health of every field"));
     view_->setModel(table_);
+    view_->setItemDelegate(new HealthDelegate(view_));
     view_->verticalHeader()->setVisible(false);
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 4);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);

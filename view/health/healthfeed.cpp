@@ -3,25 +3,7 @@
 
 #include "healthfeed.h"
 
-#include <algorithm>
-
 namespace halcyra::health {
-
-namespace {
-
-void widen(ChangedRows &rows, const ChangedRows &more)
-{
-    if (more.empty())
-        return;
-    if (rows.empty()) {
-        rows = more;
-        return;
-    }
-    rows.first = std::min(rows.first, more.first);
-    rows.last = std::max(rows.last, more.last);
-}
-
-} // namespace
 
 HealthFeed::HealthFeed(HealthModel &model) : model_(model) {}
 
@@ -42,7 +24,7 @@ void HealthFeed::take(const archive::LoggedFrame &logged, ChangedRows &changed)
     std::optional<UtcMillis> received = logged.received;
     if (!received && fresh_)
         received = now_;
-    widen(changed, model_.feed(frame.kind, frame.record, received));
+    changed |= model_.feed(frame.kind, frame.record, received);
 }
 
 ChangedRows HealthFeed::update(std::string_view text, std::size_t changedFrom, std::optional<UtcMillis> following)

@@ -7,6 +7,7 @@
 #include "passreport.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace halcyra::health {
 
@@ -49,34 +50,36 @@ ChangedRows HealthModel::feed(FrameKind kind, const TelemetryRecord &record, std
     const bool inPass = step != PassStep::Earlier;
     const int first = kind == FrameKind::T1 ? 0 : kFirstT2Field;
     const int end = kind == FrameKind::T1 ? kFirstT2Field : kFieldCount;
+    ChangedRows changed;
     for (int i = first; i < end; ++i) {
         const double value = record.Values[at(i)];
+        const ChangedRows::Mask bit = ChangedRows::Mask{1} << i;
+        // Bit for bit, so that NaN after NaN is no change and after a number is one.
+        if (std::memcmp(&newest_[at(i)], &value, sizeof value) != 0)
+            changed.values |= bit;
         newest_[at(i)] = value;
         state_[at(i)] = valueState(limits_.field(i), value);
-        if (inPass)
-            pass_[at(i)].add(value);
+        if (inPass && pass_[at(i)].add(value))
+            changed.pass |= bit;
     }
     const std::size_t k = kindAt(kind);
     seen_[k] = true;
     // A new pass empties every row's pass extremes, not only this kind's.
-    ChangedRows changed = step == PassStep::Began ? ChangedRows::all() : ChangedRows::of(kind);
+    if (step == PassStep::Began)
+        changed.pass = ChangedRows::kAll;
     if (!received)
         return changed;
     if (!received_[k] || *received > *received_[k])
         received_[k] = received;
     // Both days end at the same minute, or one would hold readings the other has let go.
-    const bool fell = archiveDay_.advance(*received);
-    if (windowDay_.add(kind, record, *received) || fell)
-        changed = ChangedRows::all();
+    changed.day = archiveDay_.advance(*received) | windowDay_.add(kind, record, *received);
     return changed;
 }
 
 ChangedRows HealthModel::advance(UtcMillis now)
 {
     now_ = now;
-    const bool window = windowDay_.advance(now);
-    const bool archive = archiveDay_.advance(now);
-    return window || archive ? ChangedRows::all() : ChangedRows{};
+    return {0, 0, windowDay_.advance(now) | archiveDay_.advance(now)};
 }
 
 ChangedRows HealthModel::setArchiveDay(const DayExtremes &day)
@@ -87,7 +90,7 @@ ChangedRows HealthModel::setArchiveDay(const DayExtremes &day)
     for (const std::optional<UtcMillis> &t : received_)
         if (t)
             archiveDay_.advance(*t);
-    return ChangedRows::all();
+    return {0, 0, ChangedRows::kAll};
 }
 
 void HealthModel::clearFrames()

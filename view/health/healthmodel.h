@@ -17,16 +17,25 @@
 
 namespace halcyra::health {
 
-// Rows of the view that a step changed, first to last; empty when first > last.
+// What a step changed, field by field (bit i: field i): the newest value
+// and its state, the pass extremes and the day's. A frame mostly repeats
+// what the one before said, and the view paints only what changed.
 struct ChangedRows {
-    int first = 0;
-    int last = -1;
+    using Mask = std::uint64_t;
+    static constexpr Mask kAll = (Mask{1} << kFieldCount) - 1;
 
-    bool empty() const { return first > last; }
-    static ChangedRows all() { return {0, kFieldCount - 1}; }
-    static ChangedRows of(FrameKind kind)
+    Mask values = 0;
+    Mask pass = 0;
+    Mask day = 0;
+
+    bool empty() const { return (values | pass | day) == 0; }
+    static ChangedRows all() { return {kAll, kAll, kAll}; }
+    ChangedRows &operator|=(const ChangedRows &o)
     {
-        return kind == FrameKind::T1 ? ChangedRows{0, kFirstT2Field - 1} : ChangedRows{kFirstT2Field, kFieldCount - 1};
+        values |= o.values;
+        pass |= o.pass;
+        day |= o.day;
+        return *this;
     }
 };
 

@@ -9,6 +9,7 @@
 
 #include <QColor>
 
+#include <bit>
 #include <cmath>
 
 namespace halcyra::health {
@@ -155,8 +156,18 @@ QVariant HealthTable::headerData(int section, Qt::Orientation orientation, int r
 
 void HealthTable::rowsChanged(const ChangedRows &rows)
 {
-    if (!rows.empty())
-        emit dataChanged(index(rows.first, Newest), index(rows.last, ColumnCount - 1));
+    // One signal per run of rows, so that the view repaints those cells only.
+    const auto emitRuns = [this](ChangedRows::Mask mask, int firstColumn, int lastColumn) {
+        while (mask != 0) {
+            const int first = std::countr_zero(mask);
+            const int end = first + std::countr_one(mask >> first);
+            emit dataChanged(index(first, firstColumn), index(end - 1, lastColumn));
+            mask = end >= 64 ? 0 : mask & ~((ChangedRows::Mask{1} << end) - 1);
+        }
+    };
+    emitRuns(rows.values, Newest, State);
+    emitRuns(rows.pass, PassMin, PassMax);
+    emitRuns(rows.day, DayMin, DayMax);
 }
 
 } // namespace halcyra::health
