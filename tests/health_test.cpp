@@ -226,6 +226,23 @@ TEST(HealthModel, ChangedRowsAreWhatAFrameChanged)
     EXPECT_EQ(model.advance(kT0 + 25 * kHour).day, t1);
 }
 
+TEST(HealthModel, AReceiveTimeFarAheadOfTheClockIsNoTime)
+{
+    HealthModel model(battLimits());
+    model.advance(kT0);
+    // A mistyped UTC line an hour ahead: a value, but no pass time, no day, no age.
+    model.feed(T1, recordOf(7), kT0 + kHour);
+    EXPECT_EQ(model.newest(kBatt), 7);
+    EXPECT_FALSE(model.newestReceived(T1));
+    EXPECT_TRUE(model.day(kBatt).empty());
+    // The true frames after it still make a pass and a day.
+    model.feed(T1, recordOf(8), kT0 - 1000);
+    model.feed(T1, recordOf(8.5), kT0 + HealthModel::kClockSlackMs); // a clock a little fast
+    expectExtremes(model.pass(kBatt), 7, 8.5, "pass");
+    expectExtremes(model.day(kBatt), 8, 8.5, "day");
+    EXPECT_EQ(model.newestReceived(T1), kT0 + HealthModel::kClockSlackMs);
+}
+
 TEST(HealthModel, LimitsChangedLaterApplyToTheNewestValueAtOnce)
 {
     HealthModel model;
@@ -254,8 +271,9 @@ TEST(HealthModel, TheDayIsTheWindowsFramesAndTheArchivesTogether)
     model.feed(T1, recordOf(7), kT0);
     model.setArchiveDay(DayExtremes());
     expectExtremes(model.day(kBatt), 7, 7, "window");
-    // A frame ahead of the clock ends the archive's day too.
+    // The clock moving on lets the archive's minutes go as it does the window's.
     model.setArchiveDay(archived);
+    model.advance(kT0 + 23 * kHour);
     model.feed(T1, recordOf(8), kT0 + 23 * kHour);
     expectExtremes(model.day(kBatt), 7, 8, "moved on");
 }

@@ -36,7 +36,7 @@ QString kindAge(const HealthModel &model, FrameKind kind, UtcMillis now)
         return name + QStringLiteral(" none yet");
     const std::optional<UtcMillis> received = model.newestReceived(kind);
     if (!received)
-        return name + QStringLiteral(" at a time the log does not tell");
+        return name + QStringLiteral(" at an unknown time");
     return name + QLatin1Char(' ') + QString::fromStdString(elapsedText(now - *received)) + QStringLiteral(" ago");
 }
 
@@ -115,7 +115,9 @@ void HealthDock::logChanged(std::size_t changedFrom)
     }
     const UtcMillis now = utcNow();
     const std::optional<UtcMillis> following = source_.following() ? std::optional<UtcMillis>(now) : std::nullopt;
-    table_->rowsChanged(feed_.update(source_.text(), changedFrom, following));
+    ChangedRows changed = model_.advance(now);
+    changed |= feed_.update(source_.text(), changedFrom, following);
+    table_->rowsChanged(changed);
     showAges(now);
 }
 

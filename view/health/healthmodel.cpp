@@ -46,6 +46,11 @@ HealthModel::PassStep HealthModel::joinPass(std::optional<UtcMillis> t)
 
 ChangedRows HealthModel::feed(FrameKind kind, const TelemetryRecord &record, std::optional<UtcMillis> received)
 {
+    // A receive time far ahead of the clock is a stamp gone wrong (a mistyped
+    // UTC line): taken as it is, it would end the day and begin a pass in the
+    // future, and every true frame after it would be too old for either.
+    if (received && now_ && *received > *now_ + kClockSlackMs)
+        received.reset();
     const PassStep step = joinPass(received);
     const bool inPass = step != PassStep::Earlier;
     const int first = kind == FrameKind::T1 ? 0 : kFirstT2Field;

@@ -49,7 +49,8 @@ struct ChangedRows {
 // minutes: a frame received later than that after the newest one begins the
 // next pass; one received that long before the pass began belongs to an
 // earlier pass and leaves the current one alone. A frame whose receive time
-// is unknown belongs to the current pass and to no day.
+// is unknown belongs to the current pass and to no day; so does one received
+// more than kClockSlackMs ahead of the clock (once the clock was given).
 //
 // The day holds the frames the window received together with those the
 // archive holds, when one is given (mergeArchiveDay), so that a field's
@@ -57,6 +58,8 @@ struct ChangedRows {
 class HealthModel {
 public:
     static constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+    // How far a station's clock may run ahead of this computer's.
+    static constexpr std::int64_t kClockSlackMs = 5 * 60 * 1000;
 
     explicit HealthModel(const Limits &limits = {});
 
