@@ -11,6 +11,7 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QColor>
 #include <QLabel>
 #include <QSettings>
 #include <QTableView>
@@ -110,6 +111,34 @@ private slots:
         ui().health().healthAction()->trigger();
         window->close();
         QVERIFY(remembered());
+    }
+
+    void statesReadInWordsAndARefusedLimitsFileIsNamed()
+    {
+        open();
+        QVERIFY(writeFile(file("conf.ini"), "LIMITS = " + QFile::encodeName(file("limits.toml")) + "\n"));
+        QVERIFY(writeFile(file("limits.toml"), "[batt1_volt]\nyellow_high = 7.5\nred_high = 8.5\n"));
+        window = std::make_unique<Form1>(folder->path()); // reads the limits file at start
+        window->show();
+        ui().health().healthAction()->trigger();
+        paste(battFrame(7.9) + "\r\n");
+        QCOMPARE(cell(kBatt, health::HealthTable::State), QStringLiteral("\u25B2 yellow"));
+        const QAbstractItemModel *table = dock()->table()->model();
+        QCOMPARE(table->data(table->index(kBatt, health::HealthTable::State), Qt::BackgroundRole).value<QColor>(),
+                 QColor(255, 225, 120));
+        QCOMPARE(cell(kBatt + 1, health::HealthTable::State), QStringLiteral("no limits"));
+        QVERIFY(dock()->findChild<QLabel *>(QStringLiteral("healthNote"))->isHidden());
+
+        // A file with a fault applies no limits, and the view says why.
+        QVERIFY(writeFile(file("limits.toml"), "[batt1_volt]\nyellow_high = 9\nred_high = 8.5\n"));
+        window = std::make_unique<Form1>(folder->path());
+        window->show();
+        paste(battFrame(7.9) + "\r\n");
+        QCOMPARE(cell(kBatt, health::HealthTable::State), QStringLiteral("no limits"));
+        const QLabel *note = dock()->findChild<QLabel *>(QStringLiteral("healthNote"));
+        QVERIFY(note->isVisible());
+        QVERIFY2(note->text().startsWith(QStringLiteral("No limits apply: ")) && note->text().contains("limits.toml"),
+                 qPrintable(note->text()));
     }
 
     void framesThatCameWhileItWasClosedShowWhenItOpens()
