@@ -350,6 +350,18 @@ TEST(HealthFeed, ReadsOnlyWhatWasAddedAndEverythingAfterAnEdit)
     expectExtremes(model.pass(kBatt), battValue(6.3), battValue(6.3), "edited");
 }
 
+TEST(HealthFeed, FramesBeyondWhatTheGridKeepsStillCount)
+{
+    HealthModel model;
+    HealthFeed feed(model);
+    std::string text;
+    for (int i = 0; i <= kStoreCapacity; ++i)
+        text += battFrame(7) + "\n";
+    text += battFrame(8.2) + "\n";
+    feed.update(text, 0, std::nullopt);
+    EXPECT_EQ(model.newest(kBatt), battValue(8.2));
+}
+
 TEST(HealthFeed, FollowedFramesWithoutAStampWereReceivedWhenTheyCame)
 {
     HealthModel model;
