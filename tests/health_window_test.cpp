@@ -127,7 +127,8 @@ private slots:
         QCOMPARE(table->data(table->index(kBatt, health::HealthTable::State), Qt::BackgroundRole).value<QColor>(),
                  QColor(255, 225, 120));
         QCOMPARE(cell(kBatt + 1, health::HealthTable::State), QStringLiteral("no limits"));
-        QVERIFY(dock()->findChild<QLabel *>(QStringLiteral("healthNote"))->isHidden());
+        // The note may tell of the archive, not of the limits.
+        QVERIFY(!dock()->findChild<QLabel *>(QStringLiteral("healthNote"))->text().contains(QStringLiteral("limits")));
 
         // A file with a fault applies no limits, and the view says why.
         QVERIFY(writeFile(file("limits.toml"), "[batt1_volt]\nyellow_high = 9\nred_high = 8.5\n"));
