@@ -5,6 +5,7 @@
 
 #include "aboutwindow.h"
 #include "exportflow.h"
+#include "healthmenu.h"
 #include "logbox.h"
 #include "mainwindow.h"
 
@@ -57,6 +58,7 @@ public:
     const QString &imagePath() const { return w_.ImagePath; }
     Form2 *aboutWindow() const { return w_.about_; }
     LogFollower *logFollower() const { return w_.follower_; }
+    HealthMenu &health() const { return *w_.health_; }
 
 private:
     static std::size_t at(int index) { return static_cast<std::size_t>(index); }

@@ -38,12 +38,13 @@ void LimitWatch::load(const std::optional<std::string> &confLimits, const std::s
 {
     try {
         setLimits(loadLimits(confLimits, confFolder).limits);
+        refusal_.clear();
         status_.clear(StatusLine::Source::Limits);
     } catch (const LimitsError &e) {
         // The window is of use without limits; the refusal says where the file is wrong.
         setLimits(Limits());
-        status_.set(StatusLine::Source::Limits,
-                    QStringLiteral("Limits not applied: ") + QString::fromLocal8Bit(e.what()));
+        refusal_ = QStringLiteral("Limits not applied: ") + QString::fromLocal8Bit(e.what());
+        status_.set(StatusLine::Source::Limits, refusal_);
     }
 }
 

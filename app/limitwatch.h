@@ -38,6 +38,8 @@ public:
     // Limits made by the caller, as a file would bring them.
     void setLimits(const Limits &limits);
     const Limits &limits() const { return limits_; }
+    // Why the limits file was refused; empty when it was not.
+    const QString &refusal() const { return refusal_; }
     const FieldLimits &field(int index) const { return limits_.field(index); }
 
     // What made the log box change: the user's edit (or a log opened), or
@@ -77,6 +79,7 @@ private:
     const RecordStore &t2_;
     DesktopNotifier notifier_;
     Limits limits_;
+    QString refusal_;
     LimitEvaluator evaluator_;
     bool active_ = false; // any field limited
     bool following_ = false;

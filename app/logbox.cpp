@@ -276,6 +276,7 @@ void LogBox::changed(std::size_t from, Rows rows)
         viewport()->update(0, row < 0 ? 0 : y, viewport()->width(), row < 0 ? viewport()->height() : height);
     }
     announceCursor();
+    changedFrom_ = std::min(from, size);
     emit textChanged();
 }
 

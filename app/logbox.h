@@ -34,6 +34,9 @@ public:
     // The text the parse cycle reads; valid until the next change.
     std::string_view parserText() const { return buffer_.text(); }
     const LogBuffer &buffer() const { return buffer_; }
+    // Where the last change began: the text before it is as it was, so a
+    // reader of the text may go on from there.
+    std::size_t changedFrom() const { return changedFrom_; }
 
     QString toPlainText() const;
     void setPlainText(const QString &text);
@@ -125,6 +128,7 @@ private:
     LogBuffer buffer_;
     std::size_t cursor_ = 0;
     std::size_t anchor_ = 0;
+    std::size_t changedFrom_ = 0;
     std::size_t wantedColumn_ = 0; // kept by up and down over shorter lines
     std::size_t widestColumns_ = 0;
     std::size_t tabColumns_ = 0; // the widest line with tabs seen, in columns

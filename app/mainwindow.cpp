@@ -10,6 +10,7 @@
 #include "exportflow.h"
 #include "fields.h"
 #include "fonts.h"
+#include "healthmenu.h"
 #include "layout.h"
 #include "limitmarks.h"
 #include "logbox.h"
@@ -111,6 +112,7 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     buildMenus();
     archive_ = std::make_unique<ArchiveMenu>(menuBar(), MnuInfo, Text2, follower_, *settings_, *status_, this);
     connect(archive_->historyAction(), &QAction::triggered, this, &Form1::MnuHistory_Click);
+    health_ = std::make_unique<HealthMenu>(this, MnuInfo, Text2, follower_, *settings_);
     // Each handler tells the archive what it did once it has done it.
     connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
     connect(follower_, &LogFollower::reloaded, this, &Form1::Reload_Log);
@@ -293,6 +295,7 @@ void Form1::Form_Load()
     archive_->archive().configureStation(config.station);
     limits_->load(config.limits, QFile::encodeName(QFileInfo(configFilePath(programFolder_)).path()).toStdString());
     archive_->setLimits(limits_->limits());
+    health_->configure(limits_->limits(), limits_->refusal(), archive_->archive().location());
 
     Picture2->setVisible(false);
 

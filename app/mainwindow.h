@@ -30,6 +30,7 @@ namespace halcyra {
 class ArchiveMenu;
 class ExportFlow;
 class Form2;
+class HealthMenu;
 class LogFollower;
 class LogBox;
 class RecentLogs;
@@ -156,6 +157,7 @@ private:
     // What the next change of the log box comes from; an edit unless the
     // followed file is being taken in.
     LimitWatch::Change logChange_ = LimitWatch::Change::Edit;
+    std::unique_ptr<HealthMenu> health_;
 };
 
 } // namespace halcyra

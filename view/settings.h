@@ -26,6 +26,7 @@ inline const SettingKey<QString> exportKinds{"export/kinds", {}}; // "t1", "t2",
 inline const SettingKey<bool> exportFrameTime{"export/frameTime", true};
 inline const SettingKey<bool> exportLocaleSeparator{"export/localeSeparator", true};
 inline const SettingKey<QString> exportFolder{"export/folder", {}};
+inline const SettingKey<bool> healthShown{"health/shown", false}; // View > Health
 // The History window.
 inline const SettingKey<QByteArray> historyGeometry{"History/geometry", {}};
 inline const SettingKey<QStringList> historyFields{"History/fields", {}};
