@@ -39,6 +39,10 @@ struct DecodeOptions {
     // --follow LOG: the unattended station; --config FILE: its settings file.
     std::string follow;
     std::string config;
+    // With a TNC to follow: the satellite's callsign, and the packet log the
+    // received frames are appended to.
+    std::string source;
+    std::string packetLog;
 };
 
 // Describes every option to `app`, bound to its field of `options`, with the

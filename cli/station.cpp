@@ -13,6 +13,7 @@
 #include "servicemanager.h"
 #include "stationconfig.h"
 #include "stationwatch.h"
+#include "tncstation.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -301,6 +302,8 @@ int runStation(const DecodeOptions &options)
     }
     ServiceManager service;
     try {
+        if (settings.tnc)
+            return runTncStation(settings, service);
         Station station(settings, service);
         return station.run();
     } catch (const archive::ArchiveError &error) {

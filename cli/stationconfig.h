@@ -4,6 +4,7 @@
 #pragma once
 
 #include "options.h"
+#include "tncaddress.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,14 +14,17 @@ namespace halcyra {
 
 // What the unattended station needs: which log, which archive, which name.
 struct StationSettings {
-    std::string log;
+    std::string log; // a file, or a TNC's address as given
+    std::optional<TncAddress> tnc;
+    std::string sourceCall = "QZ7ZQ"; // with a TNC: whose telemetry frames
+    std::string packetLog;            // with a TNC: where received frames are appended; empty: nowhere
     std::string archive; // a file or a server address, never empty
     std::string station;
     std::optional<std::int64_t> fallbackDay; // --date
 };
 
-// The settings of --follow and --config together: the file's LOG, ARCHIVE
-// and STATION, each replaced by its option when that is given. Returns the
+// The settings of --follow and --config together: the file's LOG, ARCHIVE,
+// STATION, SOURCE and TNC_LOG, each replaced by its option when that is given. Returns the
 // reason when the file cannot be read or holds anything else than those
 // keys: a typing error in a file nobody watches must not go unnoticed.
 std::optional<std::string> stationSettings(const DecodeOptions &options, StationSettings &settings);
