@@ -101,8 +101,7 @@ std::optional<std::string> parseValues(const std::string &path, std::string_view
 
 // A TNC's address, the callsign and the packet log; the last two only with
 // a TNC, where they mean something.
-std::optional<std::string> tncSettings(const DecodeOptions &options, const FileValues &file,
-                                       StationSettings &settings)
+std::optional<std::string> tncSettings(const DecodeOptions &options, const FileValues &file, StationSettings &settings)
 {
     const std::string source = !options.source.empty() ? options.source : file.source.value_or("");
     settings.packetLog = !options.packetLog.empty() ? options.packetLog : file.packetLog.value_or("");

@@ -18,7 +18,7 @@ struct StationSettings {
     std::optional<TncAddress> tnc;
     std::string sourceCall = "QZ7ZQ"; // with a TNC: whose telemetry frames
     std::string packetLog;            // with a TNC: where received frames are appended; empty: nowhere
-    std::string archive; // a file or a server address, never empty
+    std::string archive;              // a file or a server address, never empty
     std::string station;
     std::optional<std::int64_t> fallbackDay; // --date
 };

@@ -144,8 +144,8 @@ void TncStation::appendToLog(std::string_view lines)
         return;
     logFailing_ = !ok;
     if (logFailing_)
-        say(journal::Priority::Warning, "cannot append to the packet log " + log_->error() +
-                                            ": the archive still takes the telemetry frames");
+        say(journal::Priority::Warning,
+            "cannot append to the packet log " + log_->error() + ": the archive still takes the telemetry frames");
     else
         say(journal::Priority::Notice, "the packet log " + log_->path() + " takes frames again");
 }

@@ -34,9 +34,10 @@ std::string AppendLog::open()
 
 bool AppendLog::current() const
 {
-    struct stat open{}, named{};
-    return fd_ >= 0 && ::fstat(fd_, &open) == 0 && ::stat(path_.c_str(), &named) == 0 &&
-           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    struct stat open {
+    }, named{};
+    return fd_ >= 0 && ::fstat(fd_, &open) == 0 && ::stat(path_.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
 }
 
 bool AppendLog::append(std::string_view text)

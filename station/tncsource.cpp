@@ -132,7 +132,9 @@ void TncSource::readAll(std::int64_t nowMs, const BytesHandler &onBytes)
             return;
         // A pseudo-terminal or USB adapter that went away reads EIO; a TCP
         // peer that closed reads 0.
-        failed(nowMs, n == 0 ? "closed by the TNC" : std::strerror(errno));
+        failed(nowMs, n != 0                                   ? std::strerror(errno)
+                      : address_.kind == TncAddress::Kind::Tcp ? "closed by the TNC"
+                                                               : "the line hung up");
         return;
     }
 }

@@ -121,8 +121,8 @@ private:
     void start()
     {
         // Receive only: no audio out, no AGW port, no beacons.
-        std::ofstream(dir_ + "/direwolf.conf") << "ADEVICE stdin null\nCHANNEL 0\nMODEM 1200\nAGWPORT 0\nKISSPORT "
-                                               << port_ << "\n";
+        std::ofstream(dir_ + "/direwolf.conf")
+            << "ADEVICE stdin null\nCHANNEL 0\nMODEM 1200\nAGWPORT 0\nKISSPORT " << port_ << "\n";
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return;
