@@ -38,7 +38,7 @@ void KissDeframer::reset()
 {
     size_ = 0;
     escaped_ = false;
-    dropping_ = false;
+    dropping_ = true;
 }
 
 std::vector<std::uint8_t> kissFrame(int port, std::span<const std::uint8_t> ax25)

@@ -79,7 +79,9 @@ private:
     std::array<std::uint8_t, kMaxFrame + 1> buffer_{};
     std::size_t size_ = 0;
     bool escaped_ = false;
-    bool dropping_ = false; // the frame is lost: skip to the next FEND
+    // The frame is lost: skip to the next FEND. So are the bytes before the
+    // first FEND, the tail of a frame begun before we listened.
+    bool dropping_ = true;
     int port_ = 0;
     std::size_t frameLength_ = 0;
     Counts counts_;
