@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -61,7 +62,7 @@ public:
         for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
             port_ = freePort();
             start();
-            if (!waitFor("Ready to accept KISS TCP client", std::chrono::seconds(10)))
+            if (!waitFor("KISS TCP client application 0 on port " + std::to_string(port_), std::chrono::seconds(10)))
                 stop();
         }
     }
@@ -103,19 +104,24 @@ public:
     }
 
 private:
-    // A port nothing listens on now; another program may take it before
-    // direwolf does, so the start is tried again.
+    // A port nothing listens on now, below the system's range for outgoing
+    // connections (direwolf 1.6 takes no port above 49151); another program
+    // may take it before direwolf does, so the start is tried again.
     static int freePort()
     {
-        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof a;
-        ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &length);
-        ::close(s);
-        return ntohs(a.sin_port);
+        static std::mt19937 random(static_cast<unsigned>(::getpid()));
+        for (;;) {
+            const int port = std::uniform_int_distribution<int>(20000, 32000)(random);
+            const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_ANY);
+            a.sin_port = htons(static_cast<std::uint16_t>(port));
+            const bool free = ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+            ::close(s);
+            if (free)
+                return port;
+        }
     }
 
     void start()

@@ -137,7 +137,7 @@ std::vector<std::string> ax25Column(const std::string &file)
     std::vector<std::string> rows;
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        for (const char *table : {"t1_frames", "t2_frames"}) {
+        for (const char *table : {"t1_records", "t2_records"}) {
             sqlite3_stmt *s = nullptr;
             sqlite3_prepare_v2(db, (std::string("SELECT ax25_hex FROM ") + table).c_str(), -1, &s, nullptr);
             while (s && sqlite3_step(s) == SQLITE_ROW) {
