@@ -302,8 +302,8 @@ void WindowArchive::setArchiveFollowed(bool on)
     settings_.set(keys::archiveFollowed, on);
     if (!following_)
         return;
-    if (on)
-        startImporter(std::nullopt);
+    if (on) // a TNC's frames from now on; a followed file whole
+        startImporter(tnc_.empty() ? std::nullopt : std::optional<std::string_view>(std::string_view()));
     else
         stopImporter();
 }
@@ -336,11 +336,10 @@ void WindowArchive::useStation(std::string name)
     if (!importing_)
         return;
     // What the thread was given so far keeps the name it came with.
-    thread_->post(
-        [w = writer_, origin = archive::Origin{QFile::encodeName(follower_->path()).toStdString(), station_}] {
-            if (w->importer)
-                w->nextOrigin = origin;
-        });
+    thread_->post([w = writer_, origin = archive::Origin{followedSource(), station_}] {
+        if (w->importer)
+            w->nextOrigin = origin;
+    });
     pump();
 }
 
@@ -358,6 +357,31 @@ void WindowArchive::followStopped()
     stopImporter();
 }
 
+void WindowArchive::tncStarting(const std::string &address)
+{
+    stopImporter();
+    following_ = true;
+    tnc_ = address;
+    if (followed_)
+        startImporter(std::string_view());
+}
+
+void WindowArchive::tncStopped()
+{
+    followStopped();
+    tnc_.clear();
+}
+
+std::string WindowArchive::followedSource() const
+{
+    return !tnc_.empty() ? tnc_ : QFile::encodeName(follower_->path()).toStdString();
+}
+
+QString WindowArchive::followedName() const
+{
+    return !tnc_.empty() ? QString::fromStdString(tnc_) : QFileInfo(follower_->path()).fileName();
+}
+
 void WindowArchive::logOpened()
 {
     fileChanges_ = changes_;
@@ -373,7 +397,7 @@ void WindowArchive::logOpened()
 void WindowArchive::startImporter(std::optional<std::string_view> text)
 {
     archive::ImportOptions options;
-    options.origin = {QFile::encodeName(follower_->path()).toStdString(), station_};
+    options.origin = {followedSource(), station_};
     options.now = [] { return utcNow(); };
     options.batchFrames = kFollowBatch;
     // It touches the archive only when it writes, in the thread.
@@ -385,7 +409,7 @@ void WindowArchive::startImporter(std::optional<std::string_view> text)
     else
         start = Writer::FileStart{follower_->path(), fileBytes_};
     importing_ = true;
-    thread_->post([w = writer_, importer, backlog, start, name = QFileInfo(follower_->path()).fileName()] {
+    thread_->post([w = writer_, importer, backlog, start, name = followedName()] {
         w->importer = importer;
         w->backlog = backlog;
         w->at = 0;
