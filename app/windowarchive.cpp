@@ -261,8 +261,10 @@ void WindowArchive::addLogBox()
 {
     auto bytes = std::make_shared<const QByteArray>(boxText(logBox_));
     archive::ImportOptions options;
-    const bool fromFile = !follower_->path().isEmpty() && changes_ == fileChanges_;
-    options.origin.source = fromFile ? QFile::encodeName(follower_->path()).toStdString() : std::string("paste");
+    // A box a TNC filled holds that TNC's frames, also after disconnecting.
+    const std::string boxSource = !boxTnc_.empty() ? boxTnc_ : QFile::encodeName(follower_->path()).toStdString();
+    const bool fromFile = !boxSource.empty() && changes_ == fileChanges_;
+    options.origin.source = fromFile ? boxSource : std::string("paste");
     options.origin.station = station_;
 
     auto progress = std::make_shared<Progress>();
@@ -361,7 +363,7 @@ void WindowArchive::tncStarting(const std::string &address)
 {
     stopImporter();
     following_ = true;
-    tnc_ = address;
+    tnc_ = boxTnc_ = address;
     if (followed_)
         startImporter(std::string_view());
 }
@@ -384,6 +386,7 @@ QString WindowArchive::followedName() const
 
 void WindowArchive::logOpened()
 {
+    boxTnc_.clear();
     fileChanges_ = changes_;
     fileBytes_ = static_cast<qint64>(logBox_->parserText().size());
     if (following_) // the follower has moved on to this file

@@ -114,6 +114,7 @@ private:
     bool following_ = false;
     bool importing_ = false; // the thread has an importer of the followed log
     std::string tnc_;        // the TNC's address while connected
+    std::string boxTnc_;     // the TNC whose frames the box holds, until a log is opened
     QTimer retry_;
     QTimer answer_;            // while followed frames wait for the archive's thread
     QElapsedTimer askedSince_; // since the write under way was asked for

@@ -454,6 +454,9 @@ TEST_F(FolderTest, ATcpTncThatGoesAwayAndComesBackLosesNothingReceived)
         tnc.send(n % 3 ? kissUi("QZ7ZQ", n % 16, frame) : kissUi("QZ7ZQ", n % 16, rawInfo(frame)));
         expected.insert(archivedAs(frame));
     }
+    ASSERT_TRUE(holds(archive, expected)) << station.messages();
+    // The packet log rotated away: what comes next goes into a new one under its name.
+    fs::rename(log, log + ".1");
     const auto cut = kissUi("QZ7ZQ", 0, telemetry(FrameKind::T1, 99));
     tnc.send(std::span(cut).first(cut.size() - 10));
     // Gone, and refusing connections for a while: said once, tried again.
@@ -473,9 +476,9 @@ TEST_F(FolderTest, ATcpTncThatGoesAwayAndComesBackLosesNothingReceived)
     EXPECT_EQ(occurrences(messages, "lost kiss://"), 1u) << messages;
     EXPECT_EQ(occurrences(messages, "cannot reach"), 0u) << messages;
     EXPECT_EQ(occurrences(messages, "connected to kiss://"), 2u) << messages;
-    // The log holds each frame once, with its UTC line.
-    const std::string text = readFile(log);
-    EXPECT_EQ(occurrences(text, " UTC\n"), expected.size()) << text;
+    // The logs hold each frame once, with its UTC line.
+    EXPECT_EQ(occurrences(readFile(log + ".1"), " UTC\n"), 20u);
+    EXPECT_EQ(occurrences(readFile(log), " UTC\n"), 10u);
 }
 
 // ---- addresses and options ----

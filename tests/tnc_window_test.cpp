@@ -108,6 +108,10 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Disconnected from ") + address);
         QTest::qWait(1500); // beyond the first pause: no attempt comes
         QVERIFY(!tnc.hasPendingConnections());
+        // The box, added to the archive, holds the TNC's frames, not a paste.
+        action("MnuAddToArchive")->trigger();
+        QTRY_COMPARE(status(), QStringLiteral("0 new frames archived, 3 were already there"));
+        QVERIFY(archived().sources == std::set<std::string>{address.toStdString()});
 
         // The address box offers it first next time.
         QStringList offered;
