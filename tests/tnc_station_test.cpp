@@ -532,6 +532,7 @@ TEST_F(FolderTest, TheStationRefusesWhatCannotWorkBeforeItStarts)
     const struct {
         std::vector<std::string> args;
         const char *message;
+        int status = 2;
     } cases[] = {
         {{"--follow", "kiss://host:99999"}, "1 to 65535"},
         {{"--follow", "kiss:/dev/ttyS0@300"}, "one of 1200"},
@@ -542,12 +543,14 @@ TEST_F(FolderTest, TheStationRefusesWhatCannotWorkBeforeItStarts)
         {{"--log", at("p.log"), at("pass.log")}, "needs --follow"},
         {{"--config", at("bad.conf")}, "bad.conf:1: \"kiss://host:99999\" is no TNC address"},
         {{"--config", at("call.conf")}, "call.conf:2: \"QZ7ZQ-1\" is no callsign"},
+        // A packet log asked for and not writable: no station without it.
+        {{"--follow", "kiss://localhost", "--log", at("missing/p.log")}, "cannot write the packet log", 1},
     };
     for (const auto &c : cases) {
         std::vector<std::string> args = c.args;
         args.push_back("--archive=" + at("a.sqlite"));
         Station station(args, at("err"));
-        EXPECT_EQ(station.wait(), 2) << c.message;
+        EXPECT_EQ(station.wait(), c.status) << c.message;
         const std::string messages = readFile(at("err"));
         EXPECT_NE(messages.find(c.message), std::string::npos) << messages;
         fs::remove(at("err"));
