@@ -193,6 +193,34 @@ TEST(Ax25, ParsesWellFormedFrames)
     }
 }
 
+TEST(Ax25, AddressTexts)
+{
+    const struct {
+        std::string_view text;
+        std::optional<Ax25Address> address;
+    } cases[] = {
+        {"QZ7ZQ", Ax25Address{"QZ7ZQ", 0}},
+        {"qz7zq-15", Ax25Address{"QZ7ZQ", 15}},
+        {"A-0", Ax25Address{"A", 0}},
+        {"ABCDEF-9", Ax25Address{"ABCDEF", 9}},
+        {"", std::nullopt},
+        {"-1", std::nullopt},
+        {"ABCDEFG", std::nullopt},
+        {"QZ7ZQ-16", std::nullopt},
+        {"QZ7ZQ-", std::nullopt},
+        {"QZ7ZQ-01", std::nullopt},
+        {"QZ7ZQ-+1", std::nullopt},
+        {"QZ 7", std::nullopt},
+        {"QZ7ZQ-1-2", std::nullopt},
+    };
+    for (const auto &k : cases) {
+        EXPECT_EQ(parseAddressText(k.text), k.address) << k.text;
+        if (k.address) {
+            EXPECT_EQ(parseAddressText(addressText(*k.address)), k.address) << k.text;
+        }
+    }
+}
+
 TEST(Ax25, RefusesMalformedFrames)
 {
     const Bytes dest = address("CQ", 0, false);
