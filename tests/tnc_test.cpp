@@ -414,6 +414,7 @@ TEST(TncReader, TheSatellitesCallIsChosen)
     const Read read = readFrames({ui("QZ7ZQ", info), ui("AB1CD", info, 2), ui("AB1CD", info, 0)}, kReceived, "ab1cd-7");
     EXPECT_EQ(read.counts.telemetry, 2u);
     EXPECT_EQ(read.counts.otherStations, 1u);
+    EXPECT_THROW(TncReader("QZ7ZQ/1"), std::invalid_argument);
 }
 
 } // namespace
