@@ -824,6 +824,17 @@ TEST_P(ArchiveTest, AVersion1ArchiveIsUpgradedByItsFirstWriteAndKeepsEveryRow)
 
 TEST_P(ArchiveTest, TwoWritersUpgradeAVersion1ArchiveOnce)
 {
+    // Both open it while it is of version 1; the second to write finds it upgraded.
+    loadVersion1(GetParam(), location());
+    auto first = archive::openArchive(location());
+    auto second = archive::openArchive(location());
+    EXPECT_EQ(first->add(std::vector{fromTnc("T2" + std::string(96, 'A'), {0xA1})}, {}).t2.added, 1u);
+    EXPECT_EQ(second->add(std::vector{fromTnc("T2" + std::string(96, 'B'), {0xB2})}, {}).t2.added, 1u);
+    const Table carried = sql()->query("SELECT ax25_hex FROM t2_records WHERE ax25_hex IS NOT NULL ORDER BY 1");
+    EXPECT_EQ(carried.rows, (decltype(carried.rows){{"A1"}, {"B2"}}));
+
+    // And side by side, as separate programs.
+    location_ = fresh();
     loadVersion1(GetParam(), location());
     std::vector<Child> writers;
     for (const std::uint32_t seed : {21u, 22u}) {

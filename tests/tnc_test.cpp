@@ -130,10 +130,11 @@ TEST(KissDeframer, KissFrameReadsBackAndResetDropsACutFrame)
     KissDeframer deframer;
     std::vector<Bytes> frames;
     auto take = [&](int, std::span<const std::uint8_t> f) { frames.emplace_back(f.begin(), f.end()); };
-    const Bytes first = kissFrame(0, bytesOf("first"));
-    deframer.feed(std::span(first).first(4), take); // the connection breaks mid-frame
+    // The connection breaks mid-frame, where the rest would read as a frame of port 1.
+    const Bytes first = kissFrame(0, Bytes{'A', 0x10, 'x', 'y'});
+    deframer.feed(std::span(first).first(3), take);
     deframer.reset();
-    const Bytes rest = Bytes(first.begin() + 4, first.end()) + kissFrame(0, bytesOf("second"));
+    const Bytes rest = Bytes(first.begin() + 3, first.end()) + kissFrame(0, bytesOf("second"));
     deframer.feed(rest, take);
     EXPECT_EQ(frames, std::vector<Bytes>{bytesOf("second")});
 }
@@ -189,6 +190,34 @@ TEST(Ax25, ParsesWellFormedFrames)
         EXPECT_EQ(g->pid, k.pid) << k.what;
         EXPECT_EQ(g->info.size(), k.infoLength) << k.what;
         EXPECT_EQ(g->isUi(), k.ui) << k.what;
+    }
+}
+
+TEST(Ax25, AddressTexts)
+{
+    const struct {
+        std::string_view text;
+        std::optional<Ax25Address> address;
+    } cases[] = {
+        {"QZ7ZQ", Ax25Address{"QZ7ZQ", 0}},
+        {"qz7zq-15", Ax25Address{"QZ7ZQ", 15}},
+        {"A-0", Ax25Address{"A", 0}},
+        {"ABCDEF-9", Ax25Address{"ABCDEF", 9}},
+        {"", std::nullopt},
+        {"-1", std::nullopt},
+        {"ABCDEFG", std::nullopt},
+        {"QZ7ZQ-16", std::nullopt},
+        {"QZ7ZQ-", std::nullopt},
+        {"QZ7ZQ-01", std::nullopt},
+        {"QZ7ZQ-+1", std::nullopt},
+        {"QZ 7", std::nullopt},
+        {"QZ7ZQ-1-2", std::nullopt},
+    };
+    for (const auto &k : cases) {
+        EXPECT_EQ(parseAddressText(k.text), k.address) << k.text;
+        if (k.address) {
+            EXPECT_EQ(parseAddressText(addressText(*k.address)), k.address) << k.text;
+        }
     }
 }
 
@@ -385,6 +414,7 @@ TEST(TncReader, TheSatellitesCallIsChosen)
     const Read read = readFrames({ui("QZ7ZQ", info), ui("AB1CD", info, 2), ui("AB1CD", info, 0)}, kReceived, "ab1cd-7");
     EXPECT_EQ(read.counts.telemetry, 2u);
     EXPECT_EQ(read.counts.otherStations, 1u);
+    EXPECT_THROW(TncReader("QZ7ZQ/1"), std::invalid_argument);
 }
 
 } // namespace

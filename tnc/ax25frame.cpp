@@ -70,6 +70,31 @@ std::string addressText(const Ax25Address &address)
     return address.call + '-' + std::to_string(address.ssid);
 }
 
+std::optional<Ax25Address> parseAddressText(std::string_view text)
+{
+    Ax25Address address;
+    const std::size_t dash = text.find('-');
+    for (char c : text.substr(0, dash)) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (!isCallChar(c))
+            return std::nullopt;
+        address.call.push_back(c);
+    }
+    if (address.call.empty() || address.call.size() > kCallLength)
+        return std::nullopt;
+    if (dash != std::string_view::npos) {
+        const std::string_view ssid = text.substr(dash + 1);
+        // "-0" is not written, but taken; no sign, no leading zero.
+        const bool digits = !ssid.empty() && ssid.size() <= 2 && ssid.find_first_not_of("0123456789") == ssid.npos &&
+                            !(ssid.size() == 2 && ssid[0] == '0');
+        if (!digits || std::stoi(std::string(ssid)) > 15)
+            return std::nullopt;
+        address.ssid = std::stoi(std::string(ssid));
+    }
+    return address;
+}
+
 std::optional<Ax25Frame> parseAx25(std::span<const std::uint8_t> bytes)
 {
     Ax25Frame frame;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace halcyra::tnc {
@@ -22,6 +23,9 @@ struct Ax25Address {
 
 // "QZ7ZQ", "QZ7ZQ-5": as stations write an address.
 std::string addressText(const Ax25Address &address);
+// Reads addressText's text back, in any letter case (a call given on the
+// command line); nothing for text that no AX.25 address can hold.
+std::optional<Ax25Address> parseAddressText(std::string_view text);
 
 inline constexpr std::size_t kMaxDigipeaters = 8;
 inline constexpr std::uint8_t kUiControl = 0x03; // P/F bit clear

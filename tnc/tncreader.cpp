@@ -8,6 +8,7 @@
 #include "parser.h"
 
 #include <memory>
+#include <stdexcept>
 
 namespace halcyra::tnc {
 
@@ -108,21 +109,17 @@ void appendOtherLine(std::string &lines, const Ax25Frame &frame)
     lines += '\n';
 }
 
-// The satellite's call without an SSID, upper case.
-std::string bareCall(std::string_view call)
+std::string callOf(const std::string &text)
 {
-    std::string bare;
-    for (const char c : call) {
-        if (c == '-')
-            break;
-        bare += upper(c);
-    }
-    return bare;
+    const std::optional<Ax25Address> address = parseAddressText(text);
+    if (!address)
+        throw std::invalid_argument("\"" + text + "\" is no call of an AX.25 station");
+    return address->call;
 }
 
 } // namespace
 
-TncReader::TncReader(std::string sourceCall) : sourceCall_(bareCall(sourceCall))
+TncReader::TncReader(std::string sourceCall) : sourceCall_(callOf(sourceCall))
 {
     lines_.reserve(512);
 }

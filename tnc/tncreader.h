@@ -30,7 +30,9 @@ struct TncCounts {
 // apart, and both become the same frame, in upper-case hex.
 class TncReader {
 public:
-    // The satellite's call; an SSID given with it ("QZ7ZQ-1") is ignored.
+    // The satellite's call, in any letter case; an SSID given with it
+    // ("QZ7ZQ-1") is ignored. Text that no AX.25 address can hold
+    // (parseAddressText) would match no frame: std::invalid_argument.
     explicit TncReader(std::string sourceCall = "QZ7ZQ");
 
     // Calls onTelemetry(const archive::LoggedFrame &) for a telemetry frame
