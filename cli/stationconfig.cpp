@@ -5,6 +5,7 @@
 
 #include "archive.h"
 #include "archiveio.h"
+#include "ax25frame.h"
 #include "keyvalue.h"
 #include "receivetime.h"
 
@@ -42,7 +43,8 @@ std::optional<std::string> callsign(std::string_view text)
         else
             return std::nullopt;
     }
-    if (call.empty() || call.size() > 6)
+    // The reader of the frames takes what an AX.25 address can hold.
+    if (call.empty() || call.size() > 6 || !tnc::parseAddressText(call))
         return std::nullopt;
     return call;
 }
