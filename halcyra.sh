@@ -17,7 +17,7 @@ packages=(
     libsqlite3-dev libsqlitecpp-dev libpq-dev libpqxx-dev postgresql
     libgtest-dev libbenchmark-dev libcli11-dev libsystemd-dev libtomlplusplus-dev time
     xvfb xauth fonts-dejavu-core fonts-liberation2 dbus-daemon
-    man-db dpkg-dev file lintian desktop-file-utils appstream systemd
+    man-db dpkg-dev file lintian desktop-file-utils appstream systemd direwolf
 )
 
 install_missing() {

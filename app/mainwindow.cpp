@@ -21,6 +21,8 @@
 #include "screenshot.h"
 #include "settings.h"
 #include "statusline.h"
+#include "tncaddress.h"
+#include "tncconnection.h"
 #include "trendchart.h"
 #include "userfolders.h"
 #include "windowarchive.h"
@@ -36,6 +38,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -100,7 +103,7 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     : QMainWindow(parent),
       programFolder_(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
       t1Store_(std::make_unique<RecordStore>()), t2Store_(std::make_unique<RecordStore>()),
-      follower_(new LogFollower(this)), settings_(std::make_unique<Settings>())
+      follower_(new LogFollower(this)), tnc_(new TncConnection(this)), settings_(std::make_unique<Settings>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(kTitle));
@@ -117,6 +120,10 @@ Form1::Form1(const QString &programFolder, QWidget *parent)
     connect(follower_, &LogFollower::appended, this, &Form1::Append_Log);
     connect(follower_, &LogFollower::reloaded, this, &Form1::Reload_Log);
     connect(follower_, &LogFollower::stopped, this, &Form1::Follow_Stopped);
+    // A TNC's frames arrive as a followed log's text does.
+    connect(tnc_, &TncConnection::received, this, &Form1::Append_Log);
+    connect(tnc_, &TncConnection::said, this,
+            [this](const QString &message) { status_->set(StatusLine::Source::Follow, message); });
     setAcceptDrops(true);
     // The value boxes, the buttons and the scroll bar each take these keys
     // for themselves otherwise; only the log box keeps them.
@@ -263,6 +270,11 @@ void Form1::buildMenus()
     MnuFollowLog->setObjectName(QStringLiteral("MnuFollowLog"));
     MnuFollowLog->setCheckable(true);
     MnuFollowLog->setEnabled(false); // until a log was opened
+    MnuConnectTnc = MnuFile->addAction(QStringLiteral("Connect to TNC..."), this, &Form1::MnuConnectTnc_Click);
+    MnuConnectTnc->setObjectName(QStringLiteral("MnuConnectTnc"));
+    MnuDisconnectTnc = MnuFile->addAction(QStringLiteral("Disconnect"), this, &Form1::Disconnect_Tnc);
+    MnuDisconnectTnc->setObjectName(QStringLiteral("MnuDisconnectTnc"));
+    MnuDisconnectTnc->setEnabled(false); // until connected
     MnuFile->addSeparator();
     MnuExit = MnuFile->addAction(QStringLiteral("Exit"), this, &Form1::MnuExit_Click);
     MnuExit->setObjectName(QStringLiteral("MnuExit"));
@@ -460,6 +472,7 @@ bool Form1::Open_Log(const QString &path)
         box.exec();
         return false;
     }
+    Disconnect_Tnc(); // the box holds the log now
     follower_->setFile(path, r);
     MnuFollowLog->setEnabled(true);
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - ") + QLatin1String(kTitle));
@@ -493,6 +506,57 @@ void Form1::MnuFollowLog_Click()
     limits_->setFollowing(true);
     Show_Data(HScroll1->value());
     follower_->start();
+}
+
+void Form1::MnuConnectTnc_Click()
+{
+    bool ok = false;
+    const QStringList recent = settings_->get(keys::recentTncs);
+    const QString address = QInputDialog::getItem(
+        this, QStringLiteral("Connect to TNC"),
+        QStringLiteral("TNC address (kiss://HOST[:PORT], or kiss:DEVICE@BAUD for a serial line):"),
+        recent.isEmpty() ? QStringList{QStringLiteral("kiss://localhost:8001")} : recent, 0, true, &ok);
+    if (ok)
+        Connect_Tnc(address.trimmed());
+}
+
+bool Form1::Connect_Tnc(const QString &text)
+{
+    const TncAddressResult parsed = parseTncAddress(text.toStdString());
+    if (!parsed.address) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Connect to TNC"),
+                        QString::fromStdString(parsed.error) + QLatin1Char('.'), QMessageBox::Ok, this);
+        box.exec();
+        return false;
+    }
+    Disconnect_Tnc();
+    // One source at a time: the box shows what the TNC brings from now on.
+    if (MnuFollowLog->isChecked()) {
+        MnuFollowLog->setChecked(false);
+        MnuFollowLog_Click();
+    }
+    const QString address = QString::fromStdString(parsed.address->text());
+    QStringList recent = settings_->get(keys::recentTncs);
+    recent.removeAll(text);
+    recent.prepend(text);
+    settings_->set(keys::recentTncs, recent.mid(0, 8));
+    Text2->clear();
+    status_->clear(StatusLine::Source::Follow);
+    setWindowTitle(address + QStringLiteral(" - ") + QLatin1String(kTitle));
+    archive_->archive().tncStarting(parsed.address->text());
+    tnc_->open(*parsed.address);
+    MnuDisconnectTnc->setEnabled(true);
+    return true;
+}
+
+void Form1::Disconnect_Tnc()
+{
+    if (!tnc_->isOpen())
+        return;
+    status_->set(StatusLine::Source::Follow, QStringLiteral("Disconnected from ") + tnc_->address());
+    tnc_->close();
+    archive_->archive().tncStopped();
+    MnuDisconnectTnc->setEnabled(false);
 }
 
 void Form1::Follow_Log()

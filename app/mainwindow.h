@@ -36,6 +36,7 @@ class LogBox;
 class RecentLogs;
 class Settings;
 class StatusLine;
+class TncConnection;
 class TrendChart;
 
 // The main window. Its handlers and widgets keep the names the program has
@@ -55,6 +56,12 @@ public:
     bool Open_Log(const QString &path);
     // Follows the opened log, as File > Follow Log does.
     void Follow_Log();
+    // Shows, decodes and archives the frames of the TNC at `address`
+    // (kiss://HOST[:PORT] or kiss:DEVICE@BAUD) as they arrive, as File >
+    // Connect to TNC does; an address that cannot be read is reported in a
+    // message box. True when connecting began.
+    bool Connect_Tnc(const QString &address);
+    void Disconnect_Tnc();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -92,6 +99,8 @@ private:
     QAction *MnuOpenLog;
     QMenu *MnuRecentLogs;
     QAction *MnuFollowLog;
+    QAction *MnuConnectTnc;
+    QAction *MnuDisconnectTnc;
     QAction *MnuExit;
     QMenu *MnuTLMFile;
     QAction *WriteCSVFile;
@@ -113,6 +122,7 @@ private:
     void MnuOpenLog_Click();
     void Open_Recent_Log(const QString &path);
     void MnuFollowLog_Click();
+    void MnuConnectTnc_Click();
     void MnuExit_Click();
     void MnuInfo_Click();
     void MnuHistory_Click();
@@ -145,6 +155,7 @@ private:
     FrameTimeText CurrentFrameTime;
     int highlighted_ = -1;
     LogFollower *follower_;
+    TncConnection *tnc_;
     QPointer<Form2> about_;
     // What the windows remember, handed to each collaborator that remembers something.
     std::unique_ptr<Settings> settings_;

@@ -261,8 +261,10 @@ void WindowArchive::addLogBox()
 {
     auto bytes = std::make_shared<const QByteArray>(boxText(logBox_));
     archive::ImportOptions options;
-    const bool fromFile = !follower_->path().isEmpty() && changes_ == fileChanges_;
-    options.origin.source = fromFile ? QFile::encodeName(follower_->path()).toStdString() : std::string("paste");
+    // A box a TNC filled holds that TNC's frames, also after disconnecting.
+    const std::string boxSource = !boxTnc_.empty() ? boxTnc_ : QFile::encodeName(follower_->path()).toStdString();
+    const bool fromFile = !boxSource.empty() && changes_ == fileChanges_;
+    options.origin.source = fromFile ? boxSource : std::string("paste");
     options.origin.station = station_;
 
     auto progress = std::make_shared<Progress>();
@@ -302,8 +304,8 @@ void WindowArchive::setArchiveFollowed(bool on)
     settings_.set(keys::archiveFollowed, on);
     if (!following_)
         return;
-    if (on)
-        startImporter(std::nullopt);
+    if (on) // a TNC's frames from now on; a followed file whole
+        startImporter(tnc_.empty() ? std::nullopt : std::optional<std::string_view>(std::string_view()));
     else
         stopImporter();
 }
@@ -336,11 +338,10 @@ void WindowArchive::useStation(std::string name)
     if (!importing_)
         return;
     // What the thread was given so far keeps the name it came with.
-    thread_->post(
-        [w = writer_, origin = archive::Origin{QFile::encodeName(follower_->path()).toStdString(), station_}] {
-            if (w->importer)
-                w->nextOrigin = origin;
-        });
+    thread_->post([w = writer_, origin = archive::Origin{followedSource(), station_}] {
+        if (w->importer)
+            w->nextOrigin = origin;
+    });
     pump();
 }
 
@@ -358,8 +359,34 @@ void WindowArchive::followStopped()
     stopImporter();
 }
 
+void WindowArchive::tncStarting(const std::string &address)
+{
+    stopImporter();
+    following_ = true;
+    tnc_ = boxTnc_ = address;
+    if (followed_)
+        startImporter(std::string_view());
+}
+
+void WindowArchive::tncStopped()
+{
+    followStopped();
+    tnc_.clear();
+}
+
+std::string WindowArchive::followedSource() const
+{
+    return !tnc_.empty() ? tnc_ : QFile::encodeName(follower_->path()).toStdString();
+}
+
+QString WindowArchive::followedName() const
+{
+    return !tnc_.empty() ? QString::fromStdString(tnc_) : QFileInfo(follower_->path()).fileName();
+}
+
 void WindowArchive::logOpened()
 {
+    boxTnc_.clear();
     fileChanges_ = changes_;
     fileBytes_ = static_cast<qint64>(logBox_->parserText().size());
     if (following_) // the follower has moved on to this file
@@ -373,7 +400,7 @@ void WindowArchive::logOpened()
 void WindowArchive::startImporter(std::optional<std::string_view> text)
 {
     archive::ImportOptions options;
-    options.origin = {QFile::encodeName(follower_->path()).toStdString(), station_};
+    options.origin = {followedSource(), station_};
     options.now = [] { return utcNow(); };
     options.batchFrames = kFollowBatch;
     // It touches the archive only when it writes, in the thread.
@@ -385,7 +412,7 @@ void WindowArchive::startImporter(std::optional<std::string_view> text)
     else
         start = Writer::FileStart{follower_->path(), fileBytes_};
     importing_ = true;
-    thread_->post([w = writer_, importer, backlog, start, name = QFileInfo(follower_->path()).fileName()] {
+    thread_->post([w = writer_, importer, backlog, start, name = followedName()] {
         w->importer = importer;
         w->backlog = backlog;
         w->at = 0;

@@ -76,6 +76,11 @@ public:
     void followStopped();
     // A file was put into the log box; while following, it is the one followed now.
     void logOpened();
+    // A TNC's frames, as packet log text through appended(), come from
+    // `address` until tncStopped(); like a followed log's, they go in when
+    // Archive Followed Frames is on.
+    void tncStarting(const std::string &address);
+    void tncStopped();
     // What the followed file brought, once the log box shows it.
     void appended(std::string_view text);
     void reloaded(std::string_view text);
@@ -86,6 +91,9 @@ private:
     struct Written;
 
     void useStation(std::string name);
+    // Where followed frames come from: the TNC's address, or the followed file.
+    std::string followedSource() const;
+    QString followedName() const;
     void startImporter(std::optional<std::string_view> text);
     void stopImporter();
     void pump();
@@ -105,6 +113,8 @@ private:
     bool followed_ = true;
     bool following_ = false;
     bool importing_ = false; // the thread has an importer of the followed log
+    std::string tnc_;        // the TNC's address while connected
+    std::string boxTnc_;     // the TNC whose frames the box holds, until a log is opened
     QTimer retry_;
     QTimer answer_;            // while followed frames wait for the archive's thread
     QElapsedTimer askedSince_; // since the write under way was asked for

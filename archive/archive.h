@@ -49,8 +49,13 @@ private:
     Reason reason_;
 };
 
+// The whole AX.25 frame a TNC handed over, without KISS framing and FCS:
+// shared, not copied, by the queued frame and the decoded one. Null for a
+// frame read from a log.
+using Ax25Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
 // One frame to add: the payload as the log writes it, the record the window
-// decodes from it, and when it was received.
+// decodes from it, when it was received, and the AX.25 frame it came in.
 struct ArchiveFrame {
     static constexpr std::size_t kMaxPayload = kT1FrameLength - 2;
 
@@ -60,6 +65,7 @@ struct ArchiveFrame {
     std::array<char, kMaxPayload> payload{};
     TelemetryRecord record; // the values of its kind, and its frame time
     std::optional<UtcMillis> received;
+    Ax25Bytes ax25;
 
     std::string_view payloadText() const { return {payload.data(), payloadLength}; }
 };

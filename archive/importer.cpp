@@ -23,6 +23,7 @@ ArchiveFrame decodeFrame(const LoggedFrame &logged)
         DecodeT2Frame(logged.view(), frame.record);
     frame.record.FrameTime = logged.frameTime;
     frame.received = logged.received;
+    frame.ax25 = logged.ax25;
     return frame;
 }
 

@@ -41,6 +41,7 @@ struct LoggedFrame {
     std::array<char, kT1FrameLength> text{};
     FrameTimeText frameTime;
     std::optional<UtcMillis> received;
+    Ax25Bytes ax25; // from a TNC: the frame for the archive's ax25_hex
 
     std::string_view view() const { return {text.data(), length}; }
 };

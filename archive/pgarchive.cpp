@@ -87,13 +87,22 @@ std::string fieldList(FrameKind kind, std::string_view prefix)
 constexpr char kFrameColumnsSql[] = "    frame bytea NOT NULL,\n"
                                     "    damaged boolean NOT NULL,\n"
                                     "    received_utc timestamptz,\n"
-                                    "    frame_time text NOT NULL";
+                                    "    frame_time text NOT NULL,\n"
+                                    "    ax25 bytea";
 std::string fieldColumnsSql(FrameKind kind)
 {
     std::string sql;
     for (int i = firstField(kind); i < fieldEnd(kind); ++i)
         sql += ",\n    " + fieldName(i) + " double precision NOT NULL";
     return sql;
+}
+
+constexpr char kFrameHexSql[] =
+    "CASE WHEN f.damaged THEN convert_from(f.frame, 'UTF8') ELSE upper(encode(f.frame, 'hex')) END";
+
+std::string recordsSql(FrameKind kind)
+{
+    return recordsViewSql(kind, kFrameHexSql, "upper(encode(f.ax25, 'hex'))", "\"");
 }
 
 std::string schemaSql()
@@ -129,13 +138,11 @@ std::string schemaSql()
                fieldColumnsSql(kind);
         sql += ",\n    UNIQUE (" + leadName(kind) + ", frame, damaged)\n);\n";
         sql += "CREATE INDEX " + table + "_by_received ON " + table + " (received_utc NULLS FIRST, id);\n";
-        const std::string frameHexSql =
-            "CASE WHEN f.damaged THEN convert_from(f.frame, 'UTF8') ELSE upper(encode(f.frame, 'hex')) END";
-        sql += recordsViewSql(kind, frameHexSql, "\"");
+        sql += recordsSql(kind);
         sql += "CREATE VIEW " + std::string(receptionsView(kind)) +
                " AS SELECT\n"
                "    " +
-               frameHexSql +
+               kFrameHexSql +
                " AS frame_hex,\n"
                "    cardinality(f.stations) AS receptions,\n"
                "    array_remove(f.stations, '') AS stations\n"
@@ -143,6 +150,18 @@ std::string schemaSql()
                table + " AS f;\n";
     }
     return sql;
+}
+
+// Version 1 to 2, which only adds: the AX.25 frame, and the views that show
+// it, their new column after the old ones as the server requires.
+std::string upgradeSql()
+{
+    std::string sql;
+    for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
+        sql += "ALTER TABLE " + std::string(framesTable(kind)) + " ADD COLUMN ax25 bytea;\n";
+        sql += "CREATE OR REPLACE" + recordsSql(kind).substr(std::string_view("CREATE").size());
+    }
+    return sql + "UPDATE halcyra_archive SET version = " + std::to_string(kSchemaVersion) + ";\n";
 }
 
 // A bound of a time range as the server reads it; instants beyond the years
@@ -260,6 +279,7 @@ public:
             }
             AddCounts counts;
             Transaction transaction(conn);
+            const bool withAx25 = version_ == kSchemaVersion || upgrade(conn);
             const std::string source = archiveText(origin.source, TextFrom::Name);
             const std::string station = archiveText(origin.station, TextFrom::Name);
             conn.exec("INSERT INTO sources (source, station) VALUES ($1, $2) ON CONFLICT DO NOTHING",
@@ -277,7 +297,7 @@ public:
                 if (staged == 0)
                     continue;
                 KindCounts &kindCounts = counts.of(kind);
-                const Result inserted = conn.exec(insertFramesSql(kind, sourceId), {station});
+                const Result inserted = conn.exec(insertFramesSql(kind, sourceId, withAx25), {station});
                 const char *rows = PQcmdTuples(inserted.get());
                 std::from_chars(rows, rows + std::strlen(rows), kindCounts.added);
                 kindCounts.present = staged - kindCounts.added;
@@ -288,6 +308,8 @@ public:
             if (counts.t1.added + counts.t2.added > 0)
                 conn.exec("UPDATE halcyra_archive SET changes = changes + 1");
             transaction.commit();
+            if (withAx25)
+                version_ = kSchemaVersion;
             return counts;
         });
     }
@@ -409,7 +431,7 @@ private:
         const std::string schema(textOf(f, 0, 4));
         const std::string where = " (database " + database + ")";
         if (textOf(f, 0, 0) == "t") {
-            checkArchive(conn, where);
+            version_ = checkArchive(conn, where);
             transaction.commit();
             return;
         }
@@ -432,9 +454,44 @@ private:
         }
         conn.exec(schemaSql());
         transaction.commit();
+        version_ = kSchemaVersion;
     }
 
-    void checkArchive(Connection &conn, const std::string &where)
+    // An older archive is upgraded when it is first written, in the
+    // transaction that writes, under the lock that creation takes: of two
+    // programs that find it old, the first upgrades it and the other finds it
+    // upgraded.
+    //
+    // Only the tables' owner may change them. A station that may only add
+    // frames goes on adding them as before, without their AX.25 frame, until
+    // the owner's program upgrades the archive: returns false until then.
+    bool upgrade(Connection &conn)
+    {
+        const auto upgraded = [&] {
+            const Result found = conn.exec("SELECT version FROM halcyra_archive");
+            return numberOf(found.get(), 0, 0) >= static_cast<std::uint64_t>(kSchemaVersion);
+        };
+        if (upgradeDenied_)
+            return upgraded();
+        conn.exec("SELECT pg_advisory_xact_lock(" + std::to_string(kApplicationId) + ")");
+        if (upgraded())
+            return true;
+        conn.exec("SAVEPOINT upgrade");
+        try {
+            conn.exec(upgradeSql());
+        } catch (const ServerFailure &failure) {
+            if (failure.lost || failure.sqlstate != "42501")
+                throw;
+            conn.exec("ROLLBACK TO SAVEPOINT upgrade");
+            upgradeDenied_ = true;
+            return false;
+        }
+        conn.exec("RELEASE SAVEPOINT upgrade");
+        return true;
+    }
+
+    // Returns the archive's version.
+    int checkArchive(Connection &conn, const std::string &where)
     {
         const std::string &subject = address_.display;
         const auto foreign = [&] {
@@ -468,7 +525,8 @@ private:
             const std::string table(framesTable(kind));
             probe += ", (SELECT count(*) FROM (SELECT id, frame, damaged, received_utc, frame_time, source_id, "
                      "stations" +
-                     fieldList(kind, "") + " FROM " + table + " LIMIT 0) AS " + table + ")";
+                     fieldList(kind, "") + (version >= 2 ? ", ax25" : "") + " FROM " + table + " LIMIT 0) AS " + table +
+                     ")";
         }
         try {
             conn.exec(probe + " FROM sources AS s LIMIT 0");
@@ -477,6 +535,7 @@ private:
                 throw;
             throw damagedArchive(subject, where + foreignTables(failure.message));
         }
+        return version;
     }
 
     void createStage(Connection &conn)
@@ -508,7 +567,7 @@ private:
             if (frame.kind != kind)
                 continue;
             ++staged;
-            copy.row(4 + fields);
+            copy.row(5 + fields);
             const FrameKey key = frameKey(frame.payloadText());
             copy.bytes(key.view());
             copy.boolean(!key.binary);
@@ -520,21 +579,26 @@ private:
             copy.bytes(archiveText(frame.record.FrameTime.view(), TextFrom::Log));
             for (int i = 0; i < fields; ++i)
                 copy.float8(frame.record.Values[static_cast<std::size_t>(first + i)]);
+            if (frame.ax25)
+                copy.bytes(*frame.ax25);
+            else
+                copy.null();
         }
         if (staged == 0)
             return 0;
-        std::string columns = "frame, damaged, received_utc, frame_time" + fieldList(kind, "");
+        std::string columns = "frame, damaged, received_utc, frame_time" + fieldList(kind, "") + ", ax25";
         conn.copyIn("COPY pg_temp." + std::string(stageTable(kind)) + " (" + columns + ") FROM STDIN (FORMAT binary)",
                     copy.finish());
         return staged;
     }
 
-    static std::string insertFramesSql(FrameKind kind, const std::string &sourceId)
+    static std::string insertFramesSql(FrameKind kind, const std::string &sourceId, bool withAx25)
     {
+        const std::string ax25 = withAx25 ? "ax25, " : "";
         // In the key's order; the first of equal frames in a batch is kept.
-        return "INSERT INTO " + std::string(framesTable(kind)) +
-               " (id, frame, damaged, received_utc, frame_time, source_id, stations" + fieldList(kind, "") +
-               ")\nSELECT id, frame, damaged, received_utc, frame_time, " + sourceId + ", ARRAY[$1::text]" +
+        return "INSERT INTO " + std::string(framesTable(kind)) + " (id, frame, damaged, received_utc, frame_time, " +
+               ax25 + "source_id, stations" + fieldList(kind, "") +
+               ")\nSELECT id, frame, damaged, received_utc, frame_time, " + ax25 + sourceId + ", ARRAY[$1::text]" +
                fieldList(kind, "") + " FROM pg_temp." + std::string(stageTable(kind)) + "\nORDER BY " + leadName(kind) +
                ", frame, damaged, id ON CONFLICT DO NOTHING";
     }
@@ -592,6 +656,8 @@ private:
     ServerAddress address_;
     bool readOnly_;
     std::chrono::milliseconds busyTimeout_;
+    int version_ = kSchemaVersion;
+    bool upgradeDenied_ = false; // for this session's user
     std::unique_ptr<Session> session_;
 };
 

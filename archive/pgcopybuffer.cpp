@@ -31,6 +31,12 @@ void CopyBuffer::bytes(std::string_view value)
     data_.append(value);
 }
 
+void CopyBuffer::bytes(std::span<const std::uint8_t> value)
+{
+    putInt(value.size(), 4);
+    data_.append(reinterpret_cast<const char *>(value.data()), value.size());
+}
+
 void CopyBuffer::boolean(bool value)
 {
     putInt(1, 4);

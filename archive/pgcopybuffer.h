@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,7 @@ public:
     void row(int fields);
     void null();
     void bytes(std::string_view value);
+    void bytes(std::span<const std::uint8_t> value);
     void boolean(bool value);
     void int8(std::int64_t value);
     void float8(double value);

@@ -9,7 +9,8 @@
 
 namespace halcyra::archive {
 
-std::string recordsViewSql(FrameKind kind, std::string_view frameHexSql, std::string_view quote)
+std::string recordsViewSql(FrameKind kind, std::string_view frameHexSql, std::string_view ax25HexSql,
+                           std::string_view quote)
 {
     std::string fields;
     for (int i = firstField(kind); i < fieldEnd(kind); ++i) {
@@ -26,7 +27,8 @@ std::string recordsViewSql(FrameKind kind, std::string_view frameHexSql, std::st
            " AS frame_hex,\n"
            "    s.source AS source,\n"
            "    NULLIF(s.station, '') AS station" +
-           fields + "\nFROM " + std::string(framesTable(kind)) + " AS f JOIN sources AS s ON s.id = f.source_id;\n";
+           fields + ",\n    " + std::string(ax25HexSql) + " AS ax25_hex\nFROM " + std::string(framesTable(kind)) +
+           " AS f JOIN sources AS s ON s.id = f.source_id;\n";
 }
 
 FrameKey frameKey(std::string_view payload)

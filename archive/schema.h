@@ -16,8 +16,10 @@ namespace halcyra::archive {
 
 // The public face of an archive, documented in the README: users write SQL
 // against the views t1_records and t2_records, so their names and columns only
-// ever grow, and kSchemaVersion counts the changes.
-inline constexpr int kSchemaVersion = 1;
+// ever grow, and kSchemaVersion counts the changes. Version 2 added the
+// AX.25 frame a TNC handed over (ax25_hex); an archive of version 1 is
+// upgraded by the first program of version 2 that writes it.
+inline constexpr int kSchemaVersion = 2;
 inline constexpr std::int32_t kApplicationId = 0x48414C43; // "HALC"
 
 // The column of a catalogue field; limits files name fields by it too.
@@ -29,9 +31,12 @@ inline std::string_view recordsView(FrameKind kind)
 }
 
 // The CREATE VIEW of a kind's records, the same in both stores but for how
-// the frame becomes its hex text and how a column name is quoted: users' SQL
-// reads either store alike.
-std::string recordsViewSql(FrameKind kind, std::string_view frameHexSql, std::string_view quote);
+// the frame and the AX.25 frame become their hex text and how a column name
+// is quoted: users' SQL reads either store alike. The columns of version 2
+// come after those of version 1, so that a query that names columns by their
+// place reads an upgraded archive as before.
+std::string recordsViewSql(FrameKind kind, std::string_view frameHexSql, std::string_view ax25HexSql,
+                           std::string_view quote);
 
 // The program's own tables, which the views read; their names are not for users.
 inline std::string_view framesTable(FrameKind kind)

@@ -130,6 +130,13 @@ ArchiveError translate(const std::string &path, const SQLite::Exception &e, sqli
     }
 }
 
+std::string recordsSql(FrameKind kind)
+{
+    // hex() of NULL is the empty text; an AX.25 frame is never empty.
+    return recordsViewSql(kind, "CASE WHEN typeof(f.frame) = 'blob' THEN hex(f.frame) ELSE f.frame END",
+                          "nullif(hex(f.ax25), '')", "");
+}
+
 std::string schemaSql()
 {
     std::string sql = "CREATE TABLE sources (\n"
@@ -152,19 +159,33 @@ std::string schemaSql()
                "    frame BLOB NOT NULL,\n"
                "    received_utc TEXT,\n"
                "    frame_time TEXT NOT NULL,\n"
+               "    ax25 BLOB,\n"
                "    source_id INTEGER NOT NULL REFERENCES sources (id)";
         for (int i = firstField(kind); i < fieldEnd(kind); ++i)
             sql += ",\n    " + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption) + " REAL NOT NULL";
         const std::string lead = fieldColumn(FieldCatalogue[static_cast<std::size_t>(firstField(kind))].caption);
         sql += ",\n    UNIQUE (" + lead + ", frame)\n);\n";
         sql += "CREATE INDEX " + table + "_by_received ON " + table + " (received_utc);\n";
-        sql += recordsViewSql(kind, "CASE WHEN typeof(f.frame) = 'blob' THEN hex(f.frame) ELSE f.frame END", "");
+        sql += recordsSql(kind);
     }
     sql += "PRAGMA application_id = " + std::to_string(kApplicationId) + ";\n";
     sql += "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";\n";
     return sql;
 }
 
+// Version 1 to 2, which only adds: the AX.25 frame, and the views that show it.
+std::string upgradeSql()
+{
+    std::string sql;
+    for (const FrameKind kind : {FrameKind::T1, FrameKind::T2}) {
+        sql += "ALTER TABLE " + std::string(framesTable(kind)) + " ADD COLUMN ax25 BLOB;\n";
+        sql += "DROP VIEW " + std::string(recordsView(kind)) + ";\n";
+        sql += recordsSql(kind);
+    }
+    return sql + "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";\n";
+}
+
+// The fields' values are parameters 5 on, the AX.25 frame the last one.
 std::string insertSql(FrameKind kind)
 {
     std::string columns = "frame, received_utc, frame_time, source_id";
@@ -173,6 +194,8 @@ std::string insertSql(FrameKind kind)
         columns += ", " + fieldColumn(FieldCatalogue[static_cast<std::size_t>(i)].caption);
         values += ", ?";
     }
+    columns += ", ax25";
+    values += ", ?";
     return "INSERT INTO " + std::string(framesTable(kind)) + " (" + columns + ") VALUES (" + values +
            ") ON CONFLICT DO NOTHING";
 }
@@ -279,7 +302,8 @@ public:
                            options.readOnly
                                ? SQLite::OPEN_READONLY
                                : SQLite::OPEN_READWRITE | (state == FileState::Archive ? 0 : SQLite::OPEN_CREATE),
-                           busyTimeout_, withoutSharedMemory_))
+                           busyTimeout_, withoutSharedMemory_)),
+          readOnly_(options.readOnly)
     {
         try {
             setUp(options.readOnly, state == FileState::Archive);
@@ -295,11 +319,13 @@ public:
         AddCounts counts;
         if (frames.empty())
             return counts;
-        if (!insert_[0])
+        if (readOnly_)
             throw readOnlyArchive(path_);
         std::optional<SQLite::Transaction> transaction;
         try {
             transaction.emplace(db_, SQLite::TransactionBehavior::IMMEDIATE);
+            if (!insert_[0])
+                upgrade();
             const std::int64_t source = sourceId(origin);
             for (const ArchiveFrame &frame : frames) {
                 KindCounts &kindCounts = counts.of(frame.kind);
@@ -414,7 +440,7 @@ public:
     ~SqliteArchive() override
     {
         // A writer's -wal file is kept (setUp), empty once it is all in the database.
-        if (insert_[0]) {
+        if (!readOnly_) {
             try {
                 db_.exec("PRAGMA journal_size_limit = 0");
             } catch (const SQLite::Exception &) {
@@ -524,6 +550,7 @@ private:
         // 4 KiB when a log of a million frames goes in or a field comes out of
         // all of them. Without effect on an archive that has its tables.
         db_.exec("PRAGMA page_size = 16384");
+        int version = 0;
         {
             // Two programs may create one archive at the same moment: the
             // one that gets the write lock first creates the tables, the
@@ -532,7 +559,7 @@ private:
             const int objects = db_.execAndGet("SELECT count(*) FROM sqlite_schema").getInt();
             if (objects == 0 && db_.execAndGet("PRAGMA application_id").getInt() == 0)
                 db_.exec(schemaSql());
-            checkVersion();
+            version = checkVersion();
             transaction.commit();
         }
         // The tables are created with a rollback journal, so the file holds
@@ -551,6 +578,24 @@ private:
         // who may would create them as its own and stop the next writer.
         int keep = 1;
         sqlite3_file_control(db_.getHandle(), "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+        // An older archive is upgraded when it is first written, not when it
+        // is opened: the window opens its archive for writing at start.
+        if (version == kSchemaVersion)
+            prepareWriting();
+    }
+
+    // Inside add()'s transaction, which holds the write lock: of two programs
+    // that find the archive of an older version, the first upgrades it, and
+    // the other finds it upgraded.
+    void upgrade()
+    {
+        if (db_.execAndGet("PRAGMA user_version").getInt() < kSchemaVersion)
+            db_.exec(upgradeSql());
+        prepareWriting();
+    }
+
+    void prepareWriting()
+    {
         try {
             for (const FrameKind kind : {FrameKind::T1, FrameKind::T2})
                 insert_[static_cast<std::size_t>(kind)] = std::make_unique<SQLite::Statement>(db_, insertSql(kind));
@@ -563,7 +608,7 @@ private:
         }
     }
 
-    void checkVersion()
+    int checkVersion()
     {
         const int id = db_.execAndGet("PRAGMA application_id").getInt();
         const int version = db_.execAndGet("PRAGMA user_version").getInt();
@@ -573,6 +618,7 @@ private:
             throw newerArchive(path_, version);
         if (version < 1)
             throw damagedArchive(path_, kNoVersion);
+        return version;
     }
 
     // Nothing is written into a damaged archive: SQLite notices damage only in
@@ -632,6 +678,11 @@ private:
         const int first = firstField(frame.kind);
         for (int i = first; i < fieldEnd(frame.kind); ++i)
             insert.bind(5 + i - first, frame.record.Values[static_cast<std::size_t>(i)]);
+        const int ax25 = 5 + fieldEnd(frame.kind) - first;
+        if (frame.ax25)
+            insert.bindNoCopy(ax25, frame.ax25->data(), static_cast<int>(frame.ax25->size()));
+        else
+            insert.bind(ax25);
         const bool added = insert.exec() == 1;
         insert.reset();
         return added;
@@ -650,6 +701,8 @@ private:
     std::chrono::milliseconds busyTimeout_;
     bool withoutSharedMemory_;
     SQLite::Database db_;
+    bool readOnly_;
+    // Null until the archive may be written: opened read-only, or of an older version.
     std::array<std::unique_ptr<SQLite::Statement>, 2> insert_;
     std::unique_ptr<SQLite::Statement> addSource_;
     std::unique_ptr<SQLite::Statement> findSource_;

@@ -19,6 +19,7 @@ constexpr const char *kDescription = R"(usage: halcyra-decode [options] [LOG ...
   or:  halcyra-decode --archive[=FILE] [--station NAME] [--date DATE] [options] [LOG ...]
   or:  halcyra-decode --from-archive[=FILE] [--since TIME] [--until TIME] [options]
   or:  halcyra-decode --follow LOG [--archive[=FILE]] [--station NAME] [--date DATE]
+  or:  halcyra-decode --follow kiss://HOST[:PORT] [--source CALL] [--log FILE] [...]
   or:  halcyra-decode --config FILE
   or:  halcyra-decode --check-limits[=FILE] [LOG ... | --from-archive[=FILE]]
 
@@ -39,9 +40,18 @@ the password is hidden from the process list and from messages.
 first, then each one as the receiving software writes it, until it is ended
 (SIGTERM, SIGINT, SIGHUP). It waits for a log that does not exist yet, and
 goes on through rotation and truncation; when the archive cannot be written
-it tries again and keeps the frames meanwhile. --config reads LOG, ARCHIVE
-and STATION from a station configuration file (KEY = VALUE lines, "#"
-comments); options on the command line take precedence.
+it tries again and keeps the frames meanwhile. --config reads LOG, ARCHIVE,
+STATION, LIMITS, ON_ALARM, SOURCE and TNC_LOG from a station configuration
+file (KEY = VALUE lines, "#" comments); options on the command line take
+precedence.
+
+In place of LOG, --follow takes a TNC that serves KISS: kiss://HOST[:PORT]
+over TCP (port 8001 unless given), or kiss:DEVICE@BAUD for a serial line,
+e.g. kiss:/dev/ttyUSB0@9600. Each frame's receive time is then the
+station's clock when it arrived; the telemetry frames of the satellite's
+callsign (QZ7ZQ, any SSID; --source changes it) are archived, with the whole
+AX.25 frame. A TNC that goes away is tried again until it is back.
+
 --check-limits follows every field with limits through the frames and writes
 one line per change of state to standard output:
 received_utc;frame_time;field;value;state;bound;limit.
@@ -183,8 +193,13 @@ CLI::Option *addValueAfterEquals(CLI::App &app, const std::string &name, DecodeO
 // The station archives; it writes no CSV and reads no other log.
 void checkFollowOptions(const DecodeOptions &o)
 {
-    if (o.follow.empty() && o.config.empty())
+    if (o.follow.empty() && o.config.empty()) {
+        for (const auto &[name, value] : {std::pair{"--source", &o.source}, std::pair{"--log", &o.packetLog}}) {
+            if (!value->empty())
+                throw CLI::ValidationError(std::string("option ") + name + " needs --follow or --config");
+        }
         return;
+    }
     const char *const option = o.follow.empty() ? "--config" : "--follow";
     if (!o.logs.empty())
         throw CLI::ValidationError(std::string("option ") + option + " reads no other log: " + o.logs.front());
@@ -305,6 +320,12 @@ void describeOptions(CLI::App &app, DecodeOptions &o)
     addValue(app, "--follow", o.follow, "LOG",
              "run unattended: archive every frame of LOG, then each new\n"
              "one as it is written, until ended by a signal");
+    addValue(app, "--source", o.source, "CALL",
+             "with a TNC: the callsign whose telemetry frames are\n"
+             "archived (any SSID; QZ7ZQ unless given)");
+    addValue(app, "--log", o.packetLog, "FILE",
+             "with a TNC: append every frame received to the packet\n"
+             "log FILE, which the window and this program read");
     addValue(app, "--config", o.config, "FILE",
              "take LOG, ARCHIVE and STATION from the station configuration\n"
              "FILE and follow LOG");

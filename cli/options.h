@@ -43,6 +43,10 @@ struct DecodeOptions {
     ArchiveChoice checkLimits;
     // --on-alarm CMD: the station runs it at each change of state.
     std::string onAlarm;
+    // With a TNC to follow: the satellite's callsign, and the packet log the
+    // received frames are appended to.
+    std::string source;
+    std::string packetLog;
 };
 
 // Describes every option to `app`, bound to its field of `options`, with the

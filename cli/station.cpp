@@ -16,6 +16,7 @@
 #include "servicemanager.h"
 #include "stationconfig.h"
 #include "stationwatch.h"
+#include "tncstation.h"
 
 #include <algorithm>
 #include <array>
@@ -386,6 +387,8 @@ int runStation(const DecodeOptions &options)
     }
     ServiceManager service;
     try {
+        if (settings.tnc)
+            return runTncStation(settings, service);
         Station station(settings, service);
         return station.run();
     } catch (const archive::ArchiveError &error) {

@@ -5,6 +5,7 @@
 
 #include "archive.h"
 #include "archiveio.h"
+#include "ax25frame.h"
 #include "keyvalue.h"
 #include "limittext.h"
 #include "receivetime.h"
@@ -28,7 +29,33 @@ struct FileValues {
     std::optional<std::string> station;
     std::optional<std::string> limits;
     std::optional<std::string> onAlarm;
+    std::optional<std::string> source;
+    std::optional<std::string> packetLog;
 };
+
+// A callsign as AX.25 carries it: up to six letters and digits, without the
+// SSID (every SSID of it is taken).
+std::optional<std::string> callsign(std::string_view text)
+{
+    std::string call;
+    for (const char c : text) {
+        if (c >= 'a' && c <= 'z')
+            call += static_cast<char>(c - 'a' + 'A');
+        else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+            call += c;
+        else
+            return std::nullopt;
+    }
+    // The reader of the frames takes what an AX.25 address can hold.
+    if (call.empty() || call.size() > 6 || !tnc::parseAddressText(call))
+        return std::nullopt;
+    return call;
+}
+
+std::string callsignError(std::string_view text)
+{
+    return "\"" + std::string(text) + "\" is no callsign: up to six letters and digits, without an SSID";
+}
 
 std::optional<std::string> readText(const std::string &path, std::string &text)
 {
@@ -57,12 +84,18 @@ std::optional<std::string> parseValues(const std::string &path, std::string_view
                                                      : equalsUpper(key, "STATION")  ? &values.station
                                                      : equalsUpper(key, "LIMITS")   ? &values.limits
                                                      : equalsUpper(key, "ON_ALARM") ? &values.onAlarm
+                                                     : equalsUpper(key, "SOURCE")   ? &values.source
+                                                     : equalsUpper(key, "TNC_LOG")  ? &values.packetLog
                                                                                     : nullptr;
             if (!slot && !error)
                 error = where(line) + "unknown key \"" + std::string(key) +
-                        "\" (the keys are LOG, ARCHIVE, STATION, LIMITS, ON_ALARM)";
+                        "\" (the keys are LOG, ARCHIVE, STATION, LIMITS, ON_ALARM, SOURCE, TNC_LOG)";
             else if (slot == &values.station && !archive::stationName(value).error.empty() && !error)
                 error = where(line) + archive::stationName(value).error;
+            else if (slot == &values.source && !callsign(value) && !error)
+                error = where(line) + callsignError(value);
+            else if (slot == &values.log && isTncAddress(value) && !parseTncAddress(value).address && !error)
+                error = where(line) + parseTncAddress(value).error;
             else if (slot)
                 *slot = std::string(value);
         },
@@ -71,6 +104,32 @@ std::optional<std::string> parseValues(const std::string &path, std::string_view
                 error = where(line) + "not a KEY = VALUE line";
         });
     return error;
+}
+
+// A TNC's address, the callsign and the packet log; the last two only with
+// a TNC, where they mean something.
+std::optional<std::string> tncSettings(const DecodeOptions &options, const FileValues &file, StationSettings &settings)
+{
+    const std::string source = !options.source.empty() ? options.source : file.source.value_or("");
+    settings.packetLog = !options.packetLog.empty() ? options.packetLog : file.packetLog.value_or("");
+    if (!isTncAddress(settings.log)) {
+        if (!source.empty())
+            return std::string("--source and SOURCE go with a TNC (kiss:...), not with the log ") + settings.log;
+        if (!settings.packetLog.empty())
+            return std::string("--log and TNC_LOG go with a TNC (kiss:...), not with the log ") + settings.log;
+        return std::nullopt;
+    }
+    TncAddressResult parsed = parseTncAddress(settings.log);
+    if (!parsed.address)
+        return parsed.error;
+    settings.tnc = std::move(parsed.address);
+    if (!source.empty()) {
+        const std::optional<std::string> call = callsign(source);
+        if (!call)
+            return "option --source: " + callsignError(source);
+        settings.sourceCall = *call;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -88,10 +147,13 @@ std::optional<std::string> stationSettings(const DecodeOptions &options, Station
     settings.log = !options.follow.empty() ? options.follow : file.log.value_or("");
     if (settings.log.empty())
         return options.config + ": no LOG to follow";
+    if (auto error = tncSettings(options, file, settings))
+        return error;
     // The archive keeps where frames came from; a path that still tells the
     // file when the archive is read from elsewhere.
     std::error_code ignored;
-    if (const std::filesystem::path absolute = std::filesystem::absolute(settings.log, ignored); !ignored)
+    if (const std::filesystem::path absolute = std::filesystem::absolute(settings.log, ignored);
+        !settings.tnc && !ignored)
         settings.log = absolute.lexically_normal().string();
     DecodeOptions::ArchiveChoice choice = options.archive;
     if (!choice.given && file.archive)

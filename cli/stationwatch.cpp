@@ -35,7 +35,7 @@ sigset_t endingSignals()
 
 StationWatch::StationWatch(const std::string &log) : log_(log)
 {
-    const std::filesystem::path path(log);
+    const std::filesystem::path path(log.empty() ? "." : log);
     folder_ = path.has_parent_path() ? path.parent_path().string() : ".";
     name_ = path.filename().string();
     const sigset_t set = endingSignals();
@@ -43,7 +43,9 @@ StationWatch::StationWatch(const std::string &log) : log_(log)
         (signal_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC)) < 0)
         throw std::system_error(errno, std::generic_category(), "cannot take signals");
     // Without inotify (a system that limits its instances) the poll reads.
-    notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    // A TNC is no file: nothing to watch.
+    if (!log.empty())
+        notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     watchFolder();
 }
 

@@ -12,7 +12,8 @@ namespace halcyra {
 // never interrupt a write half-way) and inotify's word that the log changed.
 // The log's folder is watched, which sees the log created, renamed and
 // written; and the log itself, which sees it written through a symbolic link.
-// Throws std::system_error when the system refuses the descriptors.
+// An empty log: the signals only. Throws std::system_error when the system
+// refuses the descriptors.
 class StationWatch {
 public:
     explicit StationWatch(const std::string &log);

@@ -4,6 +4,8 @@
 // Writes the seed corpus of every fuzz target from the sample log generator:
 // halcyra-fuzz-seeds fuzz/corpus
 
+#include "ax25frame.h"
+#include "kissdeframer.h"
 #include "loggen.h"
 
 #include <algorithm>
@@ -11,7 +13,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -124,5 +128,24 @@ int main(int argc, char **argv)
     write(logBox, "line-ends",
           '\0' + text("T1 00\r\n\r\n\n\r\xa0\x80\x81\x82\x83") + "\1\x40" + text("\r") + "\5\x02" + "\4\0" + "\7" +
               text("\n") + "\6\x10" + text("x\r\ny") + "\x0a");
+
+    // A mode byte (how the stream is cut), then KISS frames as a TNC sends them.
+    const fs::path kiss = root / "kiss";
+    const auto kissOf = [](const std::string &source, const std::string &info, int port = 0) {
+        using namespace halcyra::tnc;
+        const std::vector<std::uint8_t> ax25 =
+            ax25UiFrame({"CQ", 0}, {source, 3}, {{"WIDE1", 1, true}},
+                        std::span(reinterpret_cast<const std::uint8_t *>(info.data()), info.size()));
+        const std::vector<std::uint8_t> framed = kissFrame(port, ax25);
+        return std::string(framed.begin(), framed.end());
+    };
+    std::string rawT2 = "T2";
+    for (std::size_t i = 0; i + 1 < t2.size(); i += 2)
+        rawT2 += static_cast<char>(std::stoi(t2.substr(i, 2), nullptr, 16));
+    write(kiss, "telemetry", '\7' + kissOf("QZ7ZQ", "T1" + t1) + kissOf("QZ7ZQ", rawT2, 2));
+    write(kiss, "other-stations", '\1' + kissOf("AB1CD", "T1" + t1) + kissOf("QZ7ZQ", "beacon <T1> [12:00:00R]\r"));
+    write(kiss, "commands-and-escapes",
+          std::string("\x20\xC0\x01\x32\xC0\xC0\xFF\xC0") + kissOf("QZ7ZQ", "T2\xC0\xDB" + rawT2.substr(4)) +
+              "\xC0\x00\xDB\x41\xC0");
     return 0;
 }

@@ -269,6 +269,75 @@ Child startWriter(const std::vector<std::string> &args, const std::string &error
     return child;
 }
 
+// An archive of schema version 1 with its frames, as that version's program
+// left it (tests/archive_v1), put into an empty file or database.
+void loadVersion1(Backend backend, const std::string &location)
+{
+    const bool file = backend == Backend::File;
+    const std::string sql =
+        readFile(std::string(HALCYRA_TESTS_DIR) + "/archive_v1/" + (file ? "sqlite.sql" : "postgresql.sql"));
+    if (file) {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(location.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    } else {
+        pqxx::connection connection(location);
+        pqxx::nontransaction(connection).exec(sql);
+    }
+}
+
+long long schemaVersion(Sql &db, Backend backend)
+{
+    return db.number(backend == Backend::File ? "PRAGMA user_version" : "SELECT version FROM halcyra_archive");
+}
+
+// Every row of the archive's tables and views as version 1 has them: the
+// columns version 2 added are left out.
+std::vector<Table> version1Rows(Sql &db, Backend backend)
+{
+    std::vector<std::string> queries = {"SELECT * FROM sources ORDER BY id", "SELECT * FROM t1_frames ORDER BY id",
+                                        "SELECT * FROM t2_frames ORDER BY id",
+                                        "SELECT * FROM t1_records ORDER BY frame_hex",
+                                        "SELECT * FROM t2_records ORDER BY frame_hex"};
+    if (backend == Backend::Server) {
+        queries.emplace_back("SELECT * FROM t1_receptions ORDER BY frame_hex");
+        queries.emplace_back("SELECT * FROM t2_receptions ORDER BY frame_hex");
+    }
+    std::vector<Table> tables;
+    for (const std::string &query : queries) {
+        Table t = db.query(query);
+        for (std::size_t i = t.columns.size(); i-- > 0;) {
+            if (t.columns[i] != "ax25" && t.columns[i] != "ax25_hex")
+                continue;
+            t.columns.erase(t.columns.begin() + static_cast<std::ptrdiff_t>(i));
+            t.types.erase(t.types.begin() + static_cast<std::ptrdiff_t>(i));
+            for (auto &row : t.rows)
+                row.erase(row.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        tables.push_back(std::move(t));
+    }
+    return tables;
+}
+
+bool operator==(const Table &a, const Table &b)
+{
+    return a.columns == b.columns && a.types == b.types && a.rows == b.rows;
+}
+
+// A frame as a TNC hands it over: its payload, and the whole AX.25 frame.
+archive::ArchiveFrame fromTnc(std::string_view frameText, std::vector<std::uint8_t> ax25)
+{
+    archive::LoggedFrame logged;
+    logged.kind = frameText.starts_with("T1") ? FrameKind::T1 : FrameKind::T2;
+    logged.length = static_cast<std::uint8_t>(frameText.size());
+    std::copy(frameText.begin(), frameText.end(), logged.text.begin());
+    logged.frameTime.assign("2026-12-07 12:00:00.125 UTC");
+    logged.received = 1'796'644'800'125;
+    logged.ax25 = std::make_shared<const std::vector<std::uint8_t>>(std::move(ax25));
+    return archive::decodeFrame(logged);
+}
+
 // A folder of its own for each test and, on the test server, databases of
 // its own that it drops at the end.
 class Scratch : public ::testing::Test {
@@ -383,6 +452,7 @@ TEST_P(ArchiveTest, ViewsHoldTheDocumentedColumnsAndTheWindowsRecords)
         std::vector<std::string> expected = {"received_utc", "frame_time", "frame_hex", "source", "station"};
         const std::vector<std::string> &fields = t1 ? kT1Columns : kT2Columns;
         expected.insert(expected.end(), fields.begin(), fields.end());
+        expected.emplace_back("ax25_hex"); // version 2: after every column of version 1
         const int first = t1 ? 0 : kFirstT2Field;
         const Table table = db->query(std::string("SELECT * FROM ") + (t1 ? "t1_records" : "t2_records"));
         ASSERT_EQ(table.columns, expected);
@@ -397,6 +467,7 @@ TEST_P(ArchiveTest, ViewsHoldTheDocumentedColumnsAndTheWindowsRecords)
                 EXPECT_TRUE(parseUtcText(*row[0]));
             }
             EXPECT_FALSE(row[4]);
+            EXPECT_FALSE(row.back()); // a frame from a log has no AX.25 frame
             if (hex != damagedHex) {
                 EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos) << hex;
             }
@@ -714,6 +785,69 @@ TEST_P(ArchiveTest, StationsWriteOneArchiveAtOnce)
     EXPECT_EQ(heard, expected);
 }
 
+TEST_P(ArchiveTest, AVersion1ArchiveIsUpgradedByItsFirstWriteAndKeepsEveryRow)
+{
+    loadVersion1(GetParam(), location());
+    const auto db = sql();
+    const std::vector<Table> before = version1Rows(*db, GetParam());
+    ASSERT_EQ(before[3].rows.size(), 9u);
+    ASSERT_EQ(before[4].rows.size(), 8u);
+
+    // Reading it, or opening it to write, leaves it as it is.
+    std::uint64_t read = 0;
+    archive::openArchiveToRead(location())->forEachRecord(FrameKind::T2, {}, [&](const archive::StoredRecord &) {
+        ++read;
+        return true;
+    });
+    EXPECT_EQ(read, 8u);
+    auto store = archive::openArchive(location());
+    EXPECT_EQ(schemaVersion(*db, GetParam()), 1);
+
+    // The first write, of a frame the archive holds, upgrades it and changes no row.
+    const std::string held = "T1" + *before[3].rows[0][2];
+    const archive::AddCounts again =
+        store->add(std::vector{fromTnc(held, {1, 2, 3})}, {.source = before[0].rows[0][1].value()});
+    EXPECT_EQ(again.t1.present, 1u);
+    EXPECT_EQ(schemaVersion(*db, GetParam()), 2);
+    EXPECT_TRUE(version1Rows(*db, GetParam()) == before);
+    EXPECT_EQ(db->number("SELECT count(*) FROM t1_records WHERE ax25_hex IS NOT NULL"), 0);
+
+    // New frames carry their AX.25 frame; frames from a log have none.
+    const std::string fresh = "T2" + std::string(94, '3') + "99";
+    EXPECT_EQ(
+        store->add(std::vector{fromTnc(fresh, {0x00, 0xC0, 0xAB, 0xFF})}, {.source = "kiss://localhost"}).t2.added, 1u);
+    archive::importText(*store, generated(3, 2, 11), {.origin = {.source = "new.log"}});
+    EXPECT_EQ(db->text("SELECT ax25_hex FROM t2_records WHERE frame_hex = '" + fresh.substr(2) + "'"), "00C0ABFF");
+    EXPECT_EQ(db->number("SELECT count(*) FROM t2_records WHERE ax25_hex IS NULL"), 8 + 2);
+    EXPECT_EQ(db->number(kTotal), 17 + 1 + 5);
+}
+
+TEST_P(ArchiveTest, TwoWritersUpgradeAVersion1ArchiveOnce)
+{
+    // Both open it while it is of version 1; the second to write finds it upgraded.
+    loadVersion1(GetParam(), location());
+    auto first = archive::openArchive(location());
+    auto second = archive::openArchive(location());
+    EXPECT_EQ(first->add(std::vector{fromTnc("T2" + std::string(96, 'A'), {0xA1})}, {}).t2.added, 1u);
+    EXPECT_EQ(second->add(std::vector{fromTnc("T2" + std::string(96, 'B'), {0xB2})}, {}).t2.added, 1u);
+    const Table carried = sql()->query("SELECT ax25_hex FROM t2_records WHERE ax25_hex IS NOT NULL ORDER BY 1");
+    EXPECT_EQ(carried.rows, (decltype(carried.rows){{"A1"}, {"B2"}}));
+
+    // And side by side, as separate programs.
+    location_ = fresh();
+    loadVersion1(GetParam(), location());
+    std::vector<Child> writers;
+    for (const std::uint32_t seed : {21u, 22u}) {
+        writeFile(path(std::to_string(seed) + ".log"), generated(300, 300, seed));
+        writers.push_back(startWriter({location(), path(std::to_string(seed) + ".log"), "--batch", "50"}));
+    }
+    for (const Child &writer : writers)
+        EXPECT_EQ(finish(writer).status, 0);
+    const auto db = sql();
+    EXPECT_EQ(schemaVersion(*db, GetParam()), 2);
+    EXPECT_EQ(db->number(kTotal), 17 + 1200);
+}
+
 class FileArchiveTest : public Scratch {};
 
 TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
@@ -775,7 +909,7 @@ TEST_F(FileArchiveTest, AnythingButAnArchiveIsRefusedAndLeftAsItIs)
         {"time-last.sqlite", [&](auto &p) { writeFile(p, flipped(received, true)); }, R::Damaged},
         {"header.sqlite", [&](auto &p) { writeFile(p, archiveBytes.substr(0, 60)); }, R::Damaged},
         {"corrupted.sqlite", [&](auto &p) { writeFile(p, corrupted); }, R::Damaged},
-        {"newer.sqlite", [&](auto &p) { writeFile(p, archiveBytes), FileSql(p).query("PRAGMA user_version = 2"); },
+        {"newer.sqlite", [&](auto &p) { writeFile(p, archiveBytes), FileSql(p).query("PRAGMA user_version = 3"); },
          R::NewerVersion},
         {"folder", [](auto &p) { std::filesystem::create_directory(p); }, R::NotAnArchive},
     };
@@ -892,7 +1026,7 @@ TEST_F(ServerArchiveTest, ADatabaseThatHoldsNoArchiveOfOursIsRefusedAndLeftAsItI
         R reason;
     } cases[] = {
         {"another program's tables", false, "CREATE TABLE t1_records (x integer)", {}, R::NotAnArchive},
-        {"a newer version", true, "UPDATE halcyra_archive SET version = 2", {}, R::NewerVersion},
+        {"a newer version", true, "UPDATE halcyra_archive SET version = 3", {}, R::NewerVersion},
         {"a renamed column", true, "ALTER TABLE t2_frames RENAME comm1_rssi TO rssi", {}, R::Damaged},
         {"nothing, to read", false, "", {.create = true, .readOnly = true}, R::Missing},
         {"nothing, for a user who may not create tables", false, "", {}, R::Denied},
@@ -919,6 +1053,33 @@ TEST_F(ServerArchiveTest, ADatabaseThatHoldsNoArchiveOfOursIsRefusedAndLeftAsItI
         }
         EXPECT_EQ(objects(uri), before) << c.name;
     }
+}
+
+TEST_F(ServerArchiveTest, AStationThatMayOnlyAddFramesWritesAVersion1ArchiveUntilItsOwnerUpgradesIt)
+{
+    const std::string owner = newDatabase();
+    loadVersion1(Backend::Server, owner);
+    const std::string role = "station_" + std::to_string(::getpid());
+    admin().exec0("CREATE ROLE " + role + " LOGIN");
+    roles_.push_back(role);
+    const auto db = openSql(Backend::Server, owner);
+    db->query("GRANT SELECT, INSERT, UPDATE ON ALL TABLES IN SCHEMA public TO " + role +
+              "; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO " + role);
+    std::string station = owner;
+    station.replace(station.find("://") + 3, station.find('@') - station.find("://") - 3, role);
+
+    auto store = archive::openArchive(station);
+    const std::string first = "T2" + std::string(96, '4');
+    EXPECT_EQ(store->add(std::vector{fromTnc(first, {1, 2})}, {.source = "kiss"}).t2.added, 1u);
+    EXPECT_EQ(store->add(std::vector{fromTnc("T2" + std::string(96, '5'), {3})}, {.source = "kiss"}).t2.added, 1u);
+    EXPECT_EQ(schemaVersion(*db, Backend::Server), 1);
+
+    archive::openArchive(owner)->add(std::vector{fromTnc("T2" + std::string(96, '6'), {4})}, {.source = "kiss"});
+    EXPECT_EQ(schemaVersion(*db, Backend::Server), 2);
+    EXPECT_EQ(store->add(std::vector{fromTnc("T2" + std::string(96, '7'), {5})}, {.source = "kiss"}).t2.added, 1u);
+    EXPECT_EQ(db->text("SELECT string_agg(coalesce(ax25_hex, '-'), ',' ORDER BY frame_hex) FROM t2_records "
+                       "WHERE source = 'kiss'"),
+              "-,-,04,05");
 }
 
 TEST_F(ServerArchiveTest, AServerOutOfReachIsReportedInSecondsWithoutThePassword)

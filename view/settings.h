@@ -20,6 +20,7 @@ template <typename T> struct SettingKey {
 namespace keys {
 // The main window.
 inline const SettingKey<QStringList> recentLogs{"recentLogs", {}};
+inline const SettingKey<QStringList> recentTncs{"recentTncs", {}}; // File > Connect to TNC, newest first
 inline const SettingKey<bool> archiveFollowed{"archive/followedFrames", true};
 inline const SettingKey<QString> archiveStation{"archive/station", {}};
 inline const SettingKey<QString> exportKinds{"export/kinds", {}}; // "t1", "t2", "both"

@@ -44,6 +44,7 @@ AREA_PROGRAMS = {
     "logbox": {"logbox_test", "follow_test", "window_test"},
     "follower": {"follow_test", "archive_window_test", "logtail_test"},
     "window": {"archive_window_test", "window_test", "conventions_test"},
+    "tnc": {"tnc_tests"},
 }
 # Never run for a mutant: they package the build, which no mutant changes
 # in a way they look at, and take minutes.
