@@ -3,18 +3,16 @@
 
 #include "station.h"
 
-#include "alarmcommand.h"
 #include "archive.h"
 #include "archivewriter.h"
 #include "importer.h"
 #include "journal.h"
-#include "limittext.h"
 #include "location.h"
 #include "logtail.h"
-#include "numtext.h"
 #include "passreport.h"
 #include "servicemanager.h"
 #include "stationconfig.h"
+#include "stationlimits.h"
 #include "stationwatch.h"
 #include "tncstation.h"
 
@@ -96,17 +94,7 @@ private:
     ArchiveWriter writer_;
     PassReport pass_;
     StationWatch watch_;
-    LimitEvaluator limits_;
-    AlarmCommand alarm_;
-    // What reading the log at start left each field in: the old changes of a
-    // long log are history, its end state is news.
-    struct Latest {
-        LimitChange change;
-        std::optional<UtcMillis> received;
-        FrameTimeText frameTime;
-    };
-    std::array<std::optional<Latest>, kFieldCount> atStart_{};
-    std::optional<UtcMillis> lastChecked_;
+    StationLimits limits_;
     std::int64_t now_ = 0;
     std::int64_t nextPoll_ = 0;
     std::int64_t nextKeepAlive_ = 0;
@@ -127,7 +115,7 @@ Station::Station(const StationSettings &settings, ServiceManager &service)
                                                            .now = utcNow},
       tail_(settings.log, stationPolicy()), reader_(readOptions_),
       writer_([location = settings.archive] { return archive::openArchive(location); }, readOptions_.origin),
-      watch_(settings.log), limits_(settings.limits), alarm_(settings.onAlarm), progress_(::isatty(STDERR_FILENO) == 1)
+      watch_(settings.log), limits_(settings), progress_(::isatty(STDERR_FILENO) == 1)
 {
     writer_.onWritten([this](const WrittenBatch &batch) { written(batch); });
     writer_.onEvent([this](const WriterEvent &event) {
@@ -159,60 +147,7 @@ void Station::appended(std::string_view bytes)
 void Station::take(const archive::LoggedFrame &frame)
 {
     writer_.push(frame, now_);
-    if (settings_.limits.anyActive())
-        checkLimits(frame);
-}
-
-// A log rewritten with what it held before would count its frames again
-// towards persistence: frames older than the last one checked are passed by.
-void Station::checkLimits(const archive::LoggedFrame &frame)
-{
-    if (frame.received && lastChecked_ && *frame.received < *lastChecked_)
-        return;
-    if (frame.received)
-        lastChecked_ = frame.received;
-    const archive::ArchiveFrame decoded = archive::decodeFrame(frame);
-    for (const LimitChange &change : limits_.feed(decoded.kind, decoded.record)) {
-        if (ready_)
-            tellLimit(change, decoded.received, decoded.record.FrameTime);
-        else
-            atStart_[static_cast<std::size_t>(change.field)] =
-                Latest{change, decoded.received, decoded.record.FrameTime};
-    }
-}
-
-void Station::tellLimit(const LimitChange &change, const std::optional<UtcMillis> &received,
-                        const FrameTimeText &frameTime)
-{
-    const std::string receivedText = received ? formatUtcString(*received) : std::string();
-    const journal::Priority priority = change.state == LimitState::Red      ? journal::Priority::Critical
-                                       : change.state == LimitState::Yellow ? journal::Priority::Warning
-                                                                            : journal::Priority::Notice;
-    say(priority,
-        "limit: " + limitChangeText(change) + (receivedText.empty() ? std::string() : ", received " + receivedText));
-    if (alarm_.empty())
-        return;
-    const AlarmCommand::Variables variables{{"HALCYRA_FIELD", limitsFieldName(change.field)},
-                                            {"HALCYRA_VALUE", generalText(change.value)},
-                                            {"HALCYRA_STATE", std::string(limitStateName(change.state))},
-                                            {"HALCYRA_PREVIOUS_STATE", std::string(limitStateName(change.previous))},
-                                            {"HALCYRA_BOUND", std::string(limitBoundName(change.bound))},
-                                            {"HALCYRA_LIMIT", generalText(change.limit)},
-                                            {"HALCYRA_RECEIVED", receivedText},
-                                            {"HALCYRA_FRAME_TIME", frameTime.str()},
-                                            {"HALCYRA_STATION", settings_.station},
-                                            {"HALCYRA_MESSAGE", limitChangeText(change)}};
-    if (const std::optional<std::string> error = alarm_.run(variables))
-        say(journal::Priority::Error, "--on-alarm " + alarm_.program() + " not run: " + *error);
-}
-
-void Station::tellEndStates()
-{
-    for (std::optional<Latest> &latest : atStart_) {
-        if (latest && latest->change.state != LimitState::Green)
-            tellLimit(latest->change, latest->received, latest->frameTime);
-        latest.reset();
-    }
+    limits_.check(frame, ready_);
 }
 
 void Station::started()
@@ -299,7 +234,7 @@ void Station::readyWhenCaughtUp(std::int64_t now)
     say(journal::Priority::Info,
         pass_.empty() ? "log as it stood at start: no frames" : pass_.take("log as it stood at start"));
     service_.ready("following " + settings_.log);
-    tellEndStates();
+    limits_.tellHeld();
 }
 
 void Station::endPassIfQuiet(std::int64_t now)
@@ -363,9 +298,7 @@ int Station::run()
         if (look && !checkLog(now_))
             return kFailure;
         writer_.write(now_);
-        alarm_.reap([this](const std::string &how) {
-            say(journal::Priority::Warning, "--on-alarm " + alarm_.program() + " failed: " + how);
-        });
+        limits_.reap();
         peekOpenLine(now_);
         readyWhenCaughtUp(now_);
         endPassIfQuiet(now_);

@@ -11,6 +11,7 @@
 #include "passreport.h"
 #include "receivetime.h"
 #include "servicemanager.h"
+#include "stationlimits.h"
 #include "stationwatch.h"
 #include "tncreader.h"
 #include "tncsource.h"
@@ -67,6 +68,7 @@ private:
     ArchiveWriter writer_;
     PassReport pass_;
     StationWatch watch_;
+    StationLimits limits_;
     std::unique_ptr<AppendLog> log_;
     bool logFailing_ = false;
     std::int64_t now_ = 0;
@@ -79,7 +81,7 @@ TncStation::TncStation(const StationSettings &settings, ServiceManager &service)
     : settings_(settings), service_(service), source_(*settings.tnc), reader_(settings.sourceCall),
       writer_([location = settings.archive] { return archive::openArchive(location); },
               archive::Origin{settings.tnc->text(), settings.station}),
-      watch_({})
+      watch_({}), limits_(settings)
 {
     if (!settings.packetLog.empty())
         log_ = std::make_unique<AppendLog>(settings.packetLog);
@@ -110,7 +112,8 @@ bool TncStation::started()
         "taking the telemetry frames of " + settings_.sourceCall + " from " + settings_.tnc->text() +
             " into the archive " + archive::displayLocation(settings_.archive) +
             (settings_.station.empty() ? ", no station name" : ", station " + settings_.station) +
-            (log_ ? ", every frame into " + log_->path() : ""));
+            (log_ ? ", every frame into " + log_->path() : "") +
+            (settings_.limitsPath ? ", limits from " + *settings_.limitsPath : ", no limits file"));
     writer_.open(now_);
     source_.start(now_);
     // Waiting for the TNC is what the station is there for: ready now.
@@ -131,7 +134,11 @@ void TncStation::received(std::span<const std::uint8_t> bytes)
 {
     const UtcMillis arrived = utcNow();
     reader_.feed(
-        bytes, arrived, [this](const archive::LoggedFrame &frame) { writer_.push(frame, now_); },
+        bytes, arrived,
+        [this](const archive::LoggedFrame &frame) {
+            writer_.push(frame, now_);
+            limits_.check(frame, true);
+        },
         [this](std::string_view lines) { appendToLog(lines); });
 }
 
@@ -231,6 +238,7 @@ int TncStation::run()
         source_.service(now_, source_.fd() >= 0 ? fds[1].revents : 0,
                         [this](std::span<const std::uint8_t> bytes) { received(bytes); });
         writer_.write(now_);
+        limits_.reap();
         endPassIfQuiet();
         if (service_.keepAliveInterval() && now_ >= nextKeepAlive_) {
             service_.keepAlive();

@@ -479,6 +479,26 @@ TEST_F(FolderTest, ATcpTncThatGoesAwayAndComesBackLosesNothingReceived)
     EXPECT_EQ(occurrences(readFile(log), " UTC\n"), 10u);
 }
 
+// Frames from a TNC are news as they come: a change of state is told at once.
+TEST_F(FolderTest, ATncStationTellsChangesOfState)
+{
+    TcpTnc tnc;
+    writeFile(at("limits.toml"), "[t1.uptime]\nred_high = 0.0001\n"); // 8.64 s
+    writeFile(at("station.conf"), "LIMITS = limits.toml\n");
+    Station station({"--config", at("station.conf"), "--follow", "kiss://127.0.0.1:" + std::to_string(tnc.port()),
+                     "--archive=" + at("a.sqlite")},
+                    at("station.err"));
+    tnc.accept();
+    for (const int n : {2, 20})
+        tnc.send(kissUi("QZ7ZQ", 0, telemetry(FrameKind::T1, n)));
+    ASSERT_TRUE(station.said("limit: t1.uptime")) << station.messages();
+    EXPECT_EQ(station.end(), 0);
+    const std::string messages = station.messages();
+    EXPECT_NE(messages.find("limits from " + at("limits.toml")), std::string::npos) << messages;
+    EXPECT_EQ(occurrences(messages, "limit: t1.uptime"), 1u) << messages;
+    EXPECT_NE(messages.find("red, above red_high 0.0001, received "), std::string::npos) << messages;
+}
+
 // ---- addresses and options ----
 
 TEST(TncAddress, ReadsTcpAndSerialAddresses)
