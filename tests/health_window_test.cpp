@@ -138,7 +138,8 @@ private slots:
         QCOMPARE(cell(kBatt, health::HealthTable::State), QStringLiteral("no limits"));
         const QLabel *note = dock()->findChild<QLabel *>(QStringLiteral("healthNote"));
         QVERIFY(note->isVisible());
-        QVERIFY2(note->text().startsWith(QStringLiteral("Limits not applied: ")) && note->text().contains("limits.toml"),
+        QVERIFY2(note->text().startsWith(QStringLiteral("Limits not applied: ")) &&
+                     note->text().contains("limits.toml"),
                  qPrintable(note->text()));
     }
 
