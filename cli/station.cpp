@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -41,17 +40,6 @@ constexpr std::int64_t kPollMs = 1000;
 // frame: some receivers end a line only when they begin the next one.
 constexpr std::int64_t kOpenLineMs = 400;
 constexpr std::int64_t kProgressMs = 500;
-
-std::int64_t monotonicMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-const char *signalName(int signal)
-{
-    return signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
-}
 
 LogTail::Policy stationPolicy()
 {
@@ -262,7 +250,7 @@ int Station::waitTime(std::int64_t now) const
 int Station::stop(int signal)
 {
     service_.stopping();
-    say(journal::Priority::Info, std::string("ending on ") + signalName(signal));
+    say(journal::Priority::Info, std::string("ending on ") + endingSignalName(signal));
     // What the receiver wrote before the signal is archived now, not at the
     // next start: a receiver stopped with the station leaves nothing behind.
     now_ = monotonicMs();

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -116,6 +117,17 @@ void StationWatch::watchFile()
     const int watch = ::inotify_add_watch(notify_, log_.c_str(), kFileEvents);
     if (watch >= 0)
         fileWatch_ = watch;
+}
+
+std::int64_t monotonicMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+const char *endingSignalName(int signal)
+{
+    return signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
 }
 
 } // namespace halcyra

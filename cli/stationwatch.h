@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace halcyra {
@@ -44,5 +45,10 @@ private:
     int folderWatch_ = -1;
     int fileWatch_ = -1;
 };
+
+// The monotonic clock in milliseconds, for the station loops' timers.
+std::int64_t monotonicMs();
+// "SIGTERM", "SIGINT" or "SIGHUP": the signals that end a station.
+const char *endingSignalName(int signal);
 
 } // namespace halcyra

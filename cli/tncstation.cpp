@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <memory>
 #include <optional>
@@ -31,17 +30,6 @@ namespace halcyra {
 namespace {
 
 constexpr std::int64_t kPollMs = 1000;
-
-std::int64_t monotonicMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-const char *signalName(int signal)
-{
-    return signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
-}
 
 class TncStation {
 public:
@@ -201,7 +189,7 @@ std::string TncStation::countsText() const
 int TncStation::stop(int signal)
 {
     service_.stopping();
-    say(journal::Priority::Info, std::string("ending on ") + signalName(signal));
+    say(journal::Priority::Info, std::string("ending on ") + endingSignalName(signal));
     // What the TNC sent before the signal is archived now: it is in no file
     // from which a next start could take it.
     now_ = monotonicMs();
