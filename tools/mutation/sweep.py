@@ -45,6 +45,8 @@ AREA_PROGRAMS = {
     "follower": {"follow_test", "archive_window_test", "logtail_test"},
     "window": {"archive_window_test", "window_test", "conventions_test"},
     "tnc": {"tnc_tests"},
+    "limits": {"decoder_tests", "history_test", "health_test"},
+    "station": {"station_tests", "tnc_station_tests"},
 }
 # Never run for a mutant: they package the build, which no mutant changes
 # in a way they look at, and take minutes.
