@@ -118,23 +118,10 @@ std::vector<double> redraws(HistoryWindow &window, int steps, double factor, dou
     return ms;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Opening: the window, one field, its first picture on screen; and the
+// archive's query alone.
+void measureOpening(const std::string &path, Settings &remembered)
 {
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fputs("usage: history_bench ARCHIVE (created with 500000 T1 records when missing)\n", stderr);
-        return 2;
-    }
-    const std::string path = argv[1];
-    if (!QFile::exists(QString::fromStdString(path)))
-        makeArchive(path);
-    QTemporaryDir settings;
-    Settings remembered(settings.filePath(QStringLiteral("halcyra.conf")));
-    const long before = statusKiB("VmRSS:");
-
-    // Opening: the window, one field, its first picture on screen.
     std::vector<double> opening;
     std::vector<double> openingCpu;
     for (int run = 0; run < 5; ++run) {
@@ -163,35 +150,40 @@ int main(int argc, char *argv[])
                 "of which the archive's query %.0f ms\n",
                 static_cast<std::size_t>(archive::openArchive(path)->recordCount(FrameKind::T1)), opening.front(),
                 median(opening), median(openingCpu), median(query));
+}
 
-    auto *window = new HistoryWindow(path, remembered);
-    window->resize(1100, 720);
-    window->show();
-    window->setFieldShown(kBatt1, true);
-    settle(*window);
-    window->choosePreset(Preset::All);
-    QApplication::processEvents();
-    const auto report = [](const char *what, const std::vector<double> &ms) {
-        std::printf("%-44s median %5.1f ms, p95 %5.1f ms\n", what, median(ms), percentile95(ms));
-    };
-    report("zoom, all records on show", redraws(*window, 40, 0.8, 0));
-    report("pan, all records on show", redraws(*window, 40, 1, 0.1));
-    window->setCustomRange({*parseUtcTime("2014-08-01"), *parseUtcTime("2014-08-02")});
-    report("zoom, one day on show", redraws(*window, 40, 0.8, 0));
-    report("pan, one day on show", redraws(*window, 40, 1, 0.1));
+void report(const char *what, const std::vector<double> &ms)
+{
+    std::printf("%-44s median %5.1f ms, p95 %5.1f ms\n", what, median(ms), percentile95(ms));
+}
 
-    window->setFieldShown(kXCellsCurr, true);
-    settle(*window);
-    window->choosePreset(Preset::All);
+// Zoom and pan over all records and over a day, with one field and two.
+void measureRedraws(HistoryWindow &window, long before)
+{
+    window.choosePreset(Preset::All);
     QApplication::processEvents();
-    report("zoom, two fields, all records on show", redraws(*window, 40, 0.8, 0));
+    report("zoom, all records on show", redraws(window, 40, 0.8, 0));
+    report("pan, all records on show", redraws(window, 40, 1, 0.1));
+    window.setCustomRange({*parseUtcTime("2014-08-01"), *parseUtcTime("2014-08-02")});
+    report("zoom, one day on show", redraws(window, 40, 0.8, 0));
+    report("pan, one day on show", redraws(window, 40, 1, 0.1));
+
+    window.setFieldShown(kXCellsCurr, true);
+    settle(window);
+    window.choosePreset(Preset::All);
+    QApplication::processEvents();
+    report("zoom, two fields, all records on show", redraws(window, 40, 0.8, 0));
     const long withTwo = statusKiB("VmRSS:");
     std::printf("memory: %.1f MB before the window, %.1f MB with two fields of all records on show "
                 "(the window's share %.1f MB), peak %.1f MB\n",
                 before / 1024.0, withTwo / 1024.0, (withTwo - before) / 1024.0, statusKiB("VmHWM:") / 1024.0);
+}
 
-    // A frame archived by another connection, as another program would.
-    window->choosePreset(Preset::LastPass);
+// Frames archived by another connection, as another program would: how soon
+// the window shows them, and what its update itself costs.
+void measureLive(HistoryWindow &window, const std::string &path)
+{
+    window.choosePreset(Preset::LastPass);
     auto writer = archive::openArchive(path);
     // Frames right after the newest: the archive stays one of a receiver's log.
     UtcMillis next = 0;
@@ -202,17 +194,16 @@ int main(int argc, char *argv[])
     // Frames this run has not archived before: the archive keeps each frame once.
     const auto run = static_cast<std::uint16_t>(QDateTime::currentMSecsSinceEpoch() / 1000);
     for (int i = 0; i < 5; ++i) {
-        const int shown = window->plot()->graphOf(0)->data()->size();
+        const int shown = window.plot()->graphOf(0)->data()->size();
         std::array<std::uint16_t, 32> words{};
         words[0] = static_cast<std::uint16_t>(40000 + i);
         words[1] = run;
         words[17] = static_cast<std::uint16_t>(6500 + i);
         next += 10'000;
-        const std::string log = utcLine(next) + loggen::makeT1Frame(words) + "\n";
-        archive::importText(*writer, log, {});
+        archive::importText(*writer, utcLine(next) + loggen::makeT1Frame(words) + "\n", {});
         QElapsedTimer t;
         t.start();
-        while (window->plot()->graphOf(0)->data()->size() == shown && t.elapsed() < 5000)
+        while (window.plot()->graphOf(0)->data()->size() == shown && t.elapsed() < 5000)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         latency.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         // The work itself, without the wait for the timer: one more frame, polled at once.
@@ -221,14 +212,40 @@ int main(int argc, char *argv[])
         archive::importText(*writer, utcLine(next) + loggen::makeT1Frame(words) + "\n", {});
         QElapsedTimer p;
         p.start();
-        window->pollArchive();
-        settle(*window);
+        window.pollArchive();
+        settle(window);
         polls.push_back(static_cast<double>(p.nsecsElapsed()) / 1e6);
     }
     std::printf("new frame visible after %.0f to %.0f ms (the window asks twice a second); "
                 "the update itself median %.1f ms with two fields of all records\n",
                 *std::min_element(latency.begin(), latency.end()), *std::max_element(latency.begin(), latency.end()),
                 median(polls));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fputs("usage: history_bench ARCHIVE (created with 500000 T1 records when missing)\n", stderr);
+        return 2;
+    }
+    const std::string path = argv[1];
+    if (!QFile::exists(QString::fromStdString(path)))
+        makeArchive(path);
+    QTemporaryDir settings;
+    Settings remembered(settings.filePath(QStringLiteral("halcyra.conf")));
+    const long before = statusKiB("VmRSS:");
+    measureOpening(path, remembered);
+
+    auto *window = new HistoryWindow(path, remembered);
+    window->resize(1100, 720);
+    window->show();
+    window->setFieldShown(kBatt1, true);
+    settle(*window);
+    measureRedraws(*window, before);
+    measureLive(*window, path);
     delete window;
     return 0;
 }

@@ -152,6 +152,153 @@ std::string limitsFor(const std::string &log)
     return text;
 }
 
+// The window under measurement, with its log box and the followed file.
+class WindowBench {
+public:
+    WindowBench() : ui_(window_), box_(ui_.Text2()), path_(dir_.filePath(QStringLiteral("pass.log"))), logFile_(path_)
+    {
+        window_.show();
+        QApplication::processEvents();
+    }
+    const halcyra::Form1Probe &ui() const { return ui_; }
+
+    // Each paste starts from an empty box, as a user's would: set as the
+    // box's text, or through the clipboard (Ctrl+V).
+    Stats pastes(int runs, const QString &text, bool clipboard = false)
+    {
+        if (clipboard)
+            QGuiApplication::clipboard()->setText(text);
+        std::vector<Time> ms;
+        for (int i = 0; i < runs; ++i) {
+            box_->clear();
+            QApplication::processEvents();
+            ms.push_back(timeOnce([&] { clipboard ? box_->paste() : box_->setPlainText(text); }));
+        }
+        return stats(ms);
+    }
+
+    // Typing at the end of the log: a digit, then its deletion.
+    Stats keystrokes(int runs)
+    {
+        box_->setFocus();
+        box_->setCursorPosition(static_cast<int>(box_->buffer().size()));
+        return stats(timeRuns(runs, [&](int i) {
+            QKeyEvent press(QEvent::KeyPress, i % 2 ? Qt::Key_Backspace : Qt::Key_7, Qt::NoModifier,
+                            i % 2 ? QString() : QStringLiteral("7"));
+            QApplication::sendEvent(box_, &press);
+        }));
+    }
+
+    Stats chartClicks(int runs)
+    {
+        return stats(timeRuns(runs, [&](int i) { ui_.Option1_Click(1 + i % 30); }));
+    }
+
+    bool writeLog(const std::string &text) { return logFile_.remove(), appendToFile(logFile_, text); }
+
+    // The log as a file that the receiving software writes to, followed from
+    // its last record. Only the poll's look at the file is timed, run by
+    // hand: the writing is the receiver's, not ours.
+    Stats followedFrames(Time *open)
+    {
+        if (ui_.logFollower()->isFollowing())
+            ui_.MnuFollowLog()->trigger();
+        *open = timeOnce([&] { window_.Open_Log(path_); });
+        ui_.HScroll1()->setValue(ui_.HScroll1()->maximum());
+        ui_.logFollower()->setNotifications(false);
+        ui_.MnuFollowLog()->trigger();
+        QApplication::processEvents();
+        const std::size_t before = box_->buffer().size();
+        std::size_t appended = 0;
+        std::vector<Time> ms;
+        for (int i = 0; i < 30; ++i) {
+            const std::string &line = i % 2 ? t2Line_ : t1Line_;
+            if (!appendToFile(logFile_, line))
+                return Stats{-1, -1, -1};
+            appended += line.size();
+            ms.push_back(timeOnce([&] { ui_.logFollower()->check(); }));
+        }
+        ui_.MnuFollowLog()->trigger(); // off again
+        if (box_->buffer().size() != before + appended) {
+            std::fprintf(stderr, "the followed frames did not all arrive\n");
+            return Stats{-1, -1, -1};
+        }
+        return stats(ms);
+    }
+
+private:
+    halcyra::Form1 window_;
+    const halcyra::Form1Probe ui_;
+    halcyra::LogBox *box_;
+    QTemporaryDir dir_;
+    QString path_;
+    QFile logFile_;
+    const std::string t1Line_ = "[10:20:30R] " + halcyra::loggen::makeT1Frame({}) + "\n";
+    const std::string t2Line_ = "10:21 " + halcyra::loggen::makeT2Frame({}) + "\n";
+};
+
+// A followed week-long log of 45 MB: its opening, a frame appended, memory.
+int measureWeek(WindowBench &bench, const halcyra::loggen::Options &o)
+{
+    std::string text;
+    halcyra::loggen::Options days = o;
+    days.t1Frames = days.t2Frames = 20000;
+    const std::string fiveMB = halcyra::loggen::generateLog(days);
+    for (int i = 0; i < 9; ++i)
+        text += fiveMB;
+    const double size = static_cast<double>(text.size()) / 1e6;
+    if (!bench.writeLog(text))
+        return 1;
+    std::string().swap(text); // frees it, unlike an assignment
+    resetPeakRss();
+    const double rssBefore = statusMiB("VmRSS:");
+    Time open{};
+    const Stats frame = bench.followedFrames(&open);
+    std::printf("open of a %.1f MB log: %.0f ms (CPU %.0f ms)\n", size, open.wallMs, open.cpuMs);
+    print("one frame appended to it:", frame);
+    std::printf("memory (RSS) with it: peak %.1f MB, then %.1f MB (%.1f MB before the opening)\n", statusMiB("VmHWM:"),
+                statusMiB("VmRSS:"), rssBefore);
+    return frame.median < 0 ? 1 : 0;
+}
+
+// Pastes of 10 MB and of what nobody should paste, which must still not
+// freeze the window for long.
+void measureLargePastes(WindowBench &bench, const halcyra::loggen::Options &o)
+{
+    halcyra::loggen::Options many = o;
+    many.t1Frames = many.t2Frames = 20000;
+    const QString tenMB = QString::fromStdString(halcyra::loggen::generateLog(many)).repeated(2);
+    std::printf("%.1f MB of log:\n", static_cast<double>(tenMB.size()) / 1e6);
+    print("paste into the empty box:", bench.pastes(7, tenMB));
+    print("the same with Ctrl+V:", bench.pastes(5, tenMB, true));
+    print("keystroke after it:", bench.keystrokes(30));
+    many.t1Frames = many.t2Frames = 5000;
+    print("paste of 5000 + 5000 frames:", bench.pastes(1, QString::fromStdString(halcyra::loggen::generateLog(many))));
+    print("paste of one 1 MB line:", bench.pastes(1, QString(1 << 20, QLatin1Char('F'))));
+}
+
+// The pass log of 1000 + 1000 frames: paste, keystrokes, chart, following.
+int measurePass(WindowBench &bench, const QString &log, bool limits)
+{
+    const Stats paste = bench.pastes(15, log);
+    const Stats key = bench.keystrokes(60);
+    const Stats chart = bench.chartClicks(40);
+    Time openPass{};
+    if (!bench.writeLog(log.toStdString()))
+        return 1;
+    const Stats follow = bench.followedFrames(&openPass);
+    std::printf("limits: %s\n", limits ? "all 45 fields" : "none");
+    std::printf("pass log: %lld characters, %d T1 and %d T2 frames\n", static_cast<long long>(log.size()),
+                bench.ui().t1Store().count, bench.ui().t2Store().count);
+    print("paste of the whole log:", paste);
+    print("keystroke (parse..repaint):", key);
+    print("chart of 1000 bars (click):", chart);
+    print("followed frame (read..repaint):", follow);
+    // Both stores full, the ordinary worst case.
+    std::printf("peak memory (RSS), full log: %.1f MB\n", statusMiB("VmHWM:"));
+    return follow.median < 0 ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -178,137 +325,18 @@ int main(int argc, char *argv[])
             << limitsFor(log.toStdString());
     }
 
-    halcyra::Form1 window;
-    const halcyra::Form1Probe ui(window);
-    window.show();
-    QApplication::processEvents();
-    if (limits && ui.Option1(1)->toolTip().isEmpty()) {
-        std::fprintf(stderr, "the limits file was not taken: %s\n", qPrintable(ui.Label3()->text()));
+    WindowBench bench;
+    if (limits && bench.ui().Option1(1)->toolTip().isEmpty()) {
+        std::fprintf(stderr, "the limits file was not taken: %s\n", qPrintable(bench.ui().Label3()->text()));
         return 1;
     }
-    halcyra::LogBox *box = ui.Text2();
-
-    // Each paste starts from an empty box, as a user's would: set as the
-    // box's text, or through the clipboard (Ctrl+V).
-    const auto pastes = [&](int runs, const QString &text, bool clipboard = false) {
-        if (clipboard)
-            QGuiApplication::clipboard()->setText(text);
-        std::vector<Time> ms;
-        for (int i = 0; i < runs; ++i) {
-            box->clear();
-            QApplication::processEvents();
-            ms.push_back(timeOnce([&] { clipboard ? box->paste() : box->setPlainText(text); }));
-        }
-        return stats(ms);
-    };
-    // Typing at the end of the log: a digit, then its deletion.
-    const auto keystrokes = [&](int runs) {
-        box->setFocus();
-        box->setCursorPosition(static_cast<int>(box->buffer().size()));
-        return stats(timeRuns(runs, [&](int i) {
-            QKeyEvent press(QEvent::KeyPress, i % 2 ? Qt::Key_Backspace : Qt::Key_7, Qt::NoModifier,
-                            i % 2 ? QString() : QStringLiteral("7"));
-            QApplication::sendEvent(box, &press);
-        }));
-    };
-
-    // The same log as a file that the receiving software writes to, followed
-    // from its last record. Only the poll's look at the file is timed here,
-    // run by hand: the writing is the receiver's, not ours.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("pass.log"));
-    QFile logFile(path);
-    const std::string t1Line = "[10:20:30R] " + halcyra::loggen::makeT1Frame({}) + "\n";
-    const std::string t2Line = "10:21 " + halcyra::loggen::makeT2Frame({}) + "\n";
-    const auto writeLog = [&](const std::string &text) { return logFile.remove(), appendToFile(logFile, text); };
-    const auto followedFrames = [&](Time *open) {
-        if (ui.logFollower()->isFollowing())
-            ui.MnuFollowLog()->trigger();
-        *open = timeOnce([&] { window.Open_Log(path); });
-        ui.HScroll1()->setValue(ui.HScroll1()->maximum());
-        ui.logFollower()->setNotifications(false);
-        ui.MnuFollowLog()->trigger();
-        QApplication::processEvents();
-        const std::size_t before = box->buffer().size();
-        std::size_t appended = 0;
-        std::vector<Time> ms;
-        for (int i = 0; i < 30; ++i) {
-            const std::string &line = i % 2 ? t2Line : t1Line;
-            if (!appendToFile(logFile, line))
-                return Stats{-1, -1, -1};
-            appended += line.size();
-            ms.push_back(timeOnce([&] { ui.logFollower()->check(); }));
-        }
-        ui.MnuFollowLog()->trigger(); // off again
-        if (box->buffer().size() != before + appended) {
-            std::fprintf(stderr, "the followed frames did not all arrive\n");
-            return Stats{-1, -1, -1};
-        }
-        return stats(ms);
-    };
-    if (week) {
-        std::string text;
-        halcyra::loggen::Options days = o;
-        days.t1Frames = days.t2Frames = 20000;
-        const std::string fiveMB = halcyra::loggen::generateLog(days);
-        for (int i = 0; i < 9; ++i)
-            text += fiveMB;
-        const double size = static_cast<double>(text.size()) / 1e6;
-        if (!writeLog(text))
-            return 1;
-        std::string().swap(text); // frees it, unlike an assignment
-        resetPeakRss();
-        const double rssBefore = statusMiB("VmRSS:");
-        Time open{};
-        const Stats frame = followedFrames(&open);
-        std::printf("open of a %.1f MB log: %.0f ms (CPU %.0f ms)\n", size, open.wallMs, open.cpuMs);
-        print("one frame appended to it:", frame);
-        std::printf("memory (RSS) with it: peak %.1f MB, then %.1f MB (%.1f MB before the opening)\n",
-                    statusMiB("VmHWM:"), statusMiB("VmRSS:"), rssBefore);
-        return frame.median < 0 ? 1 : 0;
-    }
-
-    const Stats paste = pastes(15, log);
-    const Stats key = keystrokes(60);
-    const Stats chart = stats(timeRuns(40, [&](int i) { ui.Option1_Click(1 + i % 30); }));
-    Time openPass{};
-    if (!writeLog(log.toStdString()))
-        return 1;
-    const Stats follow = followedFrames(&openPass);
-    const int t1Count = ui.t1Store().count;
-    const int t2Count = ui.t2Store().count;
-    const double rssFull = statusMiB("VmHWM:"); // both stores full, the ordinary worst case
-
-    halcyra::loggen::Options many = o;
-    many.t1Frames = many.t2Frames = 20000;
-    QString tenMB = QString::fromStdString(halcyra::loggen::generateLog(many)).repeated(2);
-    const double tenMBSize = static_cast<double>(tenMB.size()) / 1e6;
-    const Stats pasteTenMB = pastes(7, tenMB);
-    const Stats ctrlVTenMB = pastes(5, tenMB, true);
-    const Stats keyTenMB = keystrokes(30);
-
-    // Input nobody should paste must still not freeze the window for long.
-    many.t1Frames = many.t2Frames = 5000;
-    const Stats pasteMany = pastes(1, QString::fromStdString(halcyra::loggen::generateLog(many)));
-    const Stats pasteLongLine = pastes(1, QString(1 << 20, QLatin1Char('F')));
-
-    std::printf("limits: %s\n", limits ? "all 45 fields" : "none");
-    std::printf("pass log: %lld characters, %d T1 and %d T2 frames\n", static_cast<long long>(log.size()), t1Count,
-                t2Count);
-    print("paste of the whole log:", paste);
-    print("keystroke (parse..repaint):", key);
-    print("chart of 1000 bars (click):", chart);
-    print("followed frame (read..repaint):", follow);
-    std::printf("peak memory (RSS), full log: %.1f MB\n", rssFull);
-    std::printf("%.1f MB of log:\n", tenMBSize);
-    print("paste into the empty box:", pasteTenMB);
-    print("the same with Ctrl+V:", ctrlVTenMB);
-    print("keystroke after it:", keyTenMB);
-    print("paste of 5000 + 5000 frames:", pasteMany);
-    print("paste of one 1 MB line:", pasteLongLine);
+    if (week)
+        return measureWeek(bench, o);
+    const int status = measurePass(bench, log, limits);
+    measureLargePastes(bench, o);
     std::fflush(stdout);
-    if (follow.median < 0)
-        return 1;
+    if (status != 0)
+        return status;
     // The week-long log in a process of its own, so that its peak memory is
     // not that of the pastes before it.
     QStringList weekArgs{QStringLiteral("--week")};
