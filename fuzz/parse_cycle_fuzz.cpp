@@ -137,29 +137,11 @@ void checkCapacity(std::string_view text, Cycle &cycle)
     checkStore(cycle.t2, r.t2Count, static_cast<int>(r.t2Ignored()), FrameKind::T2);
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+// The same text read line by line: the same lines, frames and frame times
+// as the whole cycle's.
+void checkLineByLine(std::string_view text, const Cycle &first)
 {
-    // Stores of 1000 records are too big for the stack and too slow to
-    // allocate per input; stale slots above the counts are fair game.
-    static Cycle &first = *new Cycle;
-    static Cycle &second = *new Cycle;
-
-    const std::string_view text(reinterpret_cast<const char *>(data), size);
-    first.run(text);
     const CycleResult &r = first.result;
-
-    checkStore(first.t1, r.t1Count, static_cast<int>(r.t1Ignored()), FrameKind::T1);
-    checkStore(first.t2, r.t2Count, static_cast<int>(r.t2Ignored()), FrameKind::T2);
-    FUZZ_CHECK(first.time.size() <= FrameTimeText::kCapacity);
-    FUZZ_CHECK(r.frameLength.has_value() == (r.t1Count > 0));
-    FUZZ_CHECK(!r.frameLength || *r.frameLength == kT1FrameLength);
-    FUZZ_CHECK(r.rawHex.has_value() == (r.t2Count > 0));
-    // Only a time-stamp rule changes the frame time, and each one shows it.
-    FUZZ_CHECK(r.frameTimeLabel ? *r.frameTimeLabel == first.time : first.time == kStartTime);
-
-    // The same text read line by line: the same lines, frames and frame times.
     std::vector<std::string_view> lines;
     forEachLine(text, [&](std::string_view line) { lines.push_back(line); });
     FUZZ_CHECK(lines == referenceLines(text));
@@ -213,9 +195,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(parser.CurrentFrameTime == first.time);
     FUZZ_CHECK(sameOptional(shownTime, r.frameTimeLabel));
     FUZZ_CHECK(sameRawTexts(lastRawTexts, r.rawHex));
+}
 
-    // A second run into stores whose slots hold garbage in place of their own
-    // kind's values must give the same stores: every record is written in full.
+// A second run into stores whose slots hold garbage in place of their own
+// kind's values must give the same stores: every record is written in full.
+void checkSecondRun(std::string_view text, const Cycle &first, Cycle &second)
+{
+    const CycleResult &r = first.result;
     constexpr double kGarbage = std::numeric_limits<double>::quiet_NaN();
     for (int pos = 1; pos <= r.t1Count; ++pos) {
         auto &values = second.t1.records[static_cast<std::size_t>(pos)].Values;
@@ -230,6 +216,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(second.time == first.time);
     FUZZ_CHECK(sameRecords(first.t1, second.t1));
     FUZZ_CHECK(sameRecords(first.t2, second.t2));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    // Stores of 1000 records are too big for the stack and too slow to
+    // allocate per input; stale slots above the counts are fair game.
+    static Cycle &first = *new Cycle;
+    static Cycle &second = *new Cycle;
+
+    const std::string_view text(reinterpret_cast<const char *>(data), size);
+    first.run(text);
+    const CycleResult &r = first.result;
+
+    checkStore(first.t1, r.t1Count, static_cast<int>(r.t1Ignored()), FrameKind::T1);
+    checkStore(first.t2, r.t2Count, static_cast<int>(r.t2Ignored()), FrameKind::T2);
+    FUZZ_CHECK(first.time.size() <= FrameTimeText::kCapacity);
+    FUZZ_CHECK(r.frameLength.has_value() == (r.t1Count > 0));
+    FUZZ_CHECK(!r.frameLength || *r.frameLength == kT1FrameLength);
+    FUZZ_CHECK(r.rawHex.has_value() == (r.t2Count > 0));
+    // Only a time-stamp rule changes the frame time, and each one shows it.
+    FUZZ_CHECK(r.frameTimeLabel ? *r.frameTimeLabel == first.time : first.time == kStartTime);
+
+    checkLineByLine(text, first);
+    checkSecondRun(text, first, second);
 
     // Repeating a text past the stores' capacity is slow; one input in 32 will do.
     if (size % 32 == 0)
