@@ -19,6 +19,7 @@
 // --follow LOG --archive=ARCHIVE and its messages go to station_bench.err.
 
 #include "archive.h"
+#include "stationtiming.h"
 
 #include <algorithm>
 #include <chrono>
@@ -40,14 +41,9 @@
 #include <unistd.h>
 
 using namespace halcyra;
-using Clock = std::chrono::steady_clock;
+using namespace halcyra::timing;
 
 namespace {
-
-double msSince(Clock::time_point t)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
 
 pid_t startStation(const std::string &program, const std::string &log, const std::string &archive,
                    const std::string &notify = {})
@@ -71,26 +67,6 @@ void stopStation(pid_t pid)
     ::waitpid(pid, nullptr, 0);
 }
 
-std::uint64_t records(const std::string &archive)
-{
-    try {
-        auto store = archive::openArchiveToRead(archive);
-        return store->recordCount(FrameKind::T1) + store->recordCount(FrameKind::T2);
-    } catch (const archive::ArchiveError &) {
-        return 0;
-    }
-}
-
-// A T1 frame no other run wrote: the archive keeps each frame once.
-std::string uniqueFrame(std::mt19937_64 &random)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string frame = "T1";
-    for (int i = 0; i < 128; ++i)
-        frame += digits[random() % 16];
-    return frame;
-}
-
 int latency(const std::string &program, const std::string &archive, int frames)
 {
     const std::string log = "station_bench.log";
@@ -99,11 +75,11 @@ int latency(const std::string &program, const std::string &archive, int frames)
     const pid_t pid = startStation(program, log, archive);
     std::this_thread::sleep_for(std::chrono::seconds(2));
     std::vector<double> ms;
-    std::uint64_t count = records(archive);
+    std::uint64_t count = archivedFrames(archive);
     for (int i = 0; i < frames; ++i) {
         const Clock::time_point written = Clock::now();
-        std::ofstream(log, std::ios::app) << "2026-12-07 10:00:00.000 UTC\r\n" << uniqueFrame(random) << "\r\n";
-        while (records(archive) == count && msSince(written) < 10'000)
+        std::ofstream(log, std::ios::app) << "2026-12-07 10:00:00.000 UTC\r\n" << uniqueT1Frame(random) << "\r\n";
+        while (archivedFrames(archive) == count && msSince(written) < 10'000)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ms.push_back(msSince(written));
         ++count;

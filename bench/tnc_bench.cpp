@@ -15,6 +15,7 @@
 #include "archive.h"
 #include "ax25frame.h"
 #include "kissdeframer.h"
+#include "stationtiming.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,32 +33,15 @@
 #include <unistd.h>
 
 using namespace halcyra;
-using Clock = std::chrono::steady_clock;
+using namespace halcyra::timing;
 
 namespace {
-
-double msSince(Clock::time_point t)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-std::uint64_t records(const std::string &archive)
-{
-    try {
-        auto store = archive::openArchiveToRead(archive);
-        return store->recordCount(FrameKind::T1) + store->recordCount(FrameKind::T2);
-    } catch (const archive::ArchiveError &) {
-        return 0;
-    }
-}
 
 // A T1 frame in KISS that no other run sent: the archive keeps each frame once.
 std::vector<std::uint8_t> uniqueFrame(std::mt19937_64 &random)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    std::vector<std::uint8_t> info{'T', '1'};
-    for (int i = 0; i < 128; ++i)
-        info.push_back(static_cast<std::uint8_t>(digits[random() % 16]));
+    const std::string text = uniqueT1Frame(random);
+    const std::vector<std::uint8_t> info(text.begin(), text.end());
     return tnc::kissFrame(0, tnc::ax25UiFrame({"CQ", 0}, {"QZ7ZQ", 0}, {}, info));
 }
 
@@ -108,13 +92,13 @@ int main(int argc, char **argv)
     std::this_thread::sleep_for(std::chrono::seconds(1)); // the archive opened
     std::mt19937_64 random(std::random_device{}());
     std::vector<double> ms;
-    std::uint64_t count = records(archive);
+    std::uint64_t count = archivedFrames(archive);
     for (int i = 0; i < frames && tnc >= 0; ++i) {
         const std::vector<std::uint8_t> frame = uniqueFrame(random);
         if (::send(tnc, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size()))
             break;
         const Clock::time_point sent = Clock::now();
-        while (records(archive) == count && msSince(sent) < 10'000)
+        while (archivedFrames(archive) == count && msSince(sent) < 10'000)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ms.push_back(msSince(sent));
         ++count;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <tuple>
 
@@ -190,6 +191,15 @@ CLI::Option *addValueAfterEquals(CLI::App &app, const std::string &name, DecodeO
     return app.add_flag(name + "{}", choice.location, description)->type_name("FILE");
 }
 
+// The first of `others` that is given is a usage error beside `option`.
+void refuseAnyOf(const char *option, std::span<const std::pair<const char *, bool>> others)
+{
+    for (const auto &[name, given] : others) {
+        if (given)
+            throw CLI::ValidationError(std::string("option ") + option + " does not go with " + name);
+    }
+}
+
 // The station archives; it writes no CSV and reads no other log.
 void checkFollowOptions(const DecodeOptions &o)
 {
@@ -212,10 +222,7 @@ void checkFollowOptions(const DecodeOptions &o)
                                                     {"--from-archive", o.fromArchive.given},
                                                     {"--since", !o.since.empty()},
                                                     {"--until", !o.until.empty()}};
-    for (const auto &[name, given] : others) {
-        if (given)
-            throw CLI::ValidationError(std::string("option ") + option + " does not go with " + name);
-    }
+    refuseAnyOf(option, others);
 }
 
 // --check-limits writes changes of state, not records; --on-alarm belongs to
@@ -231,10 +238,7 @@ void checkLimitOptions(const DecodeOptions &o)
         {"--t1", !o.t1Path.empty()},    {"--t2", !o.t2Path.empty()},     {"--time", o.withTime},
         {"--locale", o.useLocale},      {"--summary", o.summary},        {"--partial", o.partial},
         {"--archive", o.archive.given}, {"--follow", !o.follow.empty()}, {"--config", !o.config.empty()}};
-    for (const auto &[name, given] : others) {
-        if (given)
-            throw CLI::ValidationError(std::string("option --check-limits does not go with ") + name);
-    }
+    refuseAnyOf("--check-limits", others);
 }
 
 // Combinations that would do nothing the user might expect, and times that
